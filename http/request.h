@@ -1,0 +1,28 @@
+// HttpRequest: one synchronous HTTP/1.1 GET exchange over IPv4 TCP. The
+// request helpers create one per attempt, execute it once and destroy it.
+// Operations report by integer result and never throw.
+#pragma once
+
+namespace zcv {
+
+struct HttpRequest;
+
+HttpRequest* HttpRequestCreate();
+// 0 stored; -1 missing argument or malformed URI (the previous URI is kept).
+int HttpRequestSetUri(HttpRequest* request, const char* uri);
+// 0; -1 when the request is missing. Whole seconds.
+int HttpRequestSetConnectTimeout(HttpRequest* request, int seconds);
+int HttpRequestSetReceiveTimeout(HttpRequest* request, int seconds);
+int HttpRequestSetSendTimeout(HttpRequest* request, int seconds);
+// 1 stored; 0 not stored.
+int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value);
+// 0 ready; 1 the scheme is not "http".
+int HttpRequestPrepare(HttpRequest* request);
+// 1 a complete response was received (any status); -1 failure.
+int HttpRequestExecute(HttpRequest* request);
+int HttpRequestGetBodyLength(const HttpRequest* request);
+// Owned by the request; valid until it is destroyed.
+const char* HttpRequestGetBody(const HttpRequest* request);
+void HttpRequestDestroy(HttpRequest* request);
+
+}  // namespace zcv
