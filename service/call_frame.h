@@ -1,0 +1,107 @@
+// The call frame every exported operation runs in: validity of the server
+// list, argument checks, the failure gate, the request path, the failover
+// loop over the servers, the exception path and the result code. An
+// operation only describes itself (Operation, its checks and outputs) and
+// calls CallService with the values that fill its path template.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+
+#include "zephyrcoilvault.h"
+
+namespace zcv {
+
+constexpr std::size_t kShortPathBytes = 256;
+constexpr std::size_t kLongPathBytes = 1024;
+
+struct Operation {
+  const char* pathTemplate;       // printf template of the server page and query
+  const char* exceptionTemplate;  // log line of the exception path, with one %s
+  std::size_t pathBytes;          // the path is cut to fit this many bytes with its NUL
+  bool gated;                     // the authentication operations' failure gate applies
+};
+
+// One argument check; a refused check returns 1011 before anything is sent.
+struct ArgumentCheck {
+  enum class Kind { kOutput, kText };
+  Kind kind;
+  const void* pointer;
+  int limit;  // bytes before the NUL; kNoLimit for none
+  bool required;
+};
+constexpr int kNoLimit = -1;
+
+// A caller buffer that must not be null.
+inline ArgumentCheck Output(const void* pointer) {
+  return {ArgumentCheck::Kind::kOutput, pointer, kNoLimit, true};
+}
+// A text that must be given and at most `limit` bytes long.
+inline ArgumentCheck RequiredText(const char* text, int limit) {
+  return {ArgumentCheck::Kind::kText, text, limit, true};
+}
+// A text that may be null (sent as "(null)"); when given, at most `limit` bytes.
+inline ArgumentCheck OptionalText(const char* text, int limit = kNoLimit) {
+  return {ArgumentCheck::Kind::kText, text, limit, false};
+}
+
+// Which reply reader an attempt uses, and the caller's storage that the
+// call fills after the service accepted the request.
+struct Outputs {
+  enum class Reply { kResult, kPassword, kBindInfo, kStatus };
+  Reply reply = Reply::kResult;
+  char* expireText = nullptr;
+  char* resvPassWord = nullptr;
+  int* rowCount = nullptr;
+  pTokenBindInfo* rows = nullptr;
+  int* cardStatus = nullptr;
+};
+
+inline Outputs ResultOnly() { return {}; }
+inline Outputs Expiry(char* expireText) {
+  Outputs o;
+  o.expireText = expireText;
+  return o;
+}
+inline Outputs ReservedPassword(char* resvPassWord) {
+  Outputs o;
+  o.reply = Outputs::Reply::kPassword;
+  o.resvPassWord = resvPassWord;
+  return o;
+}
+inline Outputs BindingRows(int* rowCount, pTokenBindInfo* rows) {
+  Outputs o;
+  o.reply = Outputs::Reply::kBindInfo;
+  o.rowCount = rowCount;
+  o.rows = rows;
+  return o;
+}
+inline Outputs CardStatus(int* cardStatus, char* expireText) {
+  Outputs o;
+  o.reply = Outputs::Reply::kStatus;
+  o.cardStatus = cardStatus;
+  o.expireText = expireText;
+  return o;
+}
+
+using PathFormatter = std::function<void(char* path, std::size_t size)>;
+
+// Runs the frame. Never throws.
+ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
+                   const Outputs& outputs, const PathFormatter& formatPath) noexcept;
+
+// Values as they go into a path: numbers as they are, a null text as "(null)".
+inline int PathValue(int value) { return value; }
+inline const char* PathValue(const char* text) { return text ? text : "(null)"; }
+
+template <typename... Values>
+ResultCode CallService(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
+                       const Outputs& outputs, Values... values) noexcept {
+  return RunCall(operation, checks, outputs, [&](char* path, std::size_t size) {
+    std::snprintf(path, size, operation.pathTemplate, PathValue(values)...);
+  });
+}
+
+}  // namespace zcv

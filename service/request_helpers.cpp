@@ -1,0 +1,99 @@
+// The request helper pattern, written once: every helper fetches the body
+// the same way and differs only in the reader it hands the body to.
+#include "service/request_helpers.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "http/request.h"
+#include "reply/reply_readers.h"
+
+namespace zcv {
+namespace {
+
+struct RequestDeleter {
+  void operator()(HttpRequest* request) const { HttpRequestDestroy(request); }
+};
+using RequestPtr = std::unique_ptr<HttpRequest, RequestDeleter>;
+
+// Room for "http://", a 28-character IP, ":", a 5-character port, "/" and a
+// path of up to 1,023 characters.
+constexpr int kUrlBytes = 1074;
+constexpr int kMessageBytes = 256;
+
+// Fetches the current server's reply body into `body` (NUL-terminated).
+// Logs and returns false when there is none of an acceptable length.
+bool FetchReplyBody(ServiceContext& context, const char* path,
+                    char (&body)[kMaxReplyBodyBytes + 1]) {
+  // IP and port of one and the same server, read in one locked step.
+  const ServerEntry server = context.servers.Current();
+  char url[kUrlBytes] = {};
+  std::snprintf(url, sizeof url, "http://%s:%s/%s", server.ip, server.port, path);
+
+  RequestPtr request(HttpRequestCreate());
+  if (HttpRequestSetUri(request.get(), url) == -1) {
+    context.log.WriteLog("set url error\n");
+    return false;
+  }
+  HttpRequestSetConnectTimeout(request.get(), context.timeouts.connect);
+  HttpRequestSetReceiveTimeout(request.get(), context.timeouts.receive);
+  HttpRequestSetSendTimeout(request.get(), context.timeouts.send);
+  HttpRequestSetHeader(request.get(), "Connection", "close");
+  HttpRequestPrepare(request.get());
+  if (HttpRequestExecute(request.get()) != 1) {
+    char message[kMessageBytes] = {};
+    std::snprintf(message, sizeof message, "%s  connect error\n", server.ip);
+    context.log.WriteLog(message);
+    return false;
+  }
+  const int length = HttpRequestGetBodyLength(request.get());
+  const char* bytes = HttpRequestGetBody(request.get());
+  if (length < 1 || length > kMaxReplyBodyBytes || bytes == nullptr) {
+    context.log.WriteLog("get body len error \n");
+    return false;
+  }
+  int i = 0;
+  for (; i < length && bytes[i] != '\0'; ++i) body[i] = bytes[i];
+  body[i] = '\0';
+  return true;
+}
+
+template <typename Reader>
+int Attempt(ServiceContext& context, const char* path, unsigned* code, Reader read) {
+  *code = kNoAnswer;
+  char body[kMaxReplyBodyBytes + 1] = {};
+  if (!FetchReplyBody(context, path, body)) return 0;
+  const int result = read(body);
+  if (result == 0) context.log.WriteLog("parse xml error\n");
+  return result;
+}
+
+}  // namespace
+
+int RequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire) {
+  return Attempt(context, path, code,
+                 [&](const char* body) { return ResultReplyReader(body, code, expire); });
+}
+
+int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* code,
+                          char* resvPassWord) {
+  return Attempt(context, path, code, [&](const char* body) {
+    return PasswordReplyReader(body, code, resvPassWord);
+  });
+}
+
+int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code,
+                          int* rowCount, pTokenBindInfo* rows) {
+  return Attempt(context, path, code, [&](const char* body) {
+    return BindInfoReplyReader(body, code, rowCount, rows);
+  });
+}
+
+int StatusRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire,
+                        int* status) {
+  return Attempt(context, path, code, [&](const char* body) {
+    return StatusReplyReader(body, code, expire, status);
+  });
+}
+
+}  // namespace zcv

@@ -1,0 +1,26 @@
+// One attempt of an operation against the current server: fetch the reply
+// over HTTP and hand its body to the operation's reply reader. Each returns
+// 1 when a reply was read and 0 otherwise (with 1012 in *code); every
+// failure is logged. None retries: retrying belongs to the call frame.
+#pragma once
+
+#include "service/service_context.h"
+#include "zephyrcoilvault.h"
+
+namespace zcv {
+
+constexpr int kMaxReplyBodyBytes = 2048;
+
+// Reads Result and, with a non-null expire, ExpireTime.
+int RequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire);
+// Reads Result and, on 9999, ResvPassWord into resvPassWord.
+int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* code,
+                          char* resvPassWord);
+// Reads Result, RowCount and the binding rows straight into the caller's storage.
+int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code,
+                          int* rowCount, pTokenBindInfo* rows);
+// Reads Result and, on 9999, ExpireTime and CardStatus.
+int StatusRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire,
+                        int* status);
+
+}  // namespace zcv
