@@ -1,0 +1,210 @@
+// zcvsim: a token-service simulator for the library's demo and tests.
+// Subcommands: serve, add-card, otp, list, verdicts.
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+
+#include "zcvsim/sim_server.h"
+#include "zcvsim/totp.h"
+
+namespace {
+
+using namespace zcv::sim;
+
+constexpr const char* kLoopback = "127.0.0.1";
+constexpr const char* kDefaultDb = "zcvsim.db";
+constexpr std::int64_t kSecondsPerDay = 24 * 3600;
+constexpr int kSignalPollMs = 200;
+
+// Written to a temporary name first, so a reader never sees half a number.
+bool WritePortFile(const std::string& path, int port) {
+  std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    if (!(out << port << '\n')) return false;
+  }
+  return std::rename(temp.c_str(), path.c_str()) == 0;
+}
+
+int Serve(const std::string& db, int port, const std::string& port_file, int max_seconds,
+          const FaultPlan& faults, bool verbose) {
+  // Block the stop signals in every thread; the main thread waits for them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  TokenService service(db, SystemClock());
+  SimServer server(service);
+  server.SetFaults(faults);
+  if (verbose) {
+    server.SetRequestLog([](const std::string& line) {
+      std::fprintf(stderr, "zcvsim[%d]: %s\n", static_cast<int>(getpid()), line.c_str());
+    });
+  }
+  int bound = server.Start(kLoopback, port);
+  if (bound < 0) {
+    std::cerr << "zcvsim: cannot listen on " << kLoopback << ":" << port << "\n";
+    return 1;
+  }
+  if (!port_file.empty() && !WritePortFile(port_file, bound)) {
+    std::cerr << "zcvsim: cannot write " << port_file << "\n";
+    return 1;
+  }
+  std::cout << "zcvsim: serving on " << kLoopback << ":" << bound << " (database " << db << ")"
+            << std::endl;
+  std::time_t start = std::time(nullptr);
+  for (;;) {
+    timespec wait{0, kSignalPollMs * 1000000L};
+    int sig = sigtimedwait(&stop_signals, nullptr, &wait);
+    if (sig > 0) break;
+    if (max_seconds > 0 && std::time(nullptr) - start >= max_seconds) break;
+  }
+  server.Stop();
+  std::cout << "zcvsim: stopped after " << server.RequestCount() << " requests" << std::endl;
+  return 0;
+}
+
+int AddCard(const std::string& db, std::int64_t card_no, const std::string& service_no,
+            const std::string& secret_hex, std::int64_t expire_at, int valid_days) {
+  Card card;
+  card.card_no = card_no;
+  card.service_no = service_no;
+  if (secret_hex.empty()) {
+    card.secret = GenerateSecret();
+  } else if (auto secret = SecretFromHex(secret_hex)) {
+    card.secret = *secret;
+  } else {
+    std::cerr << "zcvsim: --secret must be an even number of hexadecimal digits\n";
+    return 2;
+  }
+  TokenService service(db, SystemClock());
+  card.expire_time = expire_at > 0 ? expire_at : service.Now() + valid_days * kSecondsPerDay;
+  if (!service.AddCard(card)) {
+    std::cerr << "zcvsim: card " << card_no << " or service number " << service_no
+              << " exists already\n";
+    return 1;
+  }
+  std::cout << "card " << card_no << " service-no " << service_no << " secret "
+            << SecretToHex(card.secret) << " expires " << FormatUtc(card.expire_time) << " UTC\n";
+  return 0;
+}
+
+int PrintOtp(const std::string& db, std::int64_t card_no, std::int64_t at, bool next) {
+  TokenService service(db, SystemClock());
+  std::optional<Card> card = service.FindCard(card_no);
+  if (!card) {
+    std::cerr << "zcvsim: no card " << card_no << "\n";
+    return 1;
+  }
+  std::int64_t step = OtpStep(at != 0 ? at : service.Now());
+  std::cout << FormatOtp(OtpAtStep(card->secret, step));
+  if (next) std::cout << ' ' << FormatOtp(OtpAtStep(card->secret, step + 1));
+  std::cout << '\n';
+  return 0;
+}
+
+int List(const std::string& db) {
+  TokenService service(db, SystemClock());
+  std::printf("%-12s %-20s %-9s %-20s %-8s %s\n", "card", "service-no", "state", "expires (UTC)",
+              "bindings", "holder");
+  for (const Card& card : service.Cards()) {
+    std::printf("%-12lld %-20s %-9s %-20s %-8zu %s\n", static_cast<long long>(card.card_no),
+                card.service_no.c_str(), CardStateName(card.state),
+                FormatUtc(card.expire_time).c_str(), service.Bindings(card.card_no).size(),
+                card.profile.user_name.value_or("-").c_str());
+  }
+  return 0;
+}
+
+int Verdicts() {
+  std::size_t count = 0;
+  const VerdictInfo* table = VerdictTable(&count);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::printf("%-5u %-24s %s\n", Code(table[i].verdict), table[i].name, table[i].meaning);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"zcvsim: token-service simulator on loopback"};
+  app.require_subcommand(1);
+  std::string db = kDefaultDb;
+
+  CLI::App* serve = app.add_subcommand("serve", "serve the 28 pages over HTTP/1.1 on 127.0.0.1");
+  int port = 0;
+  std::string port_file;
+  int max_seconds = 0;
+  bool verbose = false;
+  FaultPlan faults;
+  serve->add_option("--db", db, "SQLite database file")->capture_default_str();
+  serve->add_option("--port", port, "TCP port; 0 picks a free one")->capture_default_str();
+  serve->add_option("--port-file", port_file, "write the chosen port to this file");
+  serve->add_option("--max-seconds", max_seconds, "stop by itself after this many seconds");
+  serve->add_flag("-v,--verbose", verbose, "print one line per request on stderr");
+  serve
+      ->add_option("--refuse-share", faults.refuse_share,
+                   "share of connections closed at once without a reply")
+      ->check(CLI::Range(0.0, 1.0));
+  serve->add_option("--reset-share", faults.reset_share, "share of connections reset")
+      ->check(CLI::Range(0.0, 1.0));
+  serve->add_option("--delay-ms", faults.delay_ms, "delay before each request is read")
+      ->check(CLI::NonNegativeNumber);
+  serve
+      ->add_option("--malformed-share", faults.malformed_share,
+                   "share of replies cut to a document that is not well-formed")
+      ->check(CLI::Range(0.0, 1.0));
+  serve
+      ->add_option("--truncated-share", faults.truncated_share,
+                   "share of replies whose body ends before its Content-Length")
+      ->check(CLI::Range(0.0, 1.0));
+
+  CLI::App* add = app.add_subcommand("add-card", "add a new (not yet enabled) card");
+  std::int64_t card_no = 0;
+  std::string service_no;
+  std::string secret;
+  std::int64_t expire_at = 0;
+  int valid_days = static_cast<int>(kDefaultValidSeconds / kSecondsPerDay);
+  add->add_option("--db", db, "SQLite database file")->capture_default_str();
+  add->add_option("--card", card_no, "card number")->required();
+  add->add_option("--service-no", service_no, "service number (at most 20 characters)")
+      ->required()
+      ->check([](const std::string& s) {
+        return s.size() <= 20 ? std::string() : std::string("at most 20 characters");
+      });
+  add->add_option("--secret", secret, "TOTP secret in hexadecimal; generated when absent");
+  add->add_option("--expire-at", expire_at, "expiry in seconds since 1970");
+  add->add_option("--valid-days", valid_days, "expiry in days from now")->capture_default_str();
+
+  CLI::App* otp = app.add_subcommand("otp", "print a card's current one-time password");
+  std::int64_t at = 0;
+  bool next = false;
+  otp->add_option("--db", db, "SQLite database file")->capture_default_str();
+  otp->add_option("--card", card_no, "card number")->required();
+  otp->add_option("--at", at, "instant in seconds since 1970 instead of now");
+  otp->add_flag("--next", next, "also print the following code (for the Next pages)");
+
+  CLI::App* list = app.add_subcommand("list", "list the cards");
+  list->add_option("--db", db, "SQLite database file")->capture_default_str();
+
+  CLI::App* verdicts = app.add_subcommand("verdicts", "list the simulator's result codes");
+
+  CLI11_PARSE(app, argc, argv);
+  try {
+    if (serve->parsed()) return Serve(db, port, port_file, max_seconds, faults, verbose);
+    if (add->parsed()) return AddCard(db, card_no, service_no, secret, expire_at, valid_days);
+    if (otp->parsed()) return PrintOtp(db, card_no, at, next);
+    if (list->parsed()) return List(db);
+    if (verdicts->parsed()) return Verdicts();
+  } catch (const std::exception& e) {
+    std::cerr << "zcvsim: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,34 @@
+// A connected socket as a cpp-httplib Stream, with poll-bounded reads and
+// writes, so the simulator can run the library's request processing on a
+// connection it has chosen not to sabotage.
+#pragma once
+
+#include <httplib.h>
+
+namespace zcv::sim {
+
+class SocketStream : public httplib::Stream {
+ public:
+  SocketStream(int fd, int timeout_ms) : fd_(fd), timeout_ms_(timeout_ms) {}
+
+  bool is_readable() const override;
+  bool is_writable() const override;
+  ssize_t read(char* ptr, size_t size) override;
+  ssize_t write(const char* ptr, size_t size) override;
+  void get_remote_ip_and_port(std::string& ip, int& port) const override;
+  void get_local_ip_and_port(std::string& ip, int& port) const override;
+  socket_t socket() const override { return fd_; }
+
+ private:
+  bool Wait(short events) const;
+
+  int fd_;
+  int timeout_ms_;
+};
+
+// Closes at once, without a reply.
+void CloseSocket(int fd);
+// Closes with SO_LINGER 0, so the peer sees a connection reset.
+void ResetSocket(int fd);
+
+}  // namespace zcv::sim
