@@ -1,0 +1,173 @@
+// The real shared library loaded and unloaded in a fresh child process per
+// case: reading the INI file at load, logging configuration errors, and
+// writing the rotated order back at unload.
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "support/script_server.h"
+#include "zephyrcoilvault.h"
+
+namespace zcv::test {
+namespace {
+
+// GBK texts of the configuration messages.
+const std::string kFileError = "\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
+const std::string kNumberError =
+    "\xb6\xc1ServerNumber\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
+const std::string kIpError =
+    "\xb6\xc1ServerIp\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
+const std::string kPortError =
+    "\xb6\xc1ServerPort\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\n ";
+
+using AuthFunction = ResultCode (*)(int, int, char*);
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  ModuleTest() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zcv-module-XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+  }
+  ~ModuleTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  void WriteIni(const std::string& text) { std::ofstream(Ini(), std::ios::binary) << text; }
+  std::string Ini() const { return dir_ + "/cfgfile.ini"; }
+  std::string Log() const { return ReadFile(dir_ + "/logfile.txt"); }
+
+  // Loads the library in a child process working in the test's directory,
+  // runs `body` with TokenAuth, unloads, and returns body's status (0 ok).
+  int InChild(const std::function<int(AuthFunction)>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(101);
+      void* module = dlopen(ZCV_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
+      if (module == nullptr) _exit(102);
+      auto auth = reinterpret_cast<AuthFunction>(dlsym(module, "_Z9TokenAuthiiPc"));
+      if (auth == nullptr) _exit(103);
+      const int status = body(auth);
+      dlclose(module);
+      // exit, not _exit: should the module stay loaded, its unload still runs.
+      std::exit(status);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+  }
+
+  // The child's TokenAuth result, as its exit status modulo 256.
+  int AuthResultInChild() {
+    return InChild([](AuthFunction auth) {
+      char expireText[20] = {};
+      return static_cast<int>(auth(1, 2, expireText) % 256);
+    });
+  }
+
+  std::string dir_;
+};
+
+constexpr int kNoAnswerStatus = kNoAnswer % 256;
+constexpr int kAcceptedStatus = kAccepted % 256;
+
+TEST_F(ModuleTest, MissingFileIsLoggedAndNeverCreated) {
+  EXPECT_EQ(AuthResultInChild(), kNoAnswerStatus);
+  EXPECT_NE(Log().find(kFileError), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(ModuleTest, ConfigurationFaults) {
+  ScriptServer server(Script{Send(HttpReply(
+      "<Reply><Result>9999</Result><ExpireTime>0</ExpireTime></Reply>"))});
+  const std::string port = std::to_string(server.port());
+  std::string twelve = "[ServerSet]\nServerNumber=12\n";
+  for (int i = 0; i < 12; ++i) {
+    twelve += "ServerIP" + std::to_string(i) + "=127.0.0.1\nServerPort" + std::to_string(i) +
+              "=" + port + "\n";
+  }
+  // 28 characters that name 127.0.0.1 numerically; what follows them must be cut off.
+  const std::string longIp = "127.0.0.00000000000000000001" + std::string(12, '9');
+  struct Case {
+    const char* name;
+    std::string ini;
+    int status;
+    std::string log;  // the whole log without time stamps, or empty
+  } cases[] = {
+      {"number missing", "[ServerSet]\nServerIP0=127.0.0.1\n", kNoAnswerStatus, kNumberError},
+      {"number zero", "[ServerSet]\nServerNumber=0\n", kNoAnswerStatus, ""},
+      {"number negative", "[ServerSet]\nServerNumber=-3\n", kNoAnswerStatus, ""},
+      {"number above ten", twelve, kAcceptedStatus, ""},
+      {"third ip missing",
+       "[ServerSet]\nServerNumber=3\nServerIP0=a\nServerPort0=1\nServerIP1=b\nServerPort1=2\n"
+       "ServerPort2=3\n",
+       kNoAnswerStatus, kIpError},
+      {"empty port", "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=\n",
+       kNoAnswerStatus, kPortError},
+      {"ip cut to 28",
+       "[ServerSet]\nServerNumber=1\nServerIP0=" + longIp + "\nServerPort0=" + port + "\n",
+       kAcceptedStatus, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir_ + "/logfile.txt");
+    WriteIni(c.ini);
+    EXPECT_EQ(AuthResultInChild(), c.status);
+    const std::string log = Log();
+    if (c.log.empty()) {
+      EXPECT_EQ(log, "");
+    } else {
+      // "<17-byte time stamp> : <message> "
+      ASSERT_GT(log.size(), 20u);
+      EXPECT_EQ(log.substr(17), " : " + c.log + " ");
+    }
+  }
+}
+
+TEST_F(ModuleTest, RotatedOrderIsWrittenBackAtUnload) {
+  ScriptServer live(Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
+  const std::string dead = std::to_string(UnusedPort());
+  const std::string port = std::to_string(live.port());
+  WriteIni("; servers\r\n[ServerSet]\r\nServerNumber=2\r\nServerIP0=127.0.0.1\r\nServerPort0=" +
+           dead + "\r\nServerIP1=localhost\r\nServerPort1=" + port + "\r\n[Other]\r\nx=1\r\n");
+  EXPECT_EQ(AuthResultInChild(), kAcceptedStatus);
+  EXPECT_EQ(ReadFile(Ini()), "; servers\r\n[ServerSet]\r\nServerNumber=2\r\nServerIP0=localhost\r\n"
+                             "ServerPort0=" + port + "\r\nServerIP1=127.0.0.1\r\nServerPort1=" +
+                             dead + "\r\n[Other]\r\nx=1\r\n");
+}
+
+TEST_F(ModuleTest, EditMadeWhileLoadedIsNeverOverwritten) {
+  ScriptServer live(Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
+  const std::string dead = std::to_string(UnusedPort());
+  WriteIni("[ServerSet]\nServerNumber=2\nServerIP0=127.0.0.1\nServerPort0=" + dead +
+           "\nServerIP1=127.0.0.1\nServerPort1=" + std::to_string(live.port()) + "\n");
+  const std::string edited = "[ServerSet]\nServerNumber=1\nServerIP0=10.0.0.1\nServerPort0=80\n";
+  EXPECT_EQ(InChild([&](AuthFunction auth) {
+              char expireText[20] = {};
+              const ResultCode code = auth(1, 2, expireText);
+              WriteIni(edited);
+              return code == kAccepted ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(ReadFile(Ini()), edited);
+}
+
+}  // namespace
+}  // namespace zcv::test

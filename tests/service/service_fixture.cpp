@@ -1,0 +1,102 @@
+// Service fixture: temporary files and the module's objects for one test.
+#include "service_fixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zcv::test {
+
+std::atomic<std::time_t> fakeNow{1700000000};
+
+namespace {
+std::time_t FakeClock() { return fakeNow.load(); }
+constexpr char kTimeStampPrefix[] = "20231114.22:13:20 : ";  // not asserted; length only
+}  // namespace
+
+ServiceFixture::ServiceFixture() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zcv-service-XXXXXX").string();
+  dir_ = mkdtemp(pattern.data());
+  fakeNow = 1700000000;
+}
+
+ServiceFixture::~ServiceFixture() {
+  StopService();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void ServiceFixture::StartService(const std::vector<std::uint16_t>& ports) {
+  std::ostringstream ini;
+  ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    ini << "ServerIP" << i << "=127.0.0.1\nServerPort" << i << "=" << ports[i] << "\n";
+  }
+  StartServiceWithIni(ini.str());
+}
+
+void ServiceFixture::StartServiceWithIni(const std::string& iniText) {
+  StopService();
+  std::ofstream(dir_ + "/cfgfile.ini") << iniText;
+  log_ = std::make_unique<LogFile>(dir_ + "/logfile.txt", mutex_);
+  servers_ = std::make_unique<ServerList>(dir_ + "/cfgfile.ini", mutex_, *log_);
+  context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, timeouts_,
+                                    &FakeClock});
+  SetActiveContext(context_.get());
+}
+
+void ServiceFixture::StopService() {
+  SetActiveContext(nullptr);
+  context_.reset();
+  servers_.reset();
+  log_.reset();
+}
+
+std::string ServiceFixture::LogText() const {
+  std::ifstream in(dir_ + "/logfile.txt", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> ServiceFixture::LogMessages() const {
+  // Entries are "<17-byte stamp> : <message> "; messages end with "\n", so
+  // each later entry starts with the blank left by the one before.
+  std::vector<std::string> messages;
+  const std::string text = LogText();
+  const std::size_t stamp = sizeof kTimeStampPrefix - 1;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (!messages.empty() && text[pos] == ' ') ++pos;
+    std::size_t end = text.find('\n', pos + stamp);
+    if (end == std::string::npos) end = text.size() - 1;
+    messages.push_back(text.substr(pos + stamp, end + 1 - pos - stamp));
+    pos = end + 1;
+  }
+  return messages;
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  if (const char* old = std::getenv("TZ")) {
+    saved_ = old;
+    hadZone_ = true;
+  }
+  setenv("TZ", zone, 1);
+  tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (hadZone_) {
+    setenv("TZ", saved_.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
+std::string Reply(const std::string& elements) {
+  return "<?xml version=\"1.0\"?><Reply>" + elements + "</Reply>";
+}
+
+}  // namespace zcv::test

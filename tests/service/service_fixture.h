@@ -1,0 +1,68 @@
+// A service wired to loopback servers: a temporary directory with an INI
+// file and a log file, the module's objects built on them, and a fake clock.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/server_list.h"
+#include "log/log_file.h"
+#include "log/service_mutex.h"
+#include "service/failure_gate.h"
+#include "service/service_context.h"
+
+namespace zcv::test {
+
+// The clock every fixture's context reads; tests move it by hand.
+extern std::atomic<std::time_t> fakeNow;
+
+class ServiceFixture : public ::testing::Test {
+ protected:
+  ServiceFixture();
+  ~ServiceFixture() override;
+
+  // Writes an INI file listing 127.0.0.1 with these ports, in order, and
+  // builds the service on it with one-second time-outs.
+  void StartService(const std::vector<std::uint16_t>& ports);
+  // Builds the service on an INI file of the given text.
+  void StartServiceWithIni(const std::string& iniText);
+  void StopService();
+
+  std::string LogText() const;
+  // The log's messages without their time stamps, in order.
+  std::vector<std::string> LogMessages() const;
+  ServerEntry CurrentServer() const { return servers_->Current(); }
+  FailureGate& gate() { return gate_; }
+
+  std::string dir_;
+  AttemptTimeouts timeouts_{1, 1, 1};  // used by the next StartService
+
+ private:
+  ServiceMutex mutex_;
+  std::unique_ptr<LogFile> log_;
+  std::unique_ptr<ServerList> servers_;
+  FailureGate gate_;
+  std::unique_ptr<ServiceContext> context_;
+};
+
+// Sets TZ for the life of the object and restores it afterwards.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+
+ private:
+  std::string saved_;
+  bool hadZone_ = false;
+};
+
+// An XML reply document with the given elements inside <Reply>.
+std::string Reply(const std::string& elements);
+
+}  // namespace zcv::test
