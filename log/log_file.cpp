@@ -1,0 +1,41 @@
+// The failure log: each entry is formed and appended while the service mutex
+// is held, so entries of concurrent calls never interleave.
+#include "log/log_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/file.h"
+
+namespace zcv {
+namespace {
+
+constexpr std::size_t kStampBytes = 35;
+constexpr std::size_t kLineBytes = 600;  // longer entries are cut, never overrun
+constexpr char kStampFormat[] = "%Y%m%d.%H:%M:%S";
+
+}  // namespace
+
+LogFile::LogFile(std::string path, ServiceMutex& mutex, Clock clock)
+    : path_(std::move(path)), mutex_(mutex), clock_(clock) {}
+
+void LogFile::WriteLog(const char* message) {
+  try {
+    // The local-time conversion shares this lock with the expiry formatting.
+    ServiceLock lock(mutex_);
+    char stamp[kStampBytes] = {};
+    char line[kLineBytes] = {};
+    std::tm local{};
+    if (platform::ToLocalTime(clock_ ? clock_() : platform::NowSeconds(), &local)) {
+      std::strftime(stamp, sizeof stamp, kStampFormat, &local);
+    }
+    std::snprintf(line, sizeof line, "%s : %s ", stamp, message ? message : "");
+    platform::AppendToFile(path_, line, std::strlen(line));
+  } catch (...) {
+    // A log entry is never worth failing the call that wanted it.
+  }
+}
+
+}  // namespace zcv

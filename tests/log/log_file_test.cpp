@@ -1,0 +1,81 @@
+// The log's entry format, its time stamps across zones and year ends, its
+// line limit, and that an unwritable path costs nothing but the entry.
+#include "log/log_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include "tests/log/log_test_util.h"
+
+namespace zcv {
+namespace {
+
+using testing_log::ReadAll;
+using testing_log::ScopedTimeZone;
+using testing_log::ScratchDir;
+
+std::time_t g_now = 0;
+std::time_t TestClock() { return g_now; }
+
+class LogFileTest : public testing::Test {
+ protected:
+  ScratchDir dir_;
+  ServiceMutex mutex_;
+};
+
+TEST_F(LogFileTest, EntriesFollowEachOtherAfterTheTrailingBlank) {
+  ScopedTimeZone zone("UTC0");
+  g_now = 1704164645;  // 2024-01-02 03:04:05 UTC
+  LogFile log(dir_.File("log.txt"), mutex_, TestClock);
+  log.WriteLog("set url error\n");
+  log.WriteLog("parse xml error\n");
+  EXPECT_EQ(ReadAll(dir_.File("log.txt")),
+            "20240102.03:04:05 : set url error\n 20240102.03:04:05 : parse xml error\n ");
+}
+
+struct StampCase {
+  const char* zone;
+  std::time_t now;
+};
+
+void PrintTo(const StampCase& c, std::ostream* os) { *os << c.zone; }
+
+class LogStampTest : public LogFileTest, public testing::WithParamInterface<StampCase> {};
+
+TEST_P(LogStampTest, LastSecondOfTheYearInLocalTime) {
+  ScopedTimeZone zone(GetParam().zone);
+  g_now = GetParam().now;
+  LogFile log(dir_.File("log.txt"), mutex_, TestClock);
+  log.WriteLog("x");
+  EXPECT_EQ(ReadAll(dir_.File("log.txt")), "20231231.23:59:59 : x ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LogStampTest,
+                         testing::Values(StampCase{"UTC0", 1704067199},
+                                         StampCase{"EST5", 1704085199},
+                                         StampCase{"XST-9:30", 1704032999}));
+
+TEST_F(LogFileTest, LongMessageIsCutToTheLineBuffer) {
+  ScopedTimeZone zone("UTC0");
+  g_now = 1704164645;
+  LogFile log(dir_.File("log.txt"), mutex_, TestClock);
+  log.WriteLog(std::string(700, 'x').c_str());
+  // 600 bytes with the terminator: 17 + 3 for the stamp and separator.
+  EXPECT_EQ(ReadAll(dir_.File("log.txt")), "20240102.03:04:05 : " + std::string(579, 'x'));
+}
+
+TEST_F(LogFileTest, UnwritablePathDropsTheEntry) {
+  LogFile inMissingDir(dir_.File("missing/log.txt"), mutex_, TestClock);
+  inMissingDir.WriteLog("lost\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("missing")));
+
+  std::filesystem::create_directory(dir_.File("dir"));
+  LogFile atDirectory(dir_.File("dir"), mutex_, TestClock);
+  atDirectory.WriteLog("lost\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("dir")));
+}
+
+}  // namespace
+}  // namespace zcv
