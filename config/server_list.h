@@ -57,6 +57,7 @@ class ServerList {
   bool valid_ = false;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
+  std::string loadedNumber_;         // ServerNumber as read at load
 };
 
 }  // namespace zcv
