@@ -1,0 +1,24 @@
+// The reader of the plain replies: the service's verdict and, on success,
+// the card's expiry.
+#include "reply/reply_document.h"
+#include "reply/reply_number.h"
+#include "reply/reply_readers.h"
+
+namespace zcv {
+
+int ResultReplyReader(const char* body, unsigned* code, int* expire) {
+  try {
+    ReplyDocument document;
+    document.Load(body);
+    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    if (expire != nullptr) {
+      *expire = *code == kAccepted ? ParseReplyNumber(document.SelectText("//ExpireTime")) : 0;
+    }
+    return 1;
+  } catch (...) {
+    *code = kNoAnswer;
+    return 0;
+  }
+}
+
+}  // namespace zcv

@@ -1,0 +1,31 @@
+// The reader of the card status reply: the verdict and, on success, the
+// card's expiry and status number, stored only when both are present.
+#include "reply/reply_document.h"
+#include "reply/reply_number.h"
+#include "reply/reply_readers.h"
+
+namespace zcv {
+
+int StatusReplyReader(const char* body, unsigned* code, int* expire, int* status) {
+  try {
+    ReplyDocument document;
+    document.Load(body);
+    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    if (expire != nullptr) {
+      if (*code == kAccepted) {
+        std::string expireText = document.SelectText("//ExpireTime");
+        std::string statusText = document.SelectText("//CardStatus");
+        *expire = ParseReplyNumber(expireText);
+        if (status != nullptr) *status = ParseReplyNumber(statusText);
+      } else {
+        *expire = 0;
+      }
+    }
+    return 1;
+  } catch (...) {
+    *code = kNoAnswer;
+    return 0;
+  }
+}
+
+}  // namespace zcv
