@@ -1,0 +1,95 @@
+// zcvctl: a command-line host of the library. One subcommand per exported
+// operation, built from the operation table; prints the result code with
+// its meaning and the outputs, as text or JSON.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+
+#include "zcvctl/operations.h"
+#include "zcvctl/report.h"
+
+namespace {
+
+using namespace zcv::ctl;
+
+// What the command line collected for one subcommand.
+struct Invocation {
+  const Operation* op = nullptr;
+  CLI::App* app = nullptr;
+  Call call;
+  std::map<std::string, std::string> text_values;
+  std::map<std::string, CLI::Option*> text_options;
+};
+
+std::string Description(const Operation& op) {
+  return std::string(op.summary) + "\ncalls " + op.function + ", which sends GET /" + op.request +
+         "\n(%d: a number, %s: a text; a text left out is sent as (null))";
+}
+
+void AddOptions(Invocation& inv) {
+  for (const Param& p : inv.op->params) {
+    std::string flag = "--" + p.option;
+    std::string help = OptionHelp(p.option);
+    switch (p.kind) {
+      case ParamKind::kInt:
+        inv.call.ints[p.option] = 0;
+        inv.app->add_option(flag, inv.call.ints[p.option], help)->required();
+        break;
+      case ParamKind::kText:
+      case ParamKind::kOptText: {
+        CLI::Option* o = inv.app->add_option(flag, inv.text_values[p.option], help);
+        if (p.kind == ParamKind::kText) o->required();
+        inv.text_options[p.option] = o;
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "zcvctl: calls the token service through the zephyrcoilvault library.\n"
+      "Exit status: 0 accepted (9999), 1 a verdict of the service, 2 argument refused (1011)\n"
+      "or no usable answer (1012), 64 a wrong command line."};
+  app.require_subcommand(1);
+  bool json = false;
+  app.add_flag("--json", json, "print the result as one JSON object");
+
+  std::vector<std::unique_ptr<Invocation>> invocations;
+  for (const Operation& op : Operations()) {
+    auto inv = std::make_unique<Invocation>();
+    inv->op = &op;
+    inv->app = app.add_subcommand(op.command, Description(op));
+    inv->app->add_flag("--json", json, "print the result as one JSON object");
+    AddOptions(*inv);
+    invocations.push_back(std::move(inv));
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int status = app.exit(e);
+    return status == 0 ? 0 : kExitUsage;
+  }
+
+  for (auto& inv : invocations) {
+    if (!inv->app->parsed()) continue;
+    for (auto& [name, option] : inv->text_options) {
+      if (option->count() > 0) {
+        inv->call.texts[name] = inv->text_values[name];
+      } else {
+        inv->call.texts[name] = std::nullopt;
+      }
+    }
+    ResultCode code = inv->op->invoke(inv->call);
+    if (json) {
+      PrintJson(std::cout, *inv->op, code, inv->call.out);
+    } else {
+      PrintText(std::cout, *inv->op, code, inv->call.out);
+    }
+    return ExitStatus(code);
+  }
+  return kExitUsage;
+}
