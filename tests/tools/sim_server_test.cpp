@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "zcvsim/socket_stream.h"
 #include "zcvsim/totp.h"
 
 namespace zcv::sim {
@@ -106,6 +107,20 @@ TEST_F(SimServerTest, DelayedRepliesStillArrive) {
   slow.delay_ms = 20;
   server_.SetFaults(slow);
   EXPECT_TRUE(Get("/TokenStatus.asp?iCardNo=1001"));
+}
+
+TEST(EscapeTargetBlanksTest, OnlyBlanksInsideTheTargetAreEscaped) {
+  struct Case {
+    const char* line;
+    const char* escaped;
+  } cases[] = {
+      {"GET /p?a=1 HTTP/1.1\r", "GET /p?a=1 HTTP/1.1\r"},
+      {"GET /p?a=1 Main St HTTP/1.1\r", "GET /p?a=1%20Main%20St HTTP/1.1\r"},
+      {"GET /p?a=x  y HTTP/1.1", "GET /p?a=x%20%20y HTTP/1.1"},
+      {"GARBAGE", "GARBAGE"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EscapeTargetBlanks(c.line), c.escaped) << c.line;
 }
 
 TEST(ShareCounterTest, HitsExactlyTheShare) {

@@ -23,7 +23,7 @@ class TokenServiceTest : public ::testing::Test {
       : service_(
             ":memory:", [this] { return now_; },
             [this] {
-              char text[8];
+              char text[16];
               std::snprintf(text, sizeof text, "%06d", ++issued_);
               return std::string(text);
             }) {}

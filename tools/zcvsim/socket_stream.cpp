@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zcv::sim {
@@ -26,7 +27,43 @@ void AddressOf(const sockaddr_storage& addr, std::string& ip, int& port) {
   ip = text;
 }
 
+// A request line longer than this is passed on untouched.
+constexpr std::size_t kMaxRequestLine = 8192;
+
 }  // namespace
+
+std::string EscapeTargetBlanks(const std::string& line) {
+  std::size_t first = line.find(' ');
+  std::size_t last = line.rfind(' ');
+  if (first == std::string::npos || first == last) return line;
+  std::string out = line.substr(0, first + 1);
+  for (std::size_t i = first + 1; i < last; ++i) {
+    if (line[i] == ' ') {
+      out += "%20";
+    } else {
+      out += line[i];
+    }
+  }
+  return out + line.substr(last);
+}
+
+void SocketStream::ReadRequestLine() {
+  line_read_ = true;
+  char buffer[1024];
+  while (pending_.find('\n') == std::string::npos && pending_.size() < kMaxRequestLine) {
+    if (!Wait(POLLIN)) break;
+    ssize_t n;
+    do {
+      n = recv(fd_, buffer, sizeof buffer, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) break;
+    pending_.append(buffer, static_cast<std::size_t>(n));
+  }
+  std::size_t end = pending_.find('\n');
+  if (end != std::string::npos) {
+    pending_ = EscapeTargetBlanks(pending_.substr(0, end)) + pending_.substr(end);
+  }
+}
 
 bool SocketStream::Wait(short events) const {
   pollfd pfd{fd_, events, 0};
@@ -37,11 +74,18 @@ bool SocketStream::Wait(short events) const {
   return rc > 0;
 }
 
-bool SocketStream::is_readable() const { return Wait(POLLIN); }
+bool SocketStream::is_readable() const { return !pending_.empty() || Wait(POLLIN); }
 
 bool SocketStream::is_writable() const { return Wait(POLLOUT); }
 
 ssize_t SocketStream::read(char* ptr, size_t size) {
+  if (!line_read_) ReadRequestLine();
+  if (!pending_.empty()) {
+    std::size_t n = std::min(size, pending_.size());
+    pending_.copy(ptr, n);
+    pending_.erase(0, n);
+    return static_cast<ssize_t>(n);
+  }
   if (!is_readable()) return -1;
   ssize_t n;
   do {

@@ -1,9 +1,12 @@
 // A connected socket as a cpp-httplib Stream, with poll-bounded reads and
-// writes, so the simulator can run the library's request processing on a
-// connection it has chosen not to sabotage.
+// writes, so the simulator can run cpp-httplib's request processing on a
+// connection it has chosen not to sabotage. Like a lenient server, it
+// accepts blanks in the request target: the library sends texts unescaped.
 #pragma once
 
 #include <httplib.h>
+
+#include <string>
 
 namespace zcv::sim {
 
@@ -21,10 +24,18 @@ class SocketStream : public httplib::Stream {
 
  private:
   bool Wait(short events) const;
+  // Reads up to the end of the request line and escapes its blanks.
+  void ReadRequestLine();
 
   int fd_;
   int timeout_ms_;
+  bool line_read_ = false;
+  std::string pending_;  // request line bytes not yet handed out
 };
+
+// "GET /p?a=1 2 HTTP/1.1\r\n" -> "GET /p?a=1%202 HTTP/1.1\r\n": blanks
+// between the method and the version become %20.
+std::string EscapeTargetBlanks(const std::string& line);
 
 // Closes at once, without a reply.
 void CloseSocket(int fd);
