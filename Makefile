@@ -33,7 +33,7 @@ test-thread: deps
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L concurrency -j $(JOBS)
 
 demo: build
-	@echo "the demonstration arrives with the token-service simulator"
+	@./tools/demo.sh build
 
 clean:
 	rm -rf build build-asan build-tsan

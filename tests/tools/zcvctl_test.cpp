@@ -71,6 +71,25 @@ TEST(ZcvctlReportTest, OutputsOnlyWithAcceptedResult) {
             "{\"operation\":\"TokenBinding\",\"result\":2007,\"meaning\":\"service verdict\"}\n");
 }
 
+TEST(ZcvctlReportTest, IntegersAreDecimalWithLeadingZeros) {
+  struct Case {
+    const char* text;
+    std::optional<int> value;
+  } cases[] = {{"097221", 97221},
+               {"0", 0},
+               {"-12", -12},
+               {"+7", 7},
+               {"2147483647", 2147483647},
+               {"-2147483648", -2147483647 - 1},
+               {"2147483648", std::nullopt},
+               {"0x10", std::nullopt},
+               {"", std::nullopt},
+               {"-", std::nullopt},
+               {" 1", std::nullopt},
+               {"12a", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(ParseDecimalInt(c.text), c.value) << c.text;
+}
+
 TEST(ZcvctlReportTest, JsonStringsAreEscaped) {
   EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
 }
@@ -142,6 +161,8 @@ TEST_F(ZcvctlProgramTest, PrintsResultsAndExitsByKind) {
 
   Run usage = Zcvctl("auth --card 1001");
   EXPECT_EQ(usage.status, 64);
+  Run not_a_number = Zcvctl("auth --card 1001 --password 0x10");
+  EXPECT_EQ(not_a_number.status, 64);
 
   servers_[0]->Stop();
   Run none = Zcvctl("status --card 1001");

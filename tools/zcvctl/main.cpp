@@ -17,6 +17,7 @@ struct Invocation {
   const Operation* op = nullptr;
   CLI::App* app = nullptr;
   Call call;
+  std::map<std::string, std::string> int_values;
   std::map<std::string, std::string> text_values;
   std::map<std::string, CLI::Option*> text_options;
 };
@@ -32,8 +33,14 @@ void AddOptions(Invocation& inv) {
     std::string help = OptionHelp(p.option);
     switch (p.kind) {
       case ParamKind::kInt:
-        inv.call.ints[p.option] = 0;
-        inv.app->add_option(flag, inv.call.ints[p.option], help)->required();
+        inv.app->add_option(flag, inv.int_values[p.option], help)
+            ->required()
+            ->type_name("INT")
+            ->check(
+                [](const std::string& text) {
+                  return ParseDecimalInt(text) ? std::string() : "not a decimal int: " + text;
+                },
+                "decimal");
         break;
       case ParamKind::kText:
       case ParamKind::kOptText: {
@@ -76,6 +83,7 @@ int main(int argc, char** argv) {
 
   for (auto& inv : invocations) {
     if (!inv->app->parsed()) continue;
+    for (auto& [name, text] : inv->int_values) inv->call.ints[name] = *ParseDecimalInt(text);
     for (auto& [name, option] : inv->text_options) {
       if (option->count() > 0) {
         inv->call.texts[name] = inv->text_values[name];

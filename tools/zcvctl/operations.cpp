@@ -1,6 +1,8 @@
 // The operation table of zcvctl.
 #include "zcvctl/operations.h"
 
+#include <limits>
+
 namespace zcv::ctl {
 namespace {
 
@@ -307,6 +309,24 @@ std::vector<Operation> BuildTable() {
 }
 
 }  // namespace
+
+std::optional<int> ParseDecimalInt(const std::string& text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i == text.size()) return std::nullopt;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
+    return std::nullopt;
+  }
+  return static_cast<int>(value);
+}
 
 const std::vector<Operation>& Operations() {
   static const std::vector<Operation> table = BuildTable();

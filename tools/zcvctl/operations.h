@@ -64,6 +64,11 @@ struct Operation {
 
 const std::vector<Operation>& Operations();
 
+// A signed decimal int as typed: "097221" is 97221 (one-time passwords keep
+// their leading zeros on the card), never octal. Empty when not a number
+// or out of range.
+std::optional<int> ParseDecimalInt(const std::string& text);
+
 // Help text of an option, shared by every operation that takes it.
 std::string OptionHelp(const std::string& option);
 
