@@ -1,0 +1,192 @@
+// POSIX sockets behind platform/socket.h: getaddrinfo, poll-based waits,
+// EINTR retried here so that callers see only real outcomes.
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+#include "platform/socket.h"
+
+namespace zcv::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds beyond this would overflow poll's millisecond argument.
+constexpr int kMaxWaitSeconds = INT_MAX / 1000;
+
+// poll() on one descriptor for `events`, retried on EINTR with the time left.
+// The poll result: positive ready, 0 timed out, negative failed.
+int PollFor(SocketHandle socket, short events, int seconds, short* revents) {
+  if (socket == kNoSocket) {
+    errno = EBADF;
+    return -1;
+  }
+  if (seconds < 0) seconds = 0;
+  if (seconds > kMaxWaitSeconds) seconds = kMaxWaitSeconds;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd entry{socket, events, 0};
+    const int result = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (result < 0 && errno == EINTR) continue;
+    *revents = entry.revents;
+    return result;
+  }
+}
+
+int Wait(SocketHandle socket, short events, int seconds) {
+  short revents = 0;
+  const int result = PollFor(socket, events, seconds, &revents);
+  if (result > 0) return (revents & POLLNVAL) ? -1 : 1;
+  return result == 0 ? 0 : -1;
+}
+
+// strerror_r has a GNU and an XSI signature; these overloads take either.
+[[maybe_unused]] const char* Message(int result, const char* buffer) {
+  return result == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* Message(const char* result, const char*) { return result; }
+
+}  // namespace
+
+int MapResolverError(int resolver_error) {
+  switch (resolver_error) {
+    case EAI_NONAME:
+      return kLookupHostNotFound;
+    case EAI_AGAIN:
+      return kLookupTryAgain;
+    case EAI_FAIL:
+      return kLookupNoRecovery;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+      return kLookupNoData;
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+      return kLookupNoData;
+#endif
+    default:
+      return kLookupUnknown;
+  }
+}
+
+int LookupIpv4(const char* host, Ipv4Address* address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int result = ::getaddrinfo(host, nullptr, &hints, &found);
+  if (result != 0) return MapResolverError(result);
+  int code = kLookupNoData;
+  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in ipv4;
+    std::memcpy(&ipv4, entry->ai_addr, sizeof ipv4);
+    std::memcpy(address->bytes, &ipv4.sin_addr.s_addr, sizeof address->bytes);
+    code = 0;
+    break;
+  }
+  ::freeaddrinfo(found);
+  return code;
+}
+
+SocketHandle OpenTcpSocket(int* error) {
+  const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (handle < 0) *error = errno;
+  return handle < 0 ? kNoSocket : handle;
+}
+
+int PrepareTcpSocket(SocketHandle socket) {
+  const int flags = ::fcntl(socket, F_GETFL, 0);
+  if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
+  const int on = 1;
+  if (::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0) return errno;
+  return 0;
+}
+
+int StartConnect(SocketHandle socket, const Ipv4Address& address) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(address.port);
+  std::memcpy(&target.sin_addr.s_addr, address.bytes, sizeof address.bytes);
+  if (::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return 0;
+  const int err = errno;
+  // An interrupted non-blocking connect goes on in the background, like one
+  // that would block.
+  return (err == EINPROGRESS || err == EINTR) ? 0 : err;
+}
+
+int WaitConnected(SocketHandle socket, int seconds, int* error) {
+  short revents = 0;
+  const int result = PollFor(socket, POLLIN | POLLOUT, seconds, &revents);
+  if (result <= 0) {
+    *error = result == 0 ? ETIMEDOUT : errno;
+    return -1;
+  }
+  int pending = 0;
+  socklen_t length = sizeof pending;
+  if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &length) < 0) {
+    *error = errno;
+    return -1;
+  }
+  if (pending != 0) {
+    *error = pending;
+    return -1;
+  }
+  return 1;
+}
+
+int WaitReadable(SocketHandle socket, int seconds) { return Wait(socket, POLLIN, seconds); }
+
+int WaitWritable(SocketHandle socket, int seconds) { return Wait(socket, POLLOUT, seconds); }
+
+long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool more_follows,
+              int* error) {
+  const int flags = MSG_NOSIGNAL | (more_follows ? MSG_MORE : 0);
+  for (;;) {
+    const ssize_t sent = ::send(socket, bytes, length, flags);
+    if (sent >= 0) return static_cast<long>(sent);
+    if (errno == EINTR) continue;
+    *error = errno;
+    return -1;
+  }
+}
+
+long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* error) {
+  for (;;) {
+    const ssize_t received = ::recv(socket, bytes, length, 0);
+    if (received >= 0) return static_cast<long>(received);
+    if (errno == EINTR) continue;
+    *error = errno;
+    return -1;
+  }
+}
+
+void CloseSocket(SocketHandle socket) {
+  // Retrying close() after EINTR could close a descriptor another thread has
+  // just been given; Linux releases it on the first call in any case.
+  if (socket != kNoSocket) ::close(socket);
+}
+
+const char* ErrorNumberText(int error, char* buffer, std::size_t size) {
+  if (size == 0) return buffer;
+  buffer[0] = '\0';
+  const char* text = Message(strerror_r(error, buffer, size), buffer);
+  if (text != nullptr && text != buffer) {
+    std::strncpy(buffer, text, size - 1);
+    buffer[size - 1] = '\0';
+  }
+  return buffer;
+}
+
+}  // namespace zcv::platform
