@@ -23,6 +23,10 @@ int HttpRequestExecute(HttpRequest* request);
 int HttpRequestGetBodyLength(const HttpRequest* request);
 // Owned by the request; valid until it is destroyed.
 const char* HttpRequestGetBody(const HttpRequest* request);
+// Why the last execution failed: a lookup text, an error-number text, or a
+// response reading reason; nullptr when none was recorded. Owned by the
+// request.
+const char* HttpRequestGetFailureReason(const HttpRequest* request);
 void HttpRequestDestroy(HttpRequest* request);
 
 }  // namespace zcv

@@ -1,0 +1,75 @@
+// HttpConnection: the transport of one request: the bound host, one IPv4
+// TCP socket, one growable I/O buffer with the counters of the transfer in
+// progress, and the three time-outs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/socket.h"
+
+namespace zcv {
+
+// Kinds of connect-phase failure.
+constexpr int kFailureLookup = 0;
+constexpr int kFailureSocket = 1;
+
+struct HttpConnection {
+  bool resolved = false;  // `address` holds the lookup result for `host`
+  platform::Ipv4Address address;
+  const char* host = nullptr;  // borrowed from the request's URI
+  platform::SocketHandle socket = platform::kNoSocket;
+  std::uint16_t port = 80;
+  int failureKind = kFailureLookup;
+  int failureCode = 0;
+  std::unique_ptr<char[]> buffer;
+  int capacity = 0;
+  int used = 0;       // bytes held, from the start of `buffer`
+  int done = 0;       // bytes moved by the current operation
+  int remaining = 0;  // bytes still wanted; 0 means idle
+  int unit = 0;
+  int lastCount = 0;  // result of the last send or receive call
+  int chunkLength = 0;
+  int connectTimeout = 0;  // seconds, as are the two below
+  int receiveTimeout = 0;
+  int sendTimeout = 0;
+  const char* failureReason = nullptr;  // static text of the last read failure
+};
+
+HttpConnection* HttpConnectionCreate();
+void HttpConnectionDestroy(HttpConnection* connection);
+
+// Resolves `host` once, then connects without blocking within
+// `connectTimeout`. 0 connected; -1 failed with `failureKind` and
+// `failureCode` set (untouched when no host is bound).
+int HttpConnectionOpen(HttpConnection* connection);
+
+// Readiness waits of whole seconds: 1 ready/connected, 0 timed out (not for
+// HttpWaitConnected, which fails instead), -1 error.
+int HttpWaitConnected(platform::SocketHandle socket, int seconds);
+int HttpWaitWritable(platform::SocketHandle socket, int seconds);
+int HttpWaitReadable(platform::SocketHandle socket, int seconds);
+
+// Appends bytes, growing the buffer by exactly what does not fit. 1.
+int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length);
+// One send step over the buffered bytes: 1 more to send, 2 all sent, -1
+// failed. `moreFollows` lets the last bytes wait for the next send.
+int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
+// One receive step towards `remaining` (one unit when idle): 1 more wanted,
+// 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1
+// failed.
+int HttpConnectionReceive(HttpConnection* connection);
+// A fresh zero-filled buffer of one unit; ends any operation.
+void HttpConnectionResetBuffer(HttpConnection* connection);
+// Drops the bytes before `position` and ends any operation.
+void HttpConnectionConsume(HttpConnection* connection, int position);
+// Closes the socket if one is open.
+void HttpConnectionClose(HttpConnection* connection);
+
+// Position of the first occurrence of the pattern, or -1.
+int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength);
+
+// The static text for a lookup failure code.
+const char* HttpLookupErrorText(int code);
+
+}  // namespace zcv
