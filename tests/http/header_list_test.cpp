@@ -1,0 +1,108 @@
+// Header list: canonical spellings, replacement by name in any case, slot
+// order, the 256-slot bound, and counted byte runs.
+#include "http/header_list.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace zcv {
+namespace {
+
+struct ListDeleter {
+  void operator()(HttpHeaderList* list) const { HttpHeaderListDestroy(list); }
+};
+using ListPtr = std::unique_ptr<HttpHeaderList, ListDeleter>;
+
+class HttpHeaderListTest : public ::testing::Test {
+ protected:
+  ListPtr list_{HttpHeaderListCreate()};
+};
+
+TEST(HttpStandardHeaderNameTest, FindsTableSpellingInAnyCase) {
+  const struct {
+    const char* given;
+    const char* expected;  // nullptr: not a standard name
+  } cases[] = {
+      {"connection", "Connection"},
+      {"CONTENT-LENGTH", "Content-Length"},
+      {"www-authenticate", "WWW-Authenticate"},
+      {"te", "TE"},
+      {"etag", "ETag"},
+      {"content-md5", "Content-MD5"},
+      {"Allow", "Allow"},
+      {"referrer", "Referrer"},
+      {"Referer", nullptr},
+      {"X-Custom", nullptr},
+      {"Connectio", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    const char* found = HttpStandardHeaderName(c.given);
+    if (c.expected == nullptr) {
+      EXPECT_EQ(found, nullptr);
+    } else {
+      ASSERT_NE(found, nullptr);
+      EXPECT_STREQ(found, c.expected);
+    }
+  }
+  EXPECT_EQ(HttpStandardHeaderName(nullptr), nullptr);
+}
+
+TEST_F(HttpHeaderListTest, SecondSetOfSameNameReplacesValueAndKeepsSpelling) {
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "connection", "keep-alive"), 1);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "Connection", "close"), 1);
+  EXPECT_EQ(list_->names[0], "Connection");
+  EXPECT_EQ(list_->values[0], "close");
+  EXPECT_TRUE(list_->names[1].empty());
+
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "x-Trace", "1"), 1);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "X-TRACE", "2"), 1);
+  EXPECT_EQ(list_->names[1], "x-Trace");  // not standard: kept as first given
+  EXPECT_STREQ(HttpHeaderGet(list_.get(), "X-trace"), "2");
+}
+
+TEST_F(HttpHeaderListTest, KeepsFirstSetOrderAndEmptyValues) {
+  HttpHeaderSet(list_.get(), "B", "1");
+  HttpHeaderSet(list_.get(), "A", "");
+  HttpHeaderSet(list_.get(), "b", "3");
+  EXPECT_EQ(list_->names[0], "B");
+  EXPECT_EQ(list_->values[0], "3");
+  EXPECT_EQ(list_->names[1], "A");
+  EXPECT_STREQ(HttpHeaderGet(list_.get(), "a"), "");
+  EXPECT_EQ(HttpHeaderGet(list_.get(), "C"), nullptr);
+  EXPECT_EQ(HttpHeaderGet(list_.get(), nullptr), nullptr);
+}
+
+TEST_F(HttpHeaderListTest, RefusesMissingArgumentsAndEmptyNames) {
+  EXPECT_EQ(HttpHeaderSet(nullptr, "A", "1"), 0);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), nullptr, "1"), 0);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "A", nullptr), 0);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "", "1"), 0);
+  EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "A", 0, "1", 1), 0);
+  EXPECT_TRUE(list_->names[0].empty());
+}
+
+TEST_F(HttpHeaderListTest, HoldsAtMost256Names) {
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_EQ(HttpHeaderSet(list_.get(), ("H" + std::to_string(i)).c_str(), "v"), 1);
+  }
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "One-Too-Many", "v"), 0);
+  EXPECT_EQ(HttpHeaderGet(list_.get(), "One-Too-Many"), nullptr);
+  EXPECT_EQ(HttpHeaderSet(list_.get(), "h255", "replaced"), 1);  // replacing still works
+  EXPECT_STREQ(HttpHeaderGet(list_.get(), "H255"), "replaced");
+}
+
+TEST_F(HttpHeaderListTest, CountedRunsNeedNoTerminator) {
+  const char line[] = "content-typeXtext/xmlY";
+  EXPECT_EQ(HttpHeaderSetCounted(list_.get(), line, 12, line + 13, 8), 1);
+  EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "Empty", 5, "", 0), 1);
+  EXPECT_EQ(list_->names[0], "Content-Type");
+  EXPECT_EQ(list_->values[0], "text/xml");
+  EXPECT_STREQ(HttpHeaderGet(list_.get(), "EMPTY"), "");
+}
+
+}  // namespace
+}  // namespace zcv
