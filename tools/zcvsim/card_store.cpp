@@ -200,13 +200,6 @@ void CardStore::AddLink(std::int64_t card_no, LinkKind kind, const std::string& 
       .Run();
 }
 
-std::int64_t CardStore::LinkCount(std::int64_t card_no) {
-  Statement s = db_.Prepare("SELECT COUNT(*) FROM links WHERE card_no = ?");
-  s.Bind(1, card_no);
-  s.Step();
-  return s.Int(0);
-}
-
 void CardStore::MoveBindingsAndLinks(std::int64_t from_card, std::int64_t to_card) {
   db_.Prepare("UPDATE bindings SET card_no = ? WHERE card_no = ?")
       .Bind(1, to_card)

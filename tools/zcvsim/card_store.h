@@ -76,7 +76,6 @@ class CardStore {
   std::optional<std::string> LinkPassword(std::int64_t card_no, LinkKind kind);
   void AddLink(std::int64_t card_no, LinkKind kind, const std::string& resv_password,
                const std::string& link_time);
-  std::int64_t LinkCount(std::int64_t card_no);
 
   // Moves every binding and link of one card to another.
   void MoveBindingsAndLinks(std::int64_t from_card, std::int64_t to_card);

@@ -2,6 +2,7 @@
 // own for each refusal, never the library's 1011 and 1012.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zcv::sim {
