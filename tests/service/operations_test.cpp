@@ -241,7 +241,9 @@ TEST_F(OperationsTest, TextArgumentsAreCheckedBeforeAnythingIsSent) {
     std::string withLineFeed = "a\r\nX-Injected: 1";
     std::string withDelete = "a\x7f";
 
-    if (c.limit >= 0) EXPECT_EQ(c.call(overLimit.data()), kArgumentRefused);
+    if (c.limit >= 0) {
+      EXPECT_EQ(c.call(overLimit.data()), kArgumentRefused);
+    }
     EXPECT_EQ(c.call(nullptr), c.required ? kArgumentRefused : kAccepted);
     EXPECT_EQ(c.call(withLineFeed.data()), kArgumentRefused);
     EXPECT_EQ(c.call(withDelete.data()), kArgumentRefused);

@@ -69,6 +69,7 @@ std::vector<std::string> ServiceFixture::LogMessages() const {
   std::size_t pos = 0;
   while (pos < text.size()) {
     if (!messages.empty() && text[pos] == ' ') ++pos;
+    if (pos + stamp >= text.size()) break;
     std::size_t end = text.find('\n', pos + stamp);
     if (end == std::string::npos) end = text.size() - 1;
     messages.push_back(text.substr(pos + stamp, end + 1 - pos - stamp));
