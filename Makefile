@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize test-thread demo clean
+.PHONY: all deps build test test-plain test-sanitize test-thread bench demo clean
 
 all: build
 
@@ -31,6 +31,10 @@ test-thread: deps
 	cmake -S . -B build-tsan -DZCV_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L concurrency -j $(JOBS)
+
+# Speed of a whole call against a loopback server, and of the parsers.
+bench: build
+	./build/bench/zcv_bench
 
 demo: build
 	@./tools/demo.sh build

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libpugixml-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   openjdk-17-jdk-headless junit4
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
 )
