@@ -9,8 +9,9 @@
 namespace zcv::test {
 namespace {
 
-// JNI functions are plain function pointers; they reach the one fake alive.
-FakeJniEnv* active = nullptr;
+// JNI functions are plain function pointers; they reach the fake of their
+// thread, as a JVM gives each thread its own environment.
+thread_local FakeJniEnv* active = nullptr;
 
 _jobject bufferObject;
 _jclass bufferClass;

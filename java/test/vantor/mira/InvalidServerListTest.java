@@ -4,9 +4,6 @@ package vantor.mira;
 
 import static org.junit.Assert.assertEquals;
 
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Paths;
 import java.util.List;
 import org.junit.AfterClass;
 import org.junit.BeforeClass;
@@ -19,11 +16,11 @@ public class InvalidServerListTest {
   public static void writeIncompleteConfig() throws Exception {
     server = new TokenServer();
     server.respondAlways(
-        "<Reply><Result>9999</Result><ExpireTime>0</ExpireTime><ResvPassWord>1</ResvPassWord></Reply>");
+        "<Reply><Result>9999</Result><ExpireTime>0</ExpireTime>"
+            + "<ResvPassWord>1</ResvPassWord></Reply>");
     // Two servers announced, one listed: the list is not valid, although the
     // server it names would answer.
-    String ini = "[ServerSet]\nServerNumber=2\nServerIP0=127.0.0.1\nServerPort0=" + server.port() + "\n";
-    Files.write(Paths.get("cfgfile.ini"), ini.getBytes(StandardCharsets.US_ASCII));
+    server.writeConfigFile(2);
   }
 
   @AfterClass

@@ -11,6 +11,8 @@ import java.net.InetAddress;
 import java.net.ServerSocket;
 import java.net.Socket;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.ExecutorService;
@@ -34,6 +36,17 @@ final class TokenServer implements AutoCloseable {
 
   int port() {
     return listener.getLocalPort();
+  }
+
+  /**
+   * Writes cfgfile.ini into the working directory, where the library reads it when it is
+   * loaded: ServerNumber as given, and this server as server 0.
+   */
+  void writeConfigFile(int serverNumber) throws IOException {
+    String ini =
+        "[ServerSet]\nServerNumber=" + serverNumber + "\nServerIP0=127.0.0.1\nServerPort0=" + port()
+            + "\n";
+    Files.write(Paths.get("cfgfile.ini"), ini.getBytes(StandardCharsets.US_ASCII));
   }
 
   /**
@@ -84,8 +97,7 @@ final class TokenServer implements AutoCloseable {
       byte[] body = responder.apply(path).getBytes(StandardCharsets.ISO_8859_1);
       OutputStream out = socket.getOutputStream();
       String replyHead =
-          "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: "
-              + body.length
+          "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + body.length
               + "\r\nConnection: close\r\n\r\n";
       out.write(replyHead.getBytes(StandardCharsets.ISO_8859_1));
       out.write(body);
