@@ -46,7 +46,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'echo; echo "demo: interrupted"; exit 130' INT TERM
 
-say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+if [ -t 1 ]; then bold=$'\033[1m' plain=$'\033[0m'; else bold='' plain=''; fi
+say() { printf '\n%s== %s%s\n' "$bold" "$*" "$plain"; }
 
 # Runs zcvctl, shows the command and its answer, and names the simulator's
 # verdict when the service refused.

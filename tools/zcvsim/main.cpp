@@ -1,5 +1,8 @@
 // zcvsim: a token-service simulator for the library's demo and tests.
 // Subcommands: serve, add-card, otp, list, verdicts.
+#include <pthread.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
