@@ -68,7 +68,7 @@ int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* pat
 }
 
 ResultCode RunAttempts(ServiceContext& context, const Operation& operation,
-                       const Outputs& outputs, const PathFormatter& formatPath, bool holdsBusy) {
+                       const Outputs& outputs, PathFormatter formatPath, bool holdsBusy) {
   char path[kLongPathBytes] = {};
   ServerEntry seen = context.servers.Current();
   formatPath(path, operation.pathBytes);
@@ -109,7 +109,7 @@ void LogException(ServiceContext& context, const Operation& operation) {
 }  // namespace
 
 ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
-                   const Outputs& outputs, const PathFormatter& formatPath) noexcept {
+                   const Outputs& outputs, PathFormatter formatPath) noexcept {
   try {
     ServiceContext* context = ActiveContext();
     if (context == nullptr || !context->servers.valid()) return kNoAnswer;

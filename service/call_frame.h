@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <functional>
 #include <initializer_list>
 
 #include "zephyrcoilvault.h"
@@ -86,11 +85,27 @@ inline Outputs CardStatus(int* cardStatus, char* expireText) {
   return o;
 }
 
-using PathFormatter = std::function<void(char* path, std::size_t size)>;
+// Formats the request path into a buffer of the given size. A non-owning
+// reference to the caller's formatter: building it never allocates, so it
+// cannot throw on the way into the frame.
+class PathFormatter {
+ public:
+  template <typename Format>
+  PathFormatter(const Format& format)  // implicit: any callable formatter converts
+      : format_(&format), call_([](const void* f, char* path, std::size_t size) {
+          (*static_cast<const Format*>(f))(path, size);
+        }) {}
+
+  void operator()(char* path, std::size_t size) const { call_(format_, path, size); }
+
+ private:
+  const void* format_;
+  void (*call_)(const void*, char*, std::size_t);
+};
 
 // Runs the frame. Never throws.
 ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
-                   const Outputs& outputs, const PathFormatter& formatPath) noexcept;
+                   const Outputs& outputs, PathFormatter formatPath) noexcept;
 
 // Values as they go into a path: numbers as they are, a null text as "(null)".
 inline int PathValue(int value) { return value; }
