@@ -33,8 +33,9 @@ void CopyBindtime(char (&field)[kBindtimeBytes], const std::string& text) {
 
 int BindInfoReplyReader(const char* body, unsigned* code, int* rowCount, pTokenBindInfo* rows) {
   try {
+    // COM is entered by the request helper, which holds it around this call.
     ReplyDocument document;
-    document.Load(body);
+    document.Load(body, DocumentCreation::kPlainSuccess);
     *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
     if (*code != kAccepted) {
       *rowCount = 0;

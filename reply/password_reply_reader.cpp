@@ -2,6 +2,7 @@
 // the reserved password of the new binding.
 #include <cstring>
 
+#include "platform/com_apartment.h"
 #include "reply/reply_document.h"
 #include "reply/reply_number.h"
 #include "reply/reply_readers.h"
@@ -10,6 +11,9 @@ namespace zcv {
 
 int PasswordReplyReader(const char* body, unsigned* code, char* resvPassWord) {
   try {
+    // Declared first so that the document is released before COM is left.
+    platform::ComApartment com;
+    if (!com.entered()) throw ReplyError("Initialize failed");
     ReplyDocument document;
     document.Load(body);
     *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));

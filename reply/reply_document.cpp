@@ -79,17 +79,10 @@ struct ReplyDocument::Parsed {
   pugi::xml_node root;
 };
 
-ReplyNodeList::ReplyNodeList(std::vector<std::string> texts) : texts_(std::move(texts)) {}
-
-std::string ReplyNodeList::NextText() {
-  if (next_ >= texts_.size()) throw ReplyError("node list exhausted");
-  return texts_[next_++];
-}
-
 ReplyDocument::ReplyDocument() = default;
 ReplyDocument::~ReplyDocument() = default;
 
-void ReplyDocument::Load(const char* body) {
+void ReplyDocument::Load(const char* body, DocumentCreation) {
   if (body == nullptr) throw ReplyError("Load xml failed");
   auto parsed = std::make_unique<Parsed>();
   pugi::xml_parse_result result =

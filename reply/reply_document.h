@@ -1,5 +1,6 @@
 // One parsed reply document and the selections the readers make on it.
-// Readers use only this interface, so another XML engine can sit behind it.
+// Readers use only this interface, so another XML engine can sit behind it:
+// pugixml on Linux, the system's XML DOM component over COM on Windows.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,11 @@ class ReplyNodeList {
   std::size_t next_ = 0;
 };
 
+// How strictly the creation of the Windows DOM document is judged: by the
+// object alone, or also by a plain success status. Other engines create
+// nothing and ignore it.
+enum class DocumentCreation { kObjectReturned, kPlainSuccess };
+
 // Patterns are "//Name" or a bare element name: the element of that name
 // anywhere in the document, the root included. An element's text is all the
 // text and CDATA below it, in document order, with surrounding XML white
@@ -44,7 +50,7 @@ class ReplyDocument {
 
   // Parses the whole NUL-terminated body; raises ReplyError when it is not a
   // well-formed document with exactly one root element.
-  void Load(const char* body);
+  void Load(const char* body, DocumentCreation creation = DocumentCreation::kObjectReturned);
 
   // The text of the first matching element in document order; raises
   // ReplyError when none matches.

@@ -1,5 +1,6 @@
 // The reader of the plain replies: the service's verdict and, on success,
 // the card's expiry.
+#include "platform/com_apartment.h"
 #include "reply/reply_document.h"
 #include "reply/reply_number.h"
 #include "reply/reply_readers.h"
@@ -8,6 +9,9 @@ namespace zcv {
 
 int ResultReplyReader(const char* body, unsigned* code, int* expire) {
   try {
+    // Declared first so that the document is released before COM is left.
+    platform::ComApartment com;
+    if (!com.entered()) throw ReplyError("Initialize failed");
     ReplyDocument document;
     document.Load(body);
     *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 #include "http/request.h"
+#include "platform/com_apartment.h"
 #include "reply/reply_readers.h"
 
 namespace zcv {
@@ -85,6 +87,11 @@ int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* c
 int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code,
                           int* rowCount, pTokenBindInfo* rows) {
   return Attempt(context, path, code, [&](const char* body) {
+    // This helper, not its reader, holds the COM apartment. Failing to
+    // enter it is not a failed attempt: it ends the call through the
+    // exception path, with no further server tried.
+    platform::ComApartment com;
+    if (!com.entered()) throw std::runtime_error("Initialize failed");
     return BindInfoReplyReader(body, code, rowCount, rows);
   });
 }

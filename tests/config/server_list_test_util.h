@@ -48,7 +48,7 @@ class ServerListFixture : public testing::Test {
   }
   // The log's text without the 17-character time stamps.
   std::string LoggedMessages() const {
-    std::string text = testing_log::ReadAll(dir_.File("log.txt"));
+    std::string text = testing_log::ReadLog(dir_.File("log.txt"));
     return text.size() > kStampChars ? text.substr(kStampChars) : text;
   }
 

@@ -41,7 +41,7 @@ TEST(LogFileConcurrencyTest, EntriesFromManyThreadsStayWhole) {
                       " connect error");
     }
   }
-  std::istringstream lines(testing_log::ReadAll(dir.File("log.txt")));
+  std::istringstream lines(testing_log::ReadLog(dir.File("log.txt")));
   std::multiset<std::string> seen;
   std::string line;
   bool first = true;

@@ -31,7 +31,7 @@ TEST_F(LogFileTest, EntriesFollowEachOtherAfterTheTrailingBlank) {
   LogFile log(dir_.File("log.txt"), mutex_, TestClock);
   log.WriteLog("set url error\n");
   log.WriteLog("parse xml error\n");
-  EXPECT_EQ(ReadAll(dir_.File("log.txt")),
+  EXPECT_EQ(testing_log::ReadLog(dir_.File("log.txt")),
             "20240102.03:04:05 : set url error\n 20240102.03:04:05 : parse xml error\n ");
 }
 

@@ -33,6 +33,15 @@ inline std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
+// The log as a text file: Windows writes its line feeds as CR LF, and
+// reading in text mode gives them back as line feeds.
+inline std::string ReadLog(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone) {

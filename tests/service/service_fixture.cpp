@@ -54,7 +54,8 @@ void ServiceFixture::StopService() {
 }
 
 std::string ServiceFixture::LogText() const {
-  std::ifstream in(dir_ + "/logfile.txt", std::ios::binary);
+  // Text mode: on Windows the log's CR LF line ends read as line feeds.
+  std::ifstream in(dir_ + "/logfile.txt");
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

@@ -1,0 +1,95 @@
+// Windows implementation of the whole-file helpers. Appending is in text
+// mode, so each line feed of a log entry reaches the file as CR LF; reading
+// and replacing keep the bytes as they are.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/file.h"
+
+namespace zcv::platform {
+namespace {
+
+constexpr std::size_t kReadChunkBytes = 4096;
+constexpr char kTempPrefix[] = "zcv";
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using HandlePtr = std::unique_ptr<void, HandleCloser>;
+
+std::string DirectoryOf(const std::string& path) {
+  const std::string::size_type slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return ".";
+  // "c:\name" keeps its root's separator: "c:" alone means the current
+  // directory of drive c.
+  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}
+
+bool IsRegularFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool WriteAndFlush(const std::string& path, const std::string& contents) {
+  HandlePtr file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  std::size_t written = 0;
+  while (written < contents.size()) {
+    DWORD chunk = 0;
+    const DWORD wanted = static_cast<DWORD>(contents.size() - written);
+    if (!::WriteFile(file.get(), contents.data() + written, wanted, &chunk, nullptr) ||
+        chunk == 0) {
+      return false;
+    }
+    written += chunk;
+  }
+  return ::FlushFileBuffers(file.get()) != 0;
+}
+
+}  // namespace
+
+bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
+  FilePtr file(std::fopen(path.c_str(), "a"));
+  if (!file) return false;
+  const bool written = std::fwrite(data, 1, size, file.get()) == size;
+  return std::fclose(file.release()) == 0 && written;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  out->clear();
+  char chunk[kReadChunkBytes];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) out->append(chunk, got);
+  return std::ferror(file.get()) == 0;
+}
+
+bool ReplaceFileContents(const std::string& path, const std::string& contents) {
+  if (!IsRegularFile(path)) return false;
+  // The new contents go to a fresh file beside the original, which then
+  // takes the original's place with its attributes and security kept.
+  char temp[MAX_PATH];
+  if (::GetTempFileNameA(DirectoryOf(path).c_str(), kTempPrefix, 0, temp) == 0) return false;
+  if (WriteAndFlush(temp, contents) &&
+      ::ReplaceFileA(path.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr)) {
+    return true;
+  }
+  ::DeleteFileA(temp);
+  return false;
+}
+
+}  // namespace zcv::platform

@@ -1,0 +1,167 @@
+// Windows Sockets 1.1 behind platform/socket.h: gethostbyname (per-thread
+// result on Windows, so safe from many threads), ioctlsocket and select.
+// The socket layer is started once when the DLL is loaded.
+#include <winsock2.h>
+
+#include <climits>
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/socket.h"
+
+namespace zcv::platform {
+namespace {
+
+static_assert(sizeof(SOCKET) == sizeof(SocketHandle), "a 32-bit build keeps SOCKET in an int");
+
+constexpr std::size_t kMaxChunk = INT_MAX;
+
+SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+timeval Seconds(int seconds) {
+  timeval limit{};
+  limit.tv_sec = seconds < 0 ? 0 : seconds;
+  return limit;
+}
+
+// One select on this socket alone; the select result.
+int SelectOne(SocketHandle socket, fd_set* read, fd_set* write, fd_set* error, int seconds) {
+  for (fd_set* set : {read, write, error}) {
+    if (set == nullptr) continue;
+    FD_ZERO(set);
+    FD_SET(Native(socket), set);
+  }
+  timeval limit = Seconds(seconds);
+  return ::select(0, read, write, error, &limit);
+}
+
+int Wait(SocketHandle socket, bool forWriting, int seconds) {
+  if (socket == kNoSocket) return -1;
+  fd_set ready;
+  const int result = forWriting ? SelectOne(socket, nullptr, &ready, nullptr, seconds)
+                                : SelectOne(socket, &ready, nullptr, nullptr, seconds);
+  if (result > 0) return 1;
+  return result == 0 ? 0 : -1;
+}
+
+int PendingError(SocketHandle socket, int* pending) {
+  int length = sizeof *pending;
+  return ::getsockopt(Native(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(pending),
+                      &length);
+}
+
+int Clamp(std::size_t length) { return static_cast<int>(length > kMaxChunk ? kMaxChunk : length); }
+
+}  // namespace
+
+int MapResolverError(int resolver_error) {
+  switch (resolver_error) {
+    case WSAHOST_NOT_FOUND:
+      return kLookupHostNotFound;
+    case WSATRY_AGAIN:
+      return kLookupTryAgain;
+    case WSANO_RECOVERY:
+      return kLookupNoRecovery;
+    case WSANO_DATA:
+      return kLookupNoData;
+    default:
+      return kLookupUnknown;
+  }
+}
+
+int LookupIpv4(const char* host, Ipv4Address* address) {
+  const hostent* found = ::gethostbyname(host);
+  if (found == nullptr) return MapResolverError(::WSAGetLastError());
+  if (found->h_addrtype != AF_INET || found->h_length != sizeof address->bytes ||
+      found->h_addr_list[0] == nullptr) {
+    return kLookupNoData;
+  }
+  std::memcpy(address->bytes, found->h_addr_list[0], sizeof address->bytes);
+  return 0;
+}
+
+SocketHandle OpenTcpSocket(int* error) {
+  const SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (handle == INVALID_SOCKET) {
+    *error = ::WSAGetLastError();
+    return kNoSocket;
+  }
+  return static_cast<SocketHandle>(handle);
+}
+
+int PrepareTcpSocket(SocketHandle socket) {
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(Native(socket), FIONBIO, &nonBlocking) != 0) return ::WSAGetLastError();
+  const BOOL on = TRUE;
+  if (::setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                   sizeof on) != 0) {
+    return ::WSAGetLastError();
+  }
+  return 0;
+}
+
+int StartConnect(SocketHandle socket, const Ipv4Address& address) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(address.port);
+  std::memcpy(&target.sin_addr.s_addr, address.bytes, sizeof address.bytes);
+  if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+    return 0;
+  }
+  const int err = ::WSAGetLastError();
+  return err == WSAEWOULDBLOCK ? 0 : err;
+}
+
+int WaitConnected(SocketHandle socket, int seconds, int* error) {
+  // Windows reports a refused or otherwise failed connection in the
+  // exception set only; watching it too ends such an attempt at once
+  // instead of after the whole connect time-out.
+  fd_set readable, writable, failed;
+  const int result = SelectOne(socket, &readable, &writable, &failed, seconds);
+  if (result <= 0) {
+    *error = result == 0 ? WSAETIMEDOUT : ::WSAGetLastError();
+    return -1;
+  }
+  int pending = 0;
+  if (PendingError(socket, &pending) != 0) {
+    *error = ::WSAGetLastError();
+    return -1;
+  }
+  if (FD_ISSET(Native(socket), &failed)) {
+    *error = pending != 0 ? pending : WSAECONNREFUSED;
+    return -1;
+  }
+  if (pending != 0) {
+    *error = pending;
+    return -1;
+  }
+  return 1;
+}
+
+int WaitReadable(SocketHandle socket, int seconds) { return Wait(socket, false, seconds); }
+
+int WaitWritable(SocketHandle socket, int seconds) { return Wait(socket, true, seconds); }
+
+long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool, int* error) {
+  const int sent = ::send(Native(socket), bytes, Clamp(length), 0);
+  if (sent == SOCKET_ERROR) {
+    *error = ::WSAGetLastError();
+    return -1;
+  }
+  return sent;
+}
+
+long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* error) {
+  const int received = ::recv(Native(socket), bytes, Clamp(length), 0);
+  if (received == SOCKET_ERROR) {
+    *error = ::WSAGetLastError();
+    return -1;
+  }
+  return received;
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket != kNoSocket) ::closesocket(Native(socket));
+}
+
+}  // namespace zcv::platform
