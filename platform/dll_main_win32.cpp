@@ -1,7 +1,6 @@
 // The DLL's entry point. The C runtime has created the module's objects
 // (mutex, log, server list) before this runs; then Windows Sockets 1.1 is
 // started, and a module whose sockets cannot start refuses to load.
-#include <windows.h>
 #include <winsock2.h>
 
 namespace {
