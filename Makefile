@@ -29,7 +29,7 @@ test-sanitize: deps
 
 test-thread: deps
 	cmake -S . -B build-tsan -DZCV_TSAN=ON $(CMAKE_FLAGS)
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target concurrency_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L concurrency -j $(JOBS)
 
 # Speed of a whole call against a loopback server, and of the parsers.
