@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize test-thread bench demo clean
+.PHONY: all deps build test test-plain test-sanitize test-thread test-windows bench demo clean
 
 all: build
 
@@ -15,11 +15,12 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 # The whole suite, then again under AddressSanitizer and UBSan, then the
-# concurrency tests under ThreadSanitizer.
-test: test-plain test-sanitize test-thread
+# concurrency tests under ThreadSanitizer, then the Windows DLL under Wine.
+test: test-plain test-sanitize test-thread test-windows
 
+# The Wine end-to-end test (label windows) belongs to test-windows.
 test-plain: build
-	cd build && ctest --output-on-failure -j $(JOBS)
+	cd build && ctest --output-on-failure -j $(JOBS) -LE windows
 
 test-sanitize: deps
 	cmake -S . -B build-asan -DZCV_SANITIZE=ON $(CMAKE_FLAGS)
@@ -36,8 +37,23 @@ test-thread: deps
 bench: build
 	./build/bench/zcv_bench
 
+# The 32-bit Windows DLL, cross-built: its tests run under Wine in a fresh
+# prefix, then a Linux test drives the DLL end to end through a host
+# program under Wine.
+WINE_PREFIX := $(CURDIR)/build-win/wineprefix
+
+test-windows: deps
+	cmake -S . -B build-win --toolchain cmake/mingw-w64-i686.cmake $(CMAKE_FLAGS)
+	cmake --build build-win -j $(JOBS)
+	rm -rf $(WINE_PREFIX) $(WINE_PREFIX).lock
+	cd build-win && status=0; WINEPREFIX=$(WINE_PREFIX) ctest --output-on-failure -j $(JOBS) || status=$$?; \
+	  WINEPREFIX=$(WINE_PREFIX) wineserver -k 2>/dev/null || true; exit $$status
+	cmake -S . -B build -DZCV_WINDOWS_BUILD_DIR=$(CURDIR)/build-win $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target windows_e2e_test
+	cd build && ctest --output-on-failure -L windows
+
 demo: build
 	@./tools/demo.sh build
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-win

@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   openjdk-17-jdk-headless junit4
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
+  # The 32-bit Windows DLL: cross compiler, GoogleTest's sources, and Wine
+  # (its 32-bit part comes from the i386 architecture) to run the tests.
+  g++-mingw-w64-i686-posix googletest wine wine32:i386
 )
 
 missing=()
@@ -18,6 +21,9 @@ done
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 echo "installing: ${missing[*]}"
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

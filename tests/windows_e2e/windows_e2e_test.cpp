@@ -1,0 +1,197 @@
+// The Windows DLL as an existing host uses it: a host program under Wine
+// loads it, resolves the operations by their MSVC-decorated names and calls
+// them against loopback servers on the Linux side. The DLL reads
+// c:\cfgfile.ini from the prefix's drive_c and logs to d:\logfile.txt, with
+// d: mapped to a directory of the test's.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/script_server.h"
+
+namespace zcv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The output of a shell command, or nothing when it failed.
+std::string Capture(const std::string& command, int* status) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string out;
+  char chunk[4096];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0) out.append(chunk, got);
+  const int raw = pclose(pipe.release());
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string Quote(const std::string& word) { return "'" + word + "'"; }
+
+// Log entries without their time stamps: "<17-char stamp> : <message> ".
+std::vector<std::string> Messages(const std::string& log) {
+  constexpr std::size_t kStamp = 17;
+  std::vector<std::string> messages;
+  std::size_t pos = 0;
+  while (pos + kStamp + 3 <= log.size()) {
+    if (!messages.empty() && log[pos] == ' ') ++pos;
+    std::size_t end = log.find('\n', pos);
+    end = end == std::string::npos ? log.size() : end + 1;
+    messages.push_back(log.substr(pos + kStamp + 3, end - pos - kStamp - 3));
+    pos = end;
+  }
+  return messages;
+}
+
+std::string Reply(const std::string& elements) {
+  return HttpReply("<?xml version=\"1.0\"?><Reply>" + elements + "</Reply>");
+}
+
+std::string Ini(const std::vector<std::uint16_t>& ports) {
+  std::string text = "[ServerSet]\r\nServerNumber=" + std::to_string(ports.size()) + "\r\n";
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    text += "ServerIP" + std::to_string(i) + "=127.0.0.1\r\nServerPort" + std::to_string(i) + "=" +
+            std::to_string(ports[i]) + "\r\n";
+  }
+  return text;
+}
+
+class WindowsDllTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/zcv-wine-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = new fs::path(pattern);
+    fs::create_directories(Logs());
+    fs::create_directories(Programs());
+    fs::copy_file(ZCV_WINDOWS_DLL, Programs() / "zephyrcoilvault.dll");
+    fs::copy_file(ZCV_WINDOWS_HOST, Programs() / "zcv_win_host.exe");
+    int status = 0;
+    Capture(Environment() + "wineboot -i 2>&1", &status);
+    ASSERT_EQ(status, 0) << "wineboot failed";
+    fs::create_symlink(Logs(), Prefix() / "dosdevices" / "d:");
+  }
+
+  static void TearDownTestSuite() {
+    int status = 0;
+    Capture(Environment() + "wineserver -k 2>&1", &status);
+    std::error_code ignored;
+    fs::remove_all(*root_, ignored);
+    delete root_;
+  }
+
+  void SetUp() override { fs::remove(Logs() / "logfile.txt"); }
+
+  static fs::path Prefix() { return *root_ / "prefix"; }
+  static fs::path Logs() { return *root_ / "logs"; }
+  static fs::path Programs() { return *root_ / "programs"; }
+  static fs::path ConfigFile() { return Prefix() / "drive_c" / "cfgfile.ini"; }
+  static std::string Environment() {
+    return "WINEPREFIX=" + Quote(Prefix().string()) +
+           " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= TZ=UTC ";
+  }
+
+  void WriteConfig(const std::string& text) {
+    std::ofstream(ConfigFile(), std::ios::binary) << text;
+  }
+  std::string Log() const { return ReadBytes(Logs() / "logfile.txt"); }
+
+  // Runs the host with these commands; one output line per command.
+  std::vector<std::string> Host(const std::vector<std::string>& commands) {
+    std::string command =
+        Environment() + ZCV_WINE " " + Quote((Programs() / "zcv_win_host.exe").string());
+    for (const std::string& c : commands) command += " " + Quote(c);
+    int status = 0;
+    std::istringstream out(Capture(command + " 2>/dev/null", &status));
+    EXPECT_EQ(status, 0);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  static fs::path* root_;
+};
+
+fs::path* WindowsDllTest::root_ = nullptr;
+
+TEST_F(WindowsDllTest, EveryOperationResolvesByItsDecoratedName) {
+  WriteConfig(Ini({}));
+  EXPECT_THAT(Host({"resolve"}), ElementsAre("resolved 32"));
+}
+
+TEST_F(WindowsDllTest, FailsOverAndWritesTheRotatedOrderBackAtUnload) {
+  ScriptServer unreadable(Script{Send(HttpReply("<html>busy</html"))});
+  ScriptServer answering(
+      Script{Send(Reply("<Result>9999</Result><ExpireTime>1704067200</ExpireTime>"))});
+  const std::uint16_t refused = UnusedPort();
+  WriteConfig(Ini({refused, unreadable.port(), answering.port()}));
+
+  EXPECT_THAT(Host({"auth 123 456"}), ElementsAre("9999 2024-01-01 00:00:00"));
+  EXPECT_THAT(answering.paths(), ElementsAre("/TokenAuth.asp?iCardNo=123&iDynpasswd=456"));
+  // Text-mode log: each message's line feed is CR LF on disk.
+  EXPECT_THAT(Messages(Log()), ElementsAre("127.0.0.1  connect error\r\n", "parse xml error\r\n"));
+  EXPECT_EQ(ReadBytes(ConfigFile()), Ini({answering.port(), refused, unreadable.port()}));
+}
+
+TEST_F(WindowsDllTest, GateRefusesWithoutARequestAfterThreeCallsFoundNoServer) {
+  WriteConfig(Ini({UnusedPort()}));
+  EXPECT_THAT(Host({"auth 1 2", "auth 1 2", "auth 1 2", "auth 1 2"}),
+              ElementsAre("1012 ", "1012 ", "1012 ", "1012 "));
+  EXPECT_EQ(Messages(Log()), std::vector<std::string>(3, "127.0.0.1  connect error\r\n"));
+}
+
+TEST_F(WindowsDllTest, BindingRowsStatusAndPasswordThroughTheDomReader) {
+  ScriptServer server([](const std::string& request) {
+    if (request.find("TokenBindInfoQuery") != std::string::npos) {
+      return Script{
+          Send(Reply("<Result>9999</Result><RowCount>2</RowCount>"
+                     "<Row><AppNo>11</AppNo><AppNo2>12</AppNo2><Account>acct-one</Account>"
+                     "<Bindtime>2024-01-01 10:00:00</Bindtime></Row>"
+                     "<AppNo>21</AppNo><AppNo2>22</AppNo2><Account>12345678901234567890</Account>"
+                     "<Bindtime>2024-02-02 20:00:00</Bindtime>"))};
+    }
+    if (request.find("TokenStatus") != std::string::npos) {
+      return Script{
+          Send(Reply("<Result>9999</Result><ExpireTime>0</ExpireTime><CardStatus>2</CardStatus>"))};
+    }
+    return Script{Send(Reply("<Result>9999</Result><ResvPassWord>654321</ResvPassWord>"))};
+  });
+  WriteConfig(Ini({server.port()}));
+  EXPECT_THAT(Host({"bindinfo 7 8", "status 7", "bindother 7 8"}),
+              ElementsAre("9999 2;11,12,acct-one,2024-01-01 10:00:00;"
+                          "21,22,12345678901234567890,2024-02-02 20:00:00",
+                          "9999 2 1970-01-01 00:00:00", "9999 654321"));
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(WindowsDllTest, MissingConfigurationIsLoggedInGbkAndRefusesEveryCall) {
+  fs::remove(ConfigFile());
+  EXPECT_THAT(Host({"auth 1 2", "status 1"}), ElementsAre("1012 ", "1012 -1 "));
+  // "读配置文件错误 \n" in GBK, its line feed as CR LF.
+  EXPECT_THAT(Messages(Log()),
+              ElementsAre("\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \r\n"));
+  EXPECT_FALSE(fs::exists(ConfigFile()));
+}
+
+}  // namespace
+}  // namespace zcv::test
