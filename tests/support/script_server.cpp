@@ -1,62 +1,42 @@
 // One acceptor thread and one thread per connection; every blocking wait
-// also watches a wake-up pipe that Stop() makes readable, so Stop() is
-// bounded however the scripts behave.
+// also watches a wake-up handle that Stop() signals, so Stop() is bounded
+// however the scripts behave. The socket calls are in test_socket_*.cpp.
 #include "tests/support/script_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <stdexcept>
 #include <utility>
+
+#include "tests/support/test_socket.h"
 
 namespace zcv::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using net::Clock;
+using net::Readiness;
+using net::Wait;
 
 constexpr std::size_t kMaxRecordedHead = 64 * 1024;
 constexpr auto kHeadReadLimit = std::chrono::seconds(2);
 // How long a closing connection waits for the client to finish sending.
 constexpr auto kDrainLimit = std::chrono::seconds(1);
-constexpr int kBacklog = 128;
-
-enum class Wait { kReady, kTimedOut, kStopped };
-
-// Waits for `events` on `socket` (or only for the wake-up when socket is
-// -1) until `deadline`; Clock::time_point::max() waits without limit.
-Wait WaitFor(int socket, short events, int wake, Clock::time_point deadline) {
-  for (;;) {
-    int timeout = -1;
-    if (deadline != Clock::time_point::max()) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      timeout = left > 0 ? static_cast<int>(left) : 0;
-    }
-    pollfd entries[2] = {{wake, POLLIN, 0}, {socket, events, 0}};
-    const int result = ::poll(entries, socket < 0 ? 1 : 2, timeout);
-    if (result < 0 && errno == EINTR) continue;
-    if (result < 0 || (entries[0].revents & POLLIN)) return Wait::kStopped;
-    if (result == 0) return Wait::kTimedOut;
-    return Wait::kReady;
-  }
-}
 
 Clock::time_point After(std::chrono::milliseconds span) { return Clock::now() + span; }
 
-bool SendAll(int socket, const std::string& bytes, int wake) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+// Waits on the wake-up alone: a pause in a script, or a hanging connection.
+Wait Idle(int wake, Clock::time_point deadline) {
+  return net::WaitFor(net::kNoSocket, Readiness::kNone, wake, deadline);
+}
+
+bool SendAll(int socket, std::string_view bytes, int wake) {
+  while (!bytes.empty()) {
+    const long n = net::SendSome(socket, bytes);
     if (n > 0) {
-      sent += static_cast<std::size_t>(n);
-    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-      if (WaitFor(socket, POLLOUT, wake, Clock::time_point::max()) != Wait::kReady) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    } else if (n == net::kAgain) {
+      if (net::WaitFor(socket, Readiness::kWritable, wake, Clock::time_point::max()) !=
+          Wait::kReady) {
+        return false;
+      }
     } else {
       return false;
     }
@@ -71,9 +51,9 @@ std::string ReadHead(int socket, int wake) {
   const Clock::time_point deadline = Clock::now() + kHeadReadLimit;
   char chunk[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRecordedHead) {
-    if (WaitFor(socket, POLLIN, wake, deadline) != Wait::kReady) break;
-    const ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (net::WaitFor(socket, Readiness::kReadable, wake, deadline) != Wait::kReady) break;
+    const long n = net::ReceiveSome(socket, chunk, sizeof chunk);
+    if (n == net::kAgain) continue;
     if (n <= 0) break;
     head.append(chunk, static_cast<std::size_t>(n));
   }
@@ -83,21 +63,15 @@ std::string ReadHead(int socket, int wake) {
 // An orderly close: the FIN goes out first, then the client's remaining
 // bytes are drained so that closing does not turn into a reset.
 void CloseGracefully(int socket, int wake) {
-  ::shutdown(socket, SHUT_WR);
+  net::ShutDownSending(socket);
   const Clock::time_point deadline = Clock::now() + kDrainLimit;
   char chunk[4096];
-  while (WaitFor(socket, POLLIN, wake, deadline) == Wait::kReady) {
-    const ssize_t n = ::recv(socket, chunk, sizeof chunk, 0);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+  while (net::WaitFor(socket, Readiness::kReadable, wake, deadline) == Wait::kReady) {
+    const long n = net::ReceiveSome(socket, chunk, sizeof chunk);
+    if (n == net::kAgain) continue;
     if (n <= 0) break;
   }
-  ::close(socket);
-}
-
-void CloseAbortively(int socket) {
-  const linger abort_linger{1, 0};
-  ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort_linger, sizeof abort_linger);
-  ::close(socket);
+  net::CloseSocket(socket);
 }
 
 [[noreturn]] void Die(const char* what) {
@@ -141,33 +115,17 @@ ScriptServer::ScriptServer(std::function<Script(const std::string&)> responder, 
 ScriptServer::~ScriptServer() { Stop(); }
 
 void ScriptServer::Start() {
-  int wake[2];
-  if (::pipe2(wake, O_CLOEXEC) != 0) Die("pipe2");
-  wake_read_ = wake[0];
-  wake_write_ = wake[1];
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) Die("socket");
-  const int on = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Die("bind");
-  if (::listen(listener_, kBacklog) != 0) Die("listen");
-  socklen_t length = sizeof address;
-  if (::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    Die("getsockname");
-  }
-  port_ = ntohs(address.sin_port);
+  if (!net::MakeWakeUp(&wake_read_, &wake_write_)) Die("making the wake-up");
+  listener_ = net::ListenOnLoopback(&port_);
+  if (listener_ == net::kNoSocket) Die("listening");
   acceptor_ = std::thread(&ScriptServer::AcceptLoop, this);
 }
 
 void ScriptServer::AcceptLoop() {
-  while (WaitFor(listener_, POLLIN, wake_read_, Clock::time_point::max()) == Wait::kReady) {
-    const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (socket < 0) continue;
-    const int on = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  while (net::WaitFor(listener_, Readiness::kReadable, wake_read_, Clock::time_point::max()) ==
+         Wait::kReady) {
+    const int socket = net::Accept(listener_);
+    if (socket == net::kNoSocket) continue;
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t index = requests_.size();
     requests_.emplace_back();
@@ -187,14 +145,13 @@ void ScriptServer::Serve(int socket, std::size_t index) {
     switch (step.kind) {
       case Step::Kind::kSend:
         if (!SendAll(socket, step.bytes, wake_read_)) {
-          ::close(socket);
+          net::CloseSocket(socket);
           return;
         }
         break;
       case Step::Kind::kPause:
-        if (WaitFor(-1, 0, wake_read_, After(std::chrono::milliseconds(step.millis))) ==
-            Wait::kStopped) {
-          ::close(socket);
+        if (Idle(wake_read_, After(std::chrono::milliseconds(step.millis))) == Wait::kStopped) {
+          net::CloseSocket(socket);
           return;
         }
         break;
@@ -202,11 +159,11 @@ void ScriptServer::Serve(int socket, std::size_t index) {
         CloseGracefully(socket, wake_read_);
         return;
       case Step::Kind::kReset:
-        CloseAbortively(socket);
+        net::ResetSocket(socket);
         return;
       case Step::Kind::kHang:
-        WaitFor(-1, 0, wake_read_, Clock::time_point::max());
-        ::close(socket);
+        Idle(wake_read_, Clock::time_point::max());
+        net::CloseSocket(socket);
         return;
     }
   }
@@ -248,9 +205,7 @@ void ScriptServer::Stop() {
     if (stopped_) return;
     stopped_ = true;
   }
-  const char wake = 'x';
-  while (::write(wake_write_, &wake, 1) < 0 && errno == EINTR) {
-  }
+  net::SignalWakeUp(wake_write_);
   if (acceptor_.joinable()) acceptor_.join();
   std::vector<std::thread> workers;
   {
@@ -258,9 +213,8 @@ void ScriptServer::Stop() {
     workers.swap(workers_);
   }
   for (std::thread& worker : workers) worker.join();
-  ::close(listener_);
-  ::close(wake_read_);
-  ::close(wake_write_);
+  net::CloseSocket(listener_);
+  net::CloseWakeUp(wake_read_, wake_write_);
 }
 
 std::uint16_t UnusedPort() {
@@ -270,19 +224,10 @@ std::uint16_t UnusedPort() {
     int socket = -1;
     std::uint16_t port = 0;
     Holder() {
-      socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      socklen_t length = sizeof address;
-      if (socket < 0 ||
-          ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-          ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        Die("reserving a port");
-      }
-      port = ntohs(address.sin_port);
+      socket = net::BindOnLoopback(&port);
+      if (socket == net::kNoSocket) Die("reserving a port");
     }
-    ~Holder() { ::close(socket); }
+    ~Holder() { net::CloseSocket(socket); }
   };
   static const Holder holder;
   return holder.port;

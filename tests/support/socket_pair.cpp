@@ -1,25 +1,19 @@
-// Local socket pair for feeding readers exact bytes.
+// Local socket pair for feeding readers exact bytes: a Unix socket pair on
+// Linux, a loopback TCP connection in the Windows test build.
 #include "tests/support/socket_pair.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <stdexcept>
+
+#include "tests/support/test_socket.h"
 
 namespace zcv::test {
 
 SocketPair::SocketPair() {
-  int ends[2];
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-    throw std::runtime_error("socketpair failed");
-  }
-  local_ = ends[0];
-  remote_ = ends[1];
+  if (!net::MakeSocketPair(&local_, &remote_)) throw std::runtime_error("socketpair failed");
 }
 
 SocketPair::~SocketPair() {
-  if (local_ >= 0) ::close(local_);
+  if (local_ >= 0) net::CloseSocket(local_);
   CloseRemote();
 }
 
@@ -31,8 +25,7 @@ int SocketPair::ReleaseLocal() {
 
 void SocketPair::Write(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::send(remote_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = net::SendSome(remote_, bytes);
     if (n <= 0) throw std::runtime_error("socket pair write failed");
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -40,7 +33,7 @@ void SocketPair::Write(std::string_view bytes) {
 
 void SocketPair::CloseRemote() {
   if (remote_ < 0) return;
-  ::close(remote_);
+  net::CloseSocket(remote_);
   remote_ = -1;
 }
 
@@ -48,8 +41,7 @@ std::string SocketPair::ReadAvailable() {
   std::string bytes;
   char chunk[4096];
   for (;;) {
-    const ssize_t n = ::recv(remote_, chunk, sizeof chunk, MSG_DONTWAIT);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = net::ReceiveSome(remote_, chunk, sizeof chunk);
     if (n <= 0) break;
     bytes.append(chunk, static_cast<std::size_t>(n));
   }
