@@ -2,13 +2,12 @@
 // announces) read from a local socket, as the request reads it.
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <string>
 
-#include "http/connection.h"
-#include "http/response.h"
+#include "http/limits.h"
 #include "http/response_body.h"
 #include "http/response_head.h"
-#include "tests/support/socket_pair.h"
+#include "tests/http/fed_response.h"
 
 namespace {
 // What a local socket pair takes without blocking the writer.
@@ -17,17 +16,10 @@ constexpr std::size_t kMaxInput = 32 * 1024;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > kMaxInput) return 0;
-  zcv::test::SocketPair pair;
-  pair.Write(std::string_view(reinterpret_cast<const char*>(data), size));
-  pair.CloseRemote();
-  zcv::HttpResponse* response = zcv::HttpResponseCreate();
-  zcv::HttpConnection* connection = zcv::HttpConnectionCreate();
-  connection->socket = pair.ReleaseLocal();
-  connection->receiveTimeout = 0;  // everything is already there
-  if (zcv::HttpReadResponseHead(response, connection) == 2) {
-    zcv::HttpReadResponseBody(response, connection);
+  zcv::test::FedResponse fed(std::string(reinterpret_cast<const char*>(data), size),
+                             zcv::kIoUnit, true);
+  if (zcv::HttpReadResponseHead(fed.response.get(), fed.connection.get()) == 2) {
+    zcv::HttpReadResponseBody(fed.response.get(), fed.connection.get());
   }
-  zcv::HttpConnectionDestroy(connection);
-  zcv::HttpResponseDestroy(response);
   return 0;
 }

@@ -5,44 +5,26 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "http/response_head.h"
-#include "tests/support/socket_pair.h"
+#include "tests/http/fed_response.h"
 
 namespace zcv {
 namespace {
 
-struct Deleter {
-  void operator()(HttpResponse* response) const { HttpResponseDestroy(response); }
-  void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
-};
+// Reads the head of the fed bytes and then the body.
+struct Exchange : test::FedResponse {
+  int result;
 
-struct Exchange {
-  std::unique_ptr<HttpResponse, Deleter> response{HttpResponseCreate()};
-  std::unique_ptr<HttpConnection, Deleter> connection{HttpConnectionCreate()};
-  int result = 0;
-
-  // Feeds a whole response (then end-of-file when `close`), reads its head
-  // and then its body with receives of at most `unit` bytes.
-  Exchange(const std::string& bytes, int unit, bool close = true) {
-    test::SocketPair pair;
-    pair.Write(bytes);
-    if (close) pair.CloseRemote();
-    connection->socket = pair.ReleaseLocal();
-    connection->unit = unit;
-    connection->receiveTimeout = 0;  // everything is already there
-    HttpConnectionResetBuffer(connection.get());
-    result = HttpReadResponseHead(response.get(), connection.get());
+  Exchange(const std::string& bytes, int unit, bool close = true)
+      : FedResponse(bytes, unit, close),
+        result(HttpReadResponseHead(response.get(), connection.get())) {
     if (result == 2) result = HttpReadResponseBody(response.get(), connection.get());
   }
   std::string Body() const {
     return response->body.empty() ? "<none>"
                                   : std::string(response->body.data(), response->bodyLength);
-  }
-  std::string Reason() const {
-    return connection->failureReason == nullptr ? "" : connection->failureReason;
   }
   bool SocketOpen() const { return connection->socket != platform::kNoSocket; }
 };

@@ -4,40 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "tests/support/socket_pair.h"
+#include "tests/http/fed_response.h"
 
 namespace zcv {
 namespace {
 
-struct Deleter {
-  void operator()(HttpResponse* response) const { HttpResponseDestroy(response); }
-  void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
-};
+// Reads the head of the fed bytes.
+struct Reader : test::FedResponse {
+  int result;
 
-struct Reader {
-  std::unique_ptr<HttpResponse, Deleter> response{HttpResponseCreate()};
-  std::unique_ptr<HttpConnection, Deleter> connection{HttpConnectionCreate()};
-  int result = 0;
-
-  // Feeds `bytes` (then end-of-file when `close`) and reads the head with
-  // receives of at most `unit` bytes.
-  Reader(const std::string& bytes, int unit, bool close = true) {
-    test::SocketPair pair;
-    pair.Write(bytes);
-    if (close) pair.CloseRemote();
-    connection->socket = pair.ReleaseLocal();
-    connection->unit = unit;
-    connection->receiveTimeout = 0;  // everything is already there
-    HttpConnectionResetBuffer(connection.get());
-    result = HttpReadResponseHead(response.get(), connection.get());
-  }
+  Reader(const std::string& bytes, int unit, bool close = true)
+      : FedResponse(bytes, unit, close),
+        result(HttpReadResponseHead(response.get(), connection.get())) {}
   std::string Buffered() const { return std::string(connection->buffer.get(), connection->used); }
-  std::string Reason() const {
-    return connection->failureReason == nullptr ? "" : connection->failureReason;
-  }
 };
 
 const int kUnits[] = {1, 2, 3, 7, 1024};
