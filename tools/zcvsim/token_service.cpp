@@ -114,11 +114,16 @@ Verdict TokenService::CheckCodes(const Card& card, std::int64_t now, const Codes
   return ok ? Verdict::kAccepted : Verdict::kWrongPassword;
 }
 
+Verdict TokenService::CheckProven(const std::optional<Card>& card, std::int64_t now,
+                                  const Codes& codes) const {
+  const Verdict v = CheckUsable(card, now);
+  return v == Verdict::kAccepted ? CheckCodes(*card, now, codes) : v;
+}
+
 Outcome TokenService::Auth(std::int64_t card_no, const Codes& codes) {
   return Run([&](std::int64_t now) {
     std::optional<Card> card = store_.FindCard(card_no);
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     Outcome o;
     o.expire_time = card->expire_time;
@@ -129,8 +134,7 @@ Outcome TokenService::Auth(std::int64_t card_no, const Codes& codes) {
 Outcome TokenService::Bind(std::int64_t card_no, const Codes& codes, const Account& account) {
   return Run([&](std::int64_t now) {
     std::optional<Card> card = store_.FindCard(card_no);
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     if (store_.FindBinding(card_no, account.app_no, account.app_no2, account.account)) {
       return Refuse(Verdict::kAlreadyBound);
@@ -152,8 +156,7 @@ Outcome TokenService::Unbind(std::int64_t card_no, const std::optional<std::stri
     if (!service_no || *service_no != card->service_no) {
       return Refuse(Verdict::kServiceNoMismatch);
     }
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     if (!store_.FindBinding(card_no, account.app_no, account.app_no2, account.account)) {
       return Refuse(Verdict::kBindingNotFound);
@@ -241,8 +244,7 @@ Outcome TokenService::UnLoss(std::int64_t card_no, const std::string& service_no
 Outcome TokenService::BindInfo(std::int64_t card_no, const Codes& codes) {
   return Run([&](std::int64_t now) {
     std::optional<Card> card = store_.FindCard(card_no);
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     Outcome o;
     o.rows = store_.Bindings(card_no);
@@ -289,8 +291,7 @@ Outcome TokenService::Change(std::int64_t old_card_no, const std::string& old_se
 Outcome TokenService::ModifyInfo(std::int64_t card_no, const Codes& codes, const Profile& profile) {
   return Run([&](std::int64_t now) {
     std::optional<Card> card = store_.FindCard(card_no);
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     store_.SetProfile(card_no, profile);
     return Outcome{};
@@ -300,8 +301,7 @@ Outcome TokenService::ModifyInfo(std::int64_t card_no, const Codes& codes, const
 Outcome TokenService::Link(std::int64_t card_no, const Codes& codes, LinkKind kind) {
   return Run([&](std::int64_t now) {
     std::optional<Card> card = store_.FindCard(card_no);
-    Verdict v = CheckUsable(card, now);
-    if (v == Verdict::kAccepted) v = CheckCodes(*card, now, codes);
+    Verdict v = CheckProven(card, now, codes);
     if (v != Verdict::kAccepted) return Refuse(v);
     if (store_.LinkPassword(card_no, kind)) return Refuse(Verdict::kAlreadyLinked);
     std::string resv = passwords_();

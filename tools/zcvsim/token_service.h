@@ -88,6 +88,8 @@ class TokenService {
   // service, has not expired, and the codes match.
   Verdict CheckUsable(const std::optional<Card>& card, std::int64_t now) const;
   Verdict CheckCodes(const Card& card, std::int64_t now, const Codes& codes) const;
+  // A usable card whose holder proved possession with the codes.
+  Verdict CheckProven(const std::optional<Card>& card, std::int64_t now, const Codes& codes) const;
 
   std::mutex mutex_;
   CardStore store_;
