@@ -1,4 +1,4 @@
-// POSIX implementation of the whole-file helpers. Every descriptor is opened
+// POSIX replacement of a file's contents. Every descriptor is opened
 // close-on-exec so that a host's child processes never inherit it.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,20 +8,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "platform/file.h"
 
 namespace zcv::platform {
 namespace {
 
-constexpr std::size_t kReadChunkBytes = 4096;
 constexpr char kTempSuffix[] = ".XXXXXX";
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -58,23 +51,6 @@ void SyncDirectory(const std::string& directory) {
 }
 
 }  // namespace
-
-bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
-  FilePtr file(std::fopen(path.c_str(), "ae"));
-  if (!file) return false;
-  bool written = std::fwrite(data, 1, size, file.get()) == size;
-  return std::fclose(file.release()) == 0 && written;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* out) {
-  FilePtr file(std::fopen(path.c_str(), "re"));
-  if (!file) return false;
-  out->clear();
-  char chunk[kReadChunkBytes];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) out->append(chunk, got);
-  return std::ferror(file.get()) == 0;
-}
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   char resolved[PATH_MAX];

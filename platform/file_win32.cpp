@@ -1,9 +1,6 @@
-// Windows implementation of the whole-file helpers. Appending is in text
-// mode, so each line feed of a log entry reaches the file as CR LF; reading
-// and replacing keep the bytes as they are.
+// Windows replacement of a file's contents, keeping its bytes as they are.
 #include <windows.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "platform/file.h"
@@ -11,13 +8,7 @@
 namespace zcv::platform {
 namespace {
 
-constexpr std::size_t kReadChunkBytes = 4096;
 constexpr char kTempPrefix[] = "zcv";
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct HandleCloser {
   void operator()(HANDLE handle) const { ::CloseHandle(handle); }
@@ -59,23 +50,6 @@ bool WriteAndFlush(const std::string& path, const std::string& contents) {
 }
 
 }  // namespace
-
-bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
-  FilePtr file(std::fopen(path.c_str(), "a"));
-  if (!file) return false;
-  const bool written = std::fwrite(data, 1, size, file.get()) == size;
-  return std::fclose(file.release()) == 0 && written;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* out) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  out->clear();
-  char chunk[kReadChunkBytes];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) out->append(chunk, got);
-  return std::ferror(file.get()) == 0;
-}
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (!IsRegularFile(path)) return false;
