@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench package demo clean
+.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench package test-package demo clean
 
 all: build
 
@@ -85,6 +85,11 @@ package: deps
 	cd $(DEB_DIR)/src && DEB_BUILD_OPTIONS="nocheck noautodbgsym parallel=$(JOBS)" \
 	  DEB_BUILD_PROFILES=nocheck dpkg-buildpackage -b -us -uc
 	@ls $(DEB_DIR)/*.deb
+
+# The packages installed, used and purged on this machine (root; it leaves
+# the machine as it found it, also when a step fails): tools/test-package.sh.
+test-package: package
+	timeout 1200 ./tools/test-package.sh $(DEB_DIR)
 
 demo: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
