@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize test-thread test-windows bench demo clean
+.PHONY: all deps build test test-plain test-sanitize test-thread test-windows bench demo lint clean
 
 all: build
 
@@ -54,6 +54,10 @@ test-windows: deps
 
 demo: build
 	@./tools/demo.sh build
+
+# Fails when a C++ file differs from .clang-format, naming each such file.
+lint: deps
+	@./tools/lint.sh
 
 clean:
 	rm -rf build build-asan build-tsan build-win
