@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench package test-package demo clean
+.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench package test-package demo lint clean
 
 all: build
 
@@ -95,6 +95,10 @@ demo: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS) --target $(DEMO_TARGETS)
 	@./tools/demo.sh build
+
+# Fails when a C++ file differs from .clang-format, naming each such file.
+lint: deps
+	@./tools/lint.sh
 
 clean:
 	rm -rf build build-asan build-tsan build-win build-deb

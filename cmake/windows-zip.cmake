@@ -13,14 +13,14 @@ set(zip_files zephyrcoilvault.dll zephyrcoilvault.h zephyrcoilvault_version.h ze
 # underscore.
 add_custom_command(
   OUTPUT ${PROJECT_BINARY_DIR}/${zip_name}
-  COMMAND ${ZCV_DLLTOOL} --no-leading-underscore --input-def ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.def
+  COMMAND ${ZCV_DLLTOOL} --no-leading-underscore --input-def ${ZCV_DEF_FILE}
           --dllname zephyrcoilvault.dll --output-lib ${zip_dir}/zephyrcoilvault.lib
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zephyrcoilvault> ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.h
           ${PROJECT_BINARY_DIR}/include/zephyrcoilvault_version.h ${zip_dir}
   COMMAND ${ZCV_STRIP} --strip-debug ${zip_dir}/zephyrcoilvault.dll
   COMMAND ${CMAKE_COMMAND} -E chdir ${zip_dir}
           ${CMAKE_COMMAND} -E tar cf ${PROJECT_BINARY_DIR}/${zip_name} --format=zip ${zip_files}
-  DEPENDS zephyrcoilvault ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.def
+  DEPENDS zephyrcoilvault ${ZCV_DEF_FILE}
           ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.h ${zip_dir}/README.txt
   VERBATIM)
 add_custom_target(zcv_windows_zip ALL DEPENDS ${PROJECT_BINARY_DIR}/${zip_name})

@@ -20,11 +20,10 @@ set(JNI_INCLUDE_DIRS ${PROJECT_SOURCE_DIR}/jni/win32 ${ZCV_JNI_INCLUDE})
 add_compile_definitions(ZCV_JAVA_BRIDGE)
 
 # zcv_windows_module(<target>): makes <target>.dll, whose exports are the
-# MSVC-decorated names listed in include/zephyrcoilvault.def, with the
-# import library <target>.lib beside it.
+# decorated names of include/exports.list (through the generated .def
+# file), with the import library <target>.lib beside it.
 function(zcv_windows_module target)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/dll_main_win32.cpp
-                 ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.def)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/dll_main_win32.cpp ${ZCV_DEF_FILE})
   target_link_libraries(${target} PRIVATE ${ZCV_WINDOWS_LIBRARIES})
   target_link_options(${target} PRIVATE -Wl,--no-undefined)
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".lib")

@@ -3,9 +3,9 @@
 #ifndef ZCV_JNI_WIN32_JNI_MD_H_
 #define ZCV_JNI_WIN32_JNI_MD_H_
 
-/* The DLL's exports, with their stdcall decorations, are listed in
-   include/zephyrcoilvault.def; exporting here as well would add undecorated
-   duplicates to the export table. */
+/* The DLL's exports, with their stdcall decorations, come from the .def
+   file generated from include/exports.list; exporting here as well would
+   add undecorated duplicates to the export table. */
 #define JNIEXPORT
 #define JNIIMPORT
 #define JNICALL __stdcall

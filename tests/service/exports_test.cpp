@@ -1,7 +1,6 @@
-// The shared library's dynamic symbol table holds exactly the exported
-// operations, under the names their signatures mangle to, and the Java
-// native methods under their JNI names, all in the first version node, and
-// nothing else.
+// The shared library's dynamic symbol table holds exactly the names of the
+// exports table, each under the library's one symbol version, and nothing
+// else: no internals, no template code from the standard headers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,12 +9,12 @@
 #include <sstream>
 #include <string>
 
+#include "exported_names.h"
+
 namespace {
 
-constexpr char kVersionNode[] = "ZEPHYRCOILVAULT_1.0";
-
-// Names as nm prints them, "name@@node"; the node's own absolute symbol is
-// left out.
+// "name@@VERSION" for each defined dynamic symbol, and the version node's
+// own absolute symbol as plain "VERSION".
 std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
   const std::string command = "nm -D --defined-only " + library;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -31,48 +30,22 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
   return names;
 }
 
-TEST(ExportsTest, ExactlyTheOperationsAreExported) {
-  std::set<std::string> expected = {
-      "_Z9TokenAuthiiPc",
-      "_Z10TokenAuth2iiPc",
-      "_Z14TokenAuth2NextiiiPc",
-      "_Z12TokenBindingiiiiPcS_",
-      "_Z13TokenBinding2iiiiPcS_",
-      "_Z17TokenBinding2NextiiiiiPcS_",
-      "_Z14TokenUnBindingiPciiiS_",
-      "_Z15TokenUnBinding2iPciiiS_",
-      "_Z19TokenUnBinding2NextiPciiiiS_",
-      "_Z16TokenUnBindingExiiiPc",
-      "_Z17TokenUnBindingEx2iiiPcS_",
-      "_Z11TokenEnablePciS_iS_S_S_S_S_S_S_",
-      "_Z15TokenEnableNextPciiS_iS_S_S_S_S_S_S_",
-      "_Z12TokenDisableiPcS_iiS_S_",
-      "_Z9TokenLossiPciiiS_S_",
-      "_Z11TokenUnLossiPciS_",
-      "_Z15TokenUnLossNextiPciiS_",
-      "_Z18TokenBindInfoQueryiiPiP14pTokenBindInfo",
-      "_Z22TokenBindInfoQueryNextiiiPiP14pTokenBindInfo",
-      "_Z11TokenStatusiRiPc",
-      "_Z11TokenChangeiPcS_i",
-      "_Z15TokenChangeNextiPcS_ii",
-      "_Z15TokenModifyInfoiiPciS_S_S_S_S_S_",
-      "_Z19TokenModifyInfoNextiiiPciS_S_S_S_S_S_",
-      "_Z14TokenBindEsaleiiPc",
-      "_Z18TokenBindEsaleNextiiiPc",
-      "_Z14TokenBindOtheriiPc",
-      "_Z18TokenBindOtherNextiiiPc",
-  };
+TEST(ExportsTest, ExactlyTheTableIsExportedUnderOneVersion) {
+  std::set<std::string> expected = {ZCV_SYMBOL_VERSION};
+  std::size_t operations = 0;
+#define ZCV_EXPECT_OPERATION(name, elf, windows) \
+  expected.insert(elf "@@" ZCV_SYMBOL_VERSION);  \
+  ++operations;
+  ZCV_EXPORTED_OPERATIONS(ZCV_EXPECT_OPERATION)
+#undef ZCV_EXPECT_OPERATION
 #ifdef ZCV_JAVA_BRIDGE
-  expected.insert({
-      "Java_vantor_mira_Zephyrcoilvault_TokenAuth2",
-      "Java_vantor_mira_Zephyrcoilvault_TokenAuth2Next",
-      "Java_vantor_mira_Zephyrcoilvault_TokenBindOther",
-      "Java_vantor_mira_Zephyrcoilvault_TokenBindOtherNext",
-  });
+#define ZCV_EXPECT_NATIVE(name, elf, windows) expected.insert(elf "@@" ZCV_SYMBOL_VERSION);
+  ZCV_EXPORTED_JAVA_NATIVES(ZCV_EXPECT_NATIVE)
+#undef ZCV_EXPECT_NATIVE
 #endif
-  std::set<std::string> versioned;
-  for (const std::string& name : expected) versioned.insert(name + "@@" + kVersionNode);
-  EXPECT_EQ(DefinedDynamicSymbols(ZCV_SHARED_LIBRARY), versioned);
+  // A row lost from the table would vanish from the library and this list alike.
+  EXPECT_EQ(operations, 28u);
+  EXPECT_EQ(DefinedDynamicSymbols(ZCV_SHARED_LIBRARY), expected);
 }
 
 }  // namespace

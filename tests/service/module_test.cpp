@@ -2,10 +2,9 @@
 // case: reading the INI file at load, logging configuration errors, and
 // writing the rotated order back at unload.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "exported_names.h"
 #include "support/script_server.h"
 #include "zephyrcoilvault.h"
 
@@ -41,8 +41,7 @@ std::string ReadFile(const std::string& path) {
 class ModuleTest : public ::testing::Test {
  protected:
   ModuleTest() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "zcv-module-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "zcv-module-XXXXXX").string();
     dir_ = mkdtemp(pattern.data());
   }
   ~ModuleTest() override {
@@ -62,7 +61,7 @@ class ModuleTest : public ::testing::Test {
       if (chdir(dir_.c_str()) != 0) _exit(101);
       void* module = dlopen(ZCV_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
       if (module == nullptr) _exit(102);
-      auto auth = reinterpret_cast<AuthFunction>(dlsym(module, "_Z9TokenAuthiiPc"));
+      auto auth = reinterpret_cast<AuthFunction>(dlsym(module, ZCV_ELF_NAME(TokenAuth)));
       if (auth == nullptr) _exit(103);
       const int status = body(auth);
       dlclose(module);
@@ -95,13 +94,13 @@ TEST_F(ModuleTest, MissingFileIsLoggedAndNeverCreated) {
 }
 
 TEST_F(ModuleTest, ConfigurationFaults) {
-  ScriptServer server(Script{Send(HttpReply(
-      "<Reply><Result>9999</Result><ExpireTime>0</ExpireTime></Reply>"))});
+  ScriptServer server(
+      Script{Send(HttpReply("<Reply><Result>9999</Result><ExpireTime>0</ExpireTime></Reply>"))});
   const std::string port = std::to_string(server.port());
   std::string twelve = "[ServerSet]\nServerNumber=12\n";
   for (int i = 0; i < 12; ++i) {
-    twelve += "ServerIP" + std::to_string(i) + "=127.0.0.1\nServerPort" + std::to_string(i) +
-              "=" + port + "\n";
+    twelve += "ServerIP" + std::to_string(i) + "=127.0.0.1\nServerPort" + std::to_string(i) + "=" +
+              port + "\n";
   }
   // 28 characters that name 127.0.0.1 numerically; what follows them must be cut off.
   const std::string longIp = "127.0.0.00000000000000000001" + std::string(12, '9');
@@ -142,19 +141,22 @@ TEST_F(ModuleTest, ConfigurationFaults) {
 }
 
 TEST_F(ModuleTest, RotatedOrderIsWrittenBackAtUnload) {
-  ScriptServer live(Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
+  ScriptServer live(
+      Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
   const std::string dead = std::to_string(UnusedPort());
   const std::string port = std::to_string(live.port());
   WriteIni("; servers\r\n[ServerSet]\r\nServerNumber=2\r\nServerIP0=127.0.0.1\r\nServerPort0=" +
            dead + "\r\nServerIP1=localhost\r\nServerPort1=" + port + "\r\n[Other]\r\nx=1\r\n");
   EXPECT_EQ(AuthResultInChild(), kAcceptedStatus);
-  EXPECT_EQ(ReadFile(Ini()), "; servers\r\n[ServerSet]\r\nServerNumber=2\r\nServerIP0=localhost\r\n"
-                             "ServerPort0=" + port + "\r\nServerIP1=127.0.0.1\r\nServerPort1=" +
-                             dead + "\r\n[Other]\r\nx=1\r\n");
+  EXPECT_EQ(ReadFile(Ini()),
+            "; servers\r\n[ServerSet]\r\nServerNumber=2\r\nServerIP0=localhost\r\n"
+            "ServerPort0=" +
+                port + "\r\nServerIP1=127.0.0.1\r\nServerPort1=" + dead + "\r\n[Other]\r\nx=1\r\n");
 }
 
 TEST_F(ModuleTest, EditMadeWhileLoadedIsNeverOverwritten) {
-  ScriptServer live(Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
+  ScriptServer live(
+      Script{Send(HttpReply("<R><Result>9999</Result><ExpireTime>0</ExpireTime></R>"))});
   const std::string dead = std::to_string(UnusedPort());
   WriteIni("[ServerSet]\nServerNumber=2\nServerIP0=127.0.0.1\nServerPort0=" + dead +
            "\nServerIP1=127.0.0.1\nServerPort1=" + std::to_string(live.port()) + "\n");

@@ -11,10 +11,10 @@ LoadedModule::LoadedModule(const std::string& path) {
     error_ = dlerror();
     return;
   }
-#define ZCV_E2E_RESOLVE(name, symbol)                                 \
-  name = reinterpret_cast<decltype(&::name)>(dlsym(handle_, symbol)); \
+#define ZCV_E2E_RESOLVE(name, elf, windows)                        \
+  name = reinterpret_cast<decltype(&::name)>(dlsym(handle_, elf)); \
   if (name == nullptr && error_.empty()) error_ = "missing " #name;
-  ZCV_E2E_OPERATIONS(ZCV_E2E_RESOLVE)
+  ZCV_EXPORTED_OPERATIONS(ZCV_E2E_RESOLVE)
 #undef ZCV_E2E_RESOLVE
 }
 

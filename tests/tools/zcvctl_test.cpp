@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
@@ -90,8 +91,30 @@ TEST(ZcvctlReportTest, IntegersAreDecimalWithLeadingZeros) {
   for (const Case& c : cases) EXPECT_EQ(ParseDecimalInt(c.text), c.value) << c.text;
 }
 
-TEST(ZcvctlReportTest, JsonStringsAreEscaped) {
-  EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
+TEST(ZcvctlReportTest, JsonIsValidUtf8WhateverBytesTheServiceSent) {
+  const std::string r = "\xef\xbf\xbd";  // U+FFFD
+  struct Case {
+    std::string bytes, shown;
+  } cases[] = {
+      {"a\"b\\c", "a\\\"b\\\\c"},
+      {"caf\xc3\xa9 \xe4\xb8\xad", "caf\xc3\xa9 \xe4\xb8\xad"},
+      // One U+FFFD per ill-formed part: a stray byte, a truncated sequence,
+      // each byte of an encoded surrogate and of an overlong form.
+      {"\xff!\xe2\x82!", r + "!" + r + "!"},
+      {"\xed\xa0\x80\xc0\xaf", r + r + r + r + r},
+      {"\x01\n\t\x7f", "\\u0001\\n\\t\x7f"},
+  };
+  for (const Case& c : cases) {
+    Outputs out;
+    std::strcpy(out.resv_password, c.bytes.c_str());
+    std::ostringstream json;
+    PrintJson(json, Find("bind"), 9999, out);
+    EXPECT_EQ(json.str(), std::string("{\"operation\":\"TokenBinding\",\"result\":9999,\"meaning\":"
+                                      "\"accepted\",\"resvPassWord\":\"") +
+                              c.shown + "\"}\n");
+    // The strict parser throws on ill-formed UTF-8 and on unescaped control bytes.
+    EXPECT_NO_THROW(nlohmann::json::parse(json.str())) << json.str();
+  }
 }
 
 TEST(ZcvctlReportTest, TableHasOneSubcommandPerOperation) {

@@ -6,7 +6,7 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
 endif()
 
-# The table's lines look like "\t[   0] ?TokenAuth@@YAIHHPAD@Z".
+# The table's lines look like "\t[   0] <name>".
 string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
 if(start EQUAL -1)
   message(FATAL_ERROR "${DLL} has no export name table")

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "exported_names.h"
 #include "zephyrcoilvault.h"
 
 namespace {
@@ -21,44 +22,11 @@ using Status = ResultCode (*)(int, int&, char*);
 using BindInfo = ResultCode (*)(int, int, int*, pTokenBindInfo*);
 
 constexpr char kModule[] = "zephyrcoilvault.dll";
-constexpr char kAuthName[] = "?TokenAuth@@YAIHHPAD@Z";
-constexpr char kStatusName[] = "?TokenStatus@@YAIHAAHPAD@Z";
-constexpr char kBindInfoName[] = "?TokenBindInfoQuery@@YAIHHPAHPAUpTokenBindInfo@@@Z";
-constexpr char kBindOtherName[] = "?TokenBindOther@@YAIHHPAD@Z";
-
+// Every name the DLL exports, as hosts resolve them.
 constexpr const char* kExportNames[] = {
-    "?TokenAuth@@YAIHHPAD@Z",
-    "?TokenAuth2@@YAIHHPAD@Z",
-    "?TokenAuth2Next@@YAIHHHPAD@Z",
-    "?TokenBinding@@YAIHHHHPAD0@Z",
-    "?TokenBinding2@@YAIHHHHPAD0@Z",
-    "?TokenBinding2Next@@YAIHHHHHPAD0@Z",
-    "?TokenUnBinding@@YAIHPADHHH0@Z",
-    "?TokenUnBinding2@@YAIHPADHHH0@Z",
-    "?TokenUnBinding2Next@@YAIHPADHHHH0@Z",
-    "?TokenUnBindingEx@@YAIHHHPAD@Z",
-    "?TokenUnBindingEx2@@YAIHHHPAD0@Z",
-    "?TokenEnable@@YAIPADH0H0000000@Z",
-    "?TokenEnableNext@@YAIPADHH0H0000000@Z",
-    "?TokenDisable@@YAIHPAD0HH00@Z",
-    "?TokenLoss@@YAIHPADHHH00@Z",
-    "?TokenUnLoss@@YAIHPADH0@Z",
-    "?TokenUnLossNext@@YAIHPADHH0@Z",
-    "?TokenBindInfoQuery@@YAIHHPAHPAUpTokenBindInfo@@@Z",
-    "?TokenBindInfoQueryNext@@YAIHHHPAHPAUpTokenBindInfo@@@Z",
-    "?TokenStatus@@YAIHAAHPAD@Z",
-    "?TokenChange@@YAIHPAD0H@Z",
-    "?TokenChangeNext@@YAIHPAD0HH@Z",
-    "?TokenModifyInfo@@YAIHHPADH000000@Z",
-    "?TokenModifyInfoNext@@YAIHHHPADH000000@Z",
-    "?TokenBindEsale@@YAIHHPAD@Z",
-    "?TokenBindEsaleNext@@YAIHHHPAD@Z",
-    "?TokenBindOther@@YAIHHPAD@Z",
-    "?TokenBindOtherNext@@YAIHHHPAD@Z",
-    "_Java_vantor_mira_Zephyrcoilvault_TokenAuth2@20",
-    "_Java_vantor_mira_Zephyrcoilvault_TokenAuth2Next@24",
-    "_Java_vantor_mira_Zephyrcoilvault_TokenBindOther@20",
-    "_Java_vantor_mira_Zephyrcoilvault_TokenBindOtherNext@24",
+#define ZCV_WINDOWS_EXPORT(name, elf, windows) windows,
+    ZCV_EXPORTED_OPERATIONS(ZCV_WINDOWS_EXPORT) ZCV_EXPORTED_JAVA_NATIVES(ZCV_WINDOWS_EXPORT)
+#undef ZCV_WINDOWS_EXPORT
 };
 
 template <typename Function>
@@ -83,17 +51,20 @@ std::string Run(HMODULE module, const std::string& command) {
     out << "resolved " << resolved;
   } else if (verb == "auth") {
     char expireText[zcv::kExpireTextBytes] = {};
-    out << Resolve<Auth>(module, kAuthName)(card, password, expireText) << ' ' << expireText;
+    out << Resolve<Auth>(module, ZCV_WINDOWS_NAME(TokenAuth))(card, password, expireText) << ' '
+        << expireText;
   } else if (verb == "status") {
     char expireText[zcv::kExpireTextBytes] = {};
     int cardStatus = -1;
-    const ResultCode code = Resolve<Status>(module, kStatusName)(card, cardStatus, expireText);
+    const ResultCode code =
+        Resolve<Status>(module, ZCV_WINDOWS_NAME(TokenStatus))(card, cardStatus, expireText);
     out << code << ' ' << cardStatus << ' ' << expireText;
   } else if (verb == "bindinfo") {
     int rowCount = -1;
     pTokenBindInfo rows[zcv::kMaxBindRows] = {};
-    out << Resolve<BindInfo>(module, kBindInfoName)(card, password, &rowCount, rows) << ' '
-        << rowCount;
+    out << Resolve<BindInfo>(module, ZCV_WINDOWS_NAME(TokenBindInfoQuery))(card, password,
+                                                                           &rowCount, rows)
+        << ' ' << rowCount;
     for (int i = 0; i < rowCount && i < zcv::kMaxBindRows; ++i) {
       out << ';' << rows[i].AppNo << ',' << rows[i].AppNo2 << ','
           << Field(rows[i].Account, sizeof rows[i].Account) << ','
@@ -101,8 +72,8 @@ std::string Run(HMODULE module, const std::string& command) {
     }
   } else if (verb == "bindother") {
     char resvPassWord[zcv::kResvPassWordBytes] = {};
-    out << Resolve<Auth>(module, kBindOtherName)(card, password, resvPassWord) << ' '
-        << resvPassWord;
+    out << Resolve<Auth>(module, ZCV_WINDOWS_NAME(TokenBindOther))(card, password, resvPassWord)
+        << ' ' << resvPassWord;
   } else {
     out << "unknown command " << verb;
   }

@@ -12,6 +12,10 @@ namespace {
 
 using namespace zcv::ctl;
 
+constexpr char kJsonHelp[] =
+    "print the result as one JSON object in UTF-8; output bytes that are not UTF-8 "
+    "appear as U+FFFD, one for each ill-formed sequence";
+
 // What the command line collected for one subcommand.
 struct Invocation {
   const Operation* op = nullptr;
@@ -62,14 +66,14 @@ int main(int argc, char** argv) {
       "or no usable answer (1012), 64 a wrong command line."};
   app.require_subcommand(1);
   bool json = false;
-  app.add_flag("--json", json, "print the result as one JSON object");
+  app.add_flag("--json", json, kJsonHelp);
 
   std::vector<std::unique_ptr<Invocation>> invocations;
   for (const Operation& op : Operations()) {
     auto inv = std::make_unique<Invocation>();
     inv->op = &op;
     inv->app = app.add_subcommand(op.command, Description(op));
-    inv->app->add_flag("--json", json, "print the result as one JSON object");
+    inv->app->add_flag("--json", json, kJsonHelp);
     AddOptions(*inv);
     invocations.push_back(std::move(inv));
   }

@@ -1,23 +1,26 @@
-// Text and JSON presentation of zcvctl's results.
+// Text and JSON presentation of zcvctl's results; the JSON is built with
+// nlohmann-json.
 #include "zcvctl/report.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 namespace zcv::ctl {
 namespace {
 
-constexpr std::size_t kRowTextBytes = 20;  // Account and Bindtime fields
-
 struct Row {
-  std::string app_no, app_no2, account, bind_time;
+  int app_no, app_no2;
+  std::string account, bind_time;
 };
 
-// The fields carry no NUL when their text fills all 20 bytes.
-std::string FieldText(const char* field) {
-  return std::string(field, strnlen(field, kRowTextBytes));
+// An output buffer's text, never read past the buffer's end: a row's
+// fields carry no NUL when their text fills all 20 bytes.
+template <std::size_t N>
+std::string BoundedText(const char (&buffer)[N]) {
+  return std::string(buffer, strnlen(buffer, N));
 }
 
 std::vector<Row> RowsOf(const Outputs& out) {
@@ -25,8 +28,7 @@ std::vector<Row> RowsOf(const Outputs& out) {
   int n = std::clamp(out.row_count, 0, zcv::kMaxBindRows);
   for (int i = 0; i < n; ++i) {
     const pTokenBindInfo& r = out.rows[i];
-    rows.push_back(Row{std::to_string(r.AppNo), std::to_string(r.AppNo2), FieldText(r.Account),
-                       FieldText(r.Bindtime)});
+    rows.push_back(Row{r.AppNo, r.AppNo2, BoundedText(r.Account), BoundedText(r.Bindtime)});
   }
   return rows;
 }
@@ -41,8 +43,8 @@ void RowTable(std::ostream& os, const std::vector<Row>& rows) {
   std::vector<std::vector<std::string>> cells = {
       {"#", "app-no", "app-no2", "account", "bind time"}};
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    cells.push_back({std::to_string(i + 1), rows[i].app_no, rows[i].app_no2, rows[i].account,
-                     rows[i].bind_time});
+    cells.push_back({std::to_string(i + 1), std::to_string(rows[i].app_no),
+                     std::to_string(rows[i].app_no2), rows[i].account, rows[i].bind_time});
   }
   std::vector<std::size_t> width(cells[0].size(), 0);
   for (const auto& line : cells) {
@@ -86,14 +88,14 @@ void PrintText(std::ostream& os, const Operation& op, ResultCode code, const Out
     case OutputKind::kNone:
       break;
     case OutputKind::kExpire:
-      Line(os, "expire time", out.expire_text);
+      Line(os, "expire time", BoundedText(out.expire_text));
       break;
     case OutputKind::kResvPassWord:
-      Line(os, "reserved pw", out.resv_password);
+      Line(os, "reserved pw", BoundedText(out.resv_password));
       break;
     case OutputKind::kStatus:
       Line(os, "card status", std::to_string(out.card_status));
-      Line(os, "expire time", out.expire_text);
+      Line(os, "expire time", BoundedText(out.expire_text));
       break;
     case OutputKind::kRows: {
       std::string count = std::to_string(out.row_count);
@@ -108,66 +110,40 @@ void PrintText(std::ostream& os, const Operation& op, ResultCode code, const Out
   }
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char esc[8];
-          std::snprintf(esc, sizeof esc, "\\u%04x", c);
-          out += esc;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 void PrintJson(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out) {
-  os << "{\"operation\":" << JsonString(op.function) << ",\"result\":" << code
-     << ",\"meaning\":" << JsonString(ResultMeaning(code));
+  nlohmann::ordered_json report = {
+      {"operation", op.function}, {"result", code}, {"meaning", ResultMeaning(code)}};
   if (code == zcv::kAccepted) {
     switch (op.output) {
       case OutputKind::kNone:
         break;
       case OutputKind::kExpire:
-        os << ",\"expireTime\":" << JsonString(out.expire_text);
+        report["expireTime"] = BoundedText(out.expire_text);
         break;
       case OutputKind::kResvPassWord:
-        os << ",\"resvPassWord\":" << JsonString(out.resv_password);
+        report["resvPassWord"] = BoundedText(out.resv_password);
         break;
       case OutputKind::kStatus:
-        os << ",\"cardStatus\":" << out.card_status
-           << ",\"expireTime\":" << JsonString(out.expire_text);
+        report["cardStatus"] = out.card_status;
+        report["expireTime"] = BoundedText(out.expire_text);
         break;
       case OutputKind::kRows: {
-        os << ",\"rowCount\":" << out.row_count << ",\"rows\":[";
-        std::vector<Row> rows = RowsOf(out);
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-          os << (i > 0 ? "," : "") << "{\"appNo\":" << rows[i].app_no
-             << ",\"appNo2\":" << rows[i].app_no2 << ",\"account\":" << JsonString(rows[i].account)
-             << ",\"bindTime\":" << JsonString(rows[i].bind_time) << "}";
+        report["rowCount"] = out.row_count;
+        nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        for (const Row& row : RowsOf(out)) {
+          rows.push_back({{"appNo", row.app_no},
+                          {"appNo2", row.app_no2},
+                          {"account", row.account},
+                          {"bindTime", row.bind_time}});
         }
-        os << "]";
+        report["rows"] = std::move(rows);
         break;
       }
     }
   }
-  os << "}\n";
+  // The service's bytes are not trusted to be UTF-8: each maximal ill-formed
+  // sequence becomes one U+FFFD, as the Java natives decode them.
+  os << report.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 }  // namespace zcv::ctl

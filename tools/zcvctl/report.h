@@ -20,9 +20,8 @@ std::string ResultMeaning(ResultCode code);
 int ExitStatus(ResultCode code);
 
 void PrintText(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out);
+// One JSON object on one line. Bytes of the outputs that are not UTF-8
+// appear as U+FFFD, one for each maximal ill-formed sequence.
 void PrintJson(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out);
-
-// JSON string literal of `text`, quotes included.
-std::string JsonString(const std::string& text);
 
 }  // namespace zcv::ctl

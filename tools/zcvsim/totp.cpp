@@ -1,8 +1,8 @@
-// HOTP/TOTP computation through OpenSSL's HMAC-SHA1.
+// One-time passwords through liboath; secrets in hexadecimal through its
+// codec, and fresh ones from OpenSSL's random generator.
 #include "zcvsim/totp.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <liboath/oath.h>
 #include <openssl/rand.h>
 
 #include <cstdio>
@@ -11,38 +11,29 @@
 namespace zcv::sim {
 namespace {
 
-constexpr std::uint32_t kPowersOfTen[] = {1,      10,      100,      1000,      10000,
-                                          100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr std::size_t kMaxOtpDigits = 8;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// liboath wants one oath_init before its first use. It holds nothing that
+// needs oath_done, and threads may still compute codes while the process
+// exits, so it is never shut down.
+void InitOath() {
+  static const int status = oath_init();
+  if (status != OATH_OK) throw std::runtime_error(oath_strerror(status));
+}
+
+const char* KeyBytes(const Secret& secret) {
+  return secret.empty() ? "" : reinterpret_cast<const char*>(secret.data());
 }
 
 }  // namespace
 
-std::uint32_t Hotp(const Secret& secret, std::uint64_t counter, int digits) {
-  if (digits < 1 || digits > 9) throw std::invalid_argument("digits must be 1 to 9");
-  unsigned char message[8];
-  for (int i = 7; i >= 0; --i) {
-    message[i] = static_cast<unsigned char>(counter & 0xff);
-    counter >>= 8;
-  }
-  unsigned char mac[EVP_MAX_MD_SIZE];
-  unsigned int mac_len = 0;
-  if (HMAC(EVP_sha1(), secret.data(), static_cast<int>(secret.size()), message, sizeof message, mac,
-           &mac_len) == nullptr) {
-    throw std::runtime_error("HMAC-SHA1 failed");
-  }
-  // Dynamic truncation: four bytes at the offset named by the last nibble.
-  unsigned offset = mac[mac_len - 1] & 0x0f;
-  std::uint32_t binary = (static_cast<std::uint32_t>(mac[offset] & 0x7f) << 24) |
-                         (static_cast<std::uint32_t>(mac[offset + 1]) << 16) |
-                         (static_cast<std::uint32_t>(mac[offset + 2]) << 8) |
-                         static_cast<std::uint32_t>(mac[offset + 3]);
-  return binary % kPowersOfTen[digits];
+std::uint32_t Totp(const Secret& secret, std::int64_t now, unsigned step_seconds, unsigned digits) {
+  InitOath();
+  char otp[kMaxOtpDigits + 1] = {};
+  int status = oath_totp_generate(KeyBytes(secret), secret.size(), static_cast<time_t>(now),
+                                  step_seconds, 0, digits, otp);
+  if (status != OATH_OK) throw std::invalid_argument(oath_strerror(status));
+  return static_cast<std::uint32_t>(std::stoul(otp));
 }
 
 std::int64_t OtpStep(std::int64_t now) {
@@ -53,7 +44,7 @@ std::int64_t OtpStep(std::int64_t now) {
 }
 
 std::uint32_t OtpAtStep(const Secret& secret, std::int64_t step) {
-  return Hotp(secret, static_cast<std::uint64_t>(step), kOtpDigits);
+  return Totp(secret, step * kOtpStepSeconds, kOtpStepSeconds, kOtpDigits);
 }
 
 bool VerifyOtp(const Secret& secret, std::int64_t now, std::int64_t code) {
@@ -82,24 +73,21 @@ std::string FormatOtp(std::uint32_t code) {
 }
 
 std::string SecretToHex(const Secret& secret) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t byte : secret) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0x0f];
-  }
+  std::string hex(2 * secret.size() + 1, '\0');
+  oath_bin2hex(KeyBytes(secret), secret.size(), hex.data());
+  hex.pop_back();
   return hex;
 }
 
 std::optional<Secret> SecretFromHex(const std::string& hex) {
-  if (hex.empty() || hex.size() % 2 != 0) return std::nullopt;
-  Secret secret;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    int high = HexDigit(hex[i]);
-    int low = HexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    secret.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  // The codec reads up to a NUL, which would cut the text short unseen.
+  if (hex.empty() || hex.find('\0') != std::string::npos) return std::nullopt;
+  Secret secret(hex.size() / 2 + 1);
+  std::size_t size = secret.size();
+  if (oath_hex2bin(hex.c_str(), reinterpret_cast<char*>(secret.data()), &size) != OATH_OK) {
+    return std::nullopt;
   }
+  secret.resize(size);
   return secret;
 }
 

@@ -1,5 +1,5 @@
-// Time-based one-time passwords as the simulated token cards show them:
-// HMAC-SHA1 over the 60-second step counter, truncated to six digits.
+// Time-based one-time passwords as the simulated token cards show them,
+// computed by liboath: HMAC-SHA1 over the 60-second step counter, six digits.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,9 @@ constexpr std::int64_t kOtpStepSeconds = 60;
 constexpr std::int64_t kOtpDriftSteps = 1;
 constexpr std::size_t kGeneratedSecretBytes = 20;
 
-// The HOTP value of `counter` with `digits` decimal digits (1 to 9).
-std::uint32_t Hotp(const Secret& secret, std::uint64_t counter, int digits);
+// The TOTP value at the instant `now` (seconds since 1970) with steps of
+// `step_seconds` and `digits` decimal digits (6 to 8).
+std::uint32_t Totp(const Secret& secret, std::int64_t now, unsigned step_seconds, unsigned digits);
 
 // The step that contains the instant `now` (seconds since 1970).
 std::int64_t OtpStep(std::int64_t now);
