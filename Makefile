@@ -69,10 +69,6 @@ test-wine:
 	cmake --build build -j $(JOBS) --target windows_e2e_test
 	cd build && ctest --output-on-failure -L windows
 
-# Only what the demonstration runs: the library, its demo build, zcvctl and
-# the simulator.
-DEMO_TARGETS := zephyrcoilvault zephyrcoilvault-demo zcvctl zcvctl-demo zcvsim
-
 # Debian packages, built from a copy of the tree in build-deb/src so that the
 # work tree stays clean; the .debs land in build-deb/. The suite is not run
 # again here (make test runs it), nor are debug-symbol packages made.
@@ -90,6 +86,10 @@ package: deps
 # the machine as it found it, also when a step fails): tools/test-package.sh.
 test-package: package
 	timeout 1200 ./tools/test-package.sh $(DEB_DIR)
+
+# Only what the demonstration runs: the library, its demo build, zcvctl and
+# the simulator.
+DEMO_TARGETS := zephyrcoilvault zephyrcoilvault-demo zcvctl zcvctl-demo zcvsim
 
 demo: deps
 	cmake -S . -B build $(CMAKE_FLAGS)

@@ -69,7 +69,9 @@ echo "lintian: no errors, no warnings"
 for deb in "$debs"/*.deb; do dpkg-deb -c "$deb"; done | awk '{ print substr($6, 2) }' |
   sed 's:/$::' | grep -v '^$' | sort -u >"$work/paths"
 echo "/var/log/zephyrcoilvault" >>"$work/paths"
-while read -r path; do [ -e "$path" ] || [ -L "$path" ] && echo "$path"; done <"$work/paths" >"$work/existing"
+while read -r path; do
+  if [ -e "$path" ] || [ -L "$path" ]; then echo "$path"; fi
+done <"$work/paths" >"$work/existing"
 
 say "apt-get install ./$(basename "$debs")/*.deb"
 (cd "$debs/.." && apt-get install -y -q --no-install-recommends ./"$(basename "$debs")"/*.deb) >"$work/apt.log" ||
@@ -121,6 +123,7 @@ tail -n 3 "$logfile"
 say "purge, and nothing the packages installed is left"
 apt-get purge -y -q "${packages[@]}" >"$work/apt.log" || { cat "$work/apt.log"; fail "apt-get purge"; }
 left=$(comm -23 "$work/paths" "$work/existing" | while read -r path; do
-  [ -e "$path" ] || [ -L "$path" ] && echo "$path"; done)
+  if [ -e "$path" ] || [ -L "$path" ]; then echo "$path"; fi
+done)
 [ -z "$left" ] || fail "left after purge: $left"
 echo "nothing left"
