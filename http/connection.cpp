@@ -23,13 +23,10 @@ int FailOpen(HttpConnection* connection, int kind, int code) {
   return -1;
 }
 
-std::int64_t After(int seconds) {
-  return platform::MonotonicMilliseconds() + static_cast<std::int64_t>(seconds) * 1000;
-}
-
-// Waits until the socket is ready as the transport asked: 1 ready, 0 timed
-// out, -1 error.
-int WaitFor(const HttpConnection* connection, platform::Want want, std::int64_t deadline) {
+// Waits until the socket is ready as the transport asked, at most until the
+// phase ends: 1 ready, 0 timed out, -1 error.
+int WaitFor(const HttpConnection* connection, platform::Want want) {
+  const std::int64_t deadline = connection->deadline;
   switch (want) {
     case platform::Want::kReadable:
       return platform::WaitReadable(connection->socket, deadline);
@@ -41,14 +38,14 @@ int WaitFor(const HttpConnection* connection, platform::Want want, std::int64_t 
   return -1;
 }
 
-// Brings the transport up, waiting as it asks until `deadline`. 0, or an
-// error number.
-int StartTransport(HttpConnection* connection, std::int64_t deadline) {
+// Brings the transport up, waiting as it asks within the connect phase. 0,
+// or an error number.
+int StartTransport(HttpConnection* connection) {
   for (;;) {
     const platform::TransferResult result = connection->transport->Start();
     if (result.error != 0) return result.error;
     if (result.want == platform::Want::kNothing) return 0;
-    if (WaitFor(connection, result.want, deadline) != 1) return platform::TimedOutError();
+    if (WaitFor(connection, result.want) != 1) return platform::TimedOutError();
   }
 }
 
@@ -81,8 +78,20 @@ void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle soc
   connection->transport = platform::MakePlainTransport(socket);
 }
 
+void HttpConnectionStartPhase(HttpConnection* connection, int seconds) {
+  const std::int64_t span = static_cast<std::int64_t>(seconds < 0 ? 0 : seconds) * 1000;
+  connection->deadline = platform::MonotonicMilliseconds() + span;
+  if (connection->cutoff != 0 && connection->cutoff < connection->deadline) {
+    connection->deadline = connection->cutoff;
+  }
+}
+
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
+  // Past the cut-off not even the lookup is begun.
+  if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
+    return FailOpen(connection, kFailureSocket, platform::TimedOutError());
+  }
   if (!connection->resolved) {
     const int code = platform::LookupIpv4(connection->host, &connection->address);
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
@@ -98,13 +107,13 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   error = platform::StartConnect(connection->socket, connection->address);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  const std::int64_t deadline = After(connection->connectTimeout);
-  if (platform::WaitConnected(connection->socket, deadline, &error) != 1) {
+  HttpConnectionStartPhase(connection, connection->connectTimeout);
+  if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
     return FailOpen(connection, kFailureSocket, error);
   }
   // The one place where the stream over the connected socket is chosen.
   connection->transport = platform::MakePlainTransport(connection->socket);
-  error = StartTransport(connection, deadline);
+  error = StartTransport(connection);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   return 0;
 }
@@ -124,7 +133,6 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
     connection->remaining = connection->used;
   }
   if (!connection->transport) return -1;
-  const std::int64_t deadline = After(connection->sendTimeout);
   for (;;) {
     const platform::TransferResult result =
         connection->transport->Send(connection->buffer.get() + connection->done,
@@ -140,7 +148,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
       connection->lastCount = result.error != 0 ? -1 : 0;
       return -1;
     }
-    if (WaitFor(connection, result.want, deadline) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) return -1;
   }
 }
 
@@ -155,7 +163,6 @@ int HttpConnectionReceive(HttpConnection* connection) {
   if (!connection->transport) return -1;
   const int wanted =
       connection->remaining < connection->unit ? connection->remaining : connection->unit;
-  const std::int64_t deadline = After(connection->receiveTimeout);
   for (;;) {
     const platform::TransferResult result = connection->transport->Receive(
         connection->buffer.get() + connection->used, static_cast<std::size_t>(wanted));
@@ -176,7 +183,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
       return -1;
     }
     // A wait that runs out leaves `lastCount` as it was.
-    if (WaitFor(connection, result.want, deadline) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) return -1;
   }
 }
 
