@@ -49,6 +49,13 @@ int StartTransport(HttpConnection* connection) {
   }
 }
 
+// A new stream: whatever was read from the old one is forgotten.
+void StartStream(HttpConnection* connection) {
+  connection->peerClosed = false;
+  connection->parser = HttpResponseParser();
+  connection->parsed = 0;
+}
+
 }  // namespace
 
 HttpConnection* HttpConnectionCreate() {
@@ -73,6 +80,7 @@ void HttpConnectionClose(HttpConnection* connection) {
 
 void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket) {
   HttpConnectionClose(connection);
+  StartStream(connection);
   connection->socket = socket;
   platform::MakeNonBlocking(socket);
   connection->transport = platform::MakePlainTransport(socket);
@@ -111,6 +119,7 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
     return FailOpen(connection, kFailureSocket, error);
   }
+  StartStream(connection);
   // The one place where the stream over the connected socket is chosen.
   connection->transport = platform::MakePlainTransport(connection->socket);
   error = StartTransport(connection);
@@ -176,6 +185,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
     }
     if (result.closed) {
       connection->lastCount = 0;
+      connection->peerClosed = true;
       return 2;
     }
     if (result.error != 0 || result.want == platform::Want::kNothing) {
@@ -203,15 +213,6 @@ void HttpConnectionConsume(HttpConnection* connection, int position) {
   }
   connection->done = 0;
   connection->remaining = 0;
-}
-
-int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength) {
-  for (int start = 0; start <= length - patternLength; ++start) {
-    if (std::memcmp(bytes + start, pattern, static_cast<std::size_t>(patternLength)) == 0) {
-      return start;
-    }
-  }
-  return -1;
 }
 
 const char* HttpLookupErrorText(int code) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "http/response_parser.h"
 #include "platform/socket.h"
 #include "platform/transport.h"
 
@@ -32,8 +33,10 @@ struct HttpConnection {
   int done = 0;       // bytes moved by the current operation
   int remaining = 0;  // bytes still wanted; 0 means idle
   int unit = 0;
-  int lastCount = 0;  // result of the last send or receive call
-  int chunkLength = 0;
+  int lastCount = 0;        // result of the last send or receive call
+  bool peerClosed = false;  // a receive found the stream ended
+  HttpResponseParser parser;
+  int parsed = 0;  // bytes at the front of `buffer` that the parser is done with
   // Seconds. Each bounds one whole phase: the connect, sending the request,
   // and reading the response from the request's last byte to the body's.
   int connectTimeout = 0;
@@ -57,7 +60,7 @@ void HttpConnectionStartPhase(HttpConnection* connection, int seconds);
 int HttpConnectionOpen(HttpConnection* connection);
 
 // Takes over a connected socket (which it closes), makes it non-blocking and
-// reads and writes it through the plain stream.
+// reads and writes it through the plain stream; a new response is read.
 void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket);
 
 // Appends bytes, growing the buffer by exactly what does not fit. 1.
@@ -77,9 +80,6 @@ void HttpConnectionResetBuffer(HttpConnection* connection);
 void HttpConnectionConsume(HttpConnection* connection, int position);
 // Drops the transport and closes the socket if one is open.
 void HttpConnectionClose(HttpConnection* connection);
-
-// Position of the first occurrence of the pattern, or -1.
-int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength);
 
 // The static text for a lookup failure code.
 const char* HttpLookupErrorText(int code);
