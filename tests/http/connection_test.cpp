@@ -1,5 +1,5 @@
 // Connection: opening (refused, unknown host, unbound), the buffer growth
-// rule, single receive and send steps, consume, find and the lookup texts.
+// rule, single receive and send steps, consume and the lookup texts.
 #include "http/connection.h"
 
 #include <gmock/gmock.h>
@@ -144,14 +144,6 @@ TEST_F(HttpConnectionTest, ConsumeDropsTheFrontAndEndsTheOperation) {
   HttpConnectionResetBuffer(connection_.get());
   EXPECT_EQ(connection_->used, 0);
   EXPECT_EQ(connection_->capacity, 1024);
-}
-
-TEST(HttpFindBytesTest, FindsFirstOccurrence) {
-  const char data[] = "ab\r\n\r\ncd\r\n\r\n";
-  EXPECT_EQ(HttpFindBytes(data, 12, "\r\n\r\n", 4), 2);
-  EXPECT_EQ(HttpFindBytes(data, 5, "\r\n\r\n", 4), -1);  // cut before its end
-  EXPECT_EQ(HttpFindBytes(data, 2, "abc", 3), -1);       // pattern longer than data
-  EXPECT_EQ(HttpFindBytes(data, 12, "cd", 2), 6);
 }
 
 TEST(HttpLookupErrorTextTest, MapsTheFourLookupCodes) {
