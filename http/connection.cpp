@@ -10,8 +10,10 @@ namespace zcv {
 namespace {
 
 // Replaces the buffer by one of `capacity` bytes holding the same content.
+// Bytes beyond the content are left unset: only what is appended or
+// received is ever read.
 void GrowTo(HttpConnection* connection, int capacity) {
-  std::unique_ptr<char[]> grown(new char[static_cast<std::size_t>(capacity)]());
+  std::unique_ptr<char[]> grown(new char[static_cast<std::size_t>(capacity)]);
   std::memcpy(grown.get(), connection->buffer.get(), static_cast<std::size_t>(connection->used));
   connection->buffer = std::move(grown);
   connection->capacity = capacity;
@@ -108,6 +110,7 @@ int HttpConnectionOpen(HttpConnection* connection) {
   connection->address.port = connection->port;
   // A socket left from an earlier failed attempt would otherwise leak.
   HttpConnectionClose(connection);
+  HttpConnectionStartPhase(connection, connection->connectTimeout);
   int error = 0;
   connection->socket = platform::OpenTcpSocket(&error);
   if (connection->socket == platform::kNoSocket) return FailOpen(connection, kFailureSocket, error);
@@ -115,7 +118,6 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   error = platform::StartConnect(connection->socket, connection->address);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  HttpConnectionStartPhase(connection, connection->connectTimeout);
   if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
     return FailOpen(connection, kFailureSocket, error);
   }
@@ -198,7 +200,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
 }
 
 void HttpConnectionResetBuffer(HttpConnection* connection) {
-  connection->buffer.reset(new char[static_cast<std::size_t>(connection->unit)]());
+  connection->buffer.reset(new char[static_cast<std::size_t>(connection->unit)]);
   connection->capacity = connection->unit;
   connection->used = 0;
   connection->done = 0;

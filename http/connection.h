@@ -74,7 +74,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
 // 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1
 // failed.
 int HttpConnectionReceive(HttpConnection* connection);
-// A fresh zero-filled buffer of one unit; ends any operation.
+// A fresh buffer of one unit; ends any operation.
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.
 void HttpConnectionConsume(HttpConnection* connection, int position);

@@ -14,6 +14,14 @@ namespace {
 constexpr std::size_t kMaxInput = zcv::kMaxHeadBytes + zcv::kMaxBodyBytes + zcv::kIoUnit;
 constexpr std::size_t kUnits[] = {1, 2, 7, 64, zcv::kIoUnit};
 
+// A complete response's body is its length and one zero byte, or none.
+bool SoundBody(const zcv::HttpResponse& response) {
+  const auto& body = response.body;
+  if (body.empty()) return response.bodyLength == 0;
+  return body.back() == '\0' && body.size() == static_cast<std::size_t>(response.bodyLength) + 1 &&
+         response.bodyLength <= zcv::kMaxBodyBytes + zcv::kIoUnit;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,15 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t unit = kUnits[data[0] % (sizeof kUnits / sizeof kUnits[0])];
   const zcv::test::FedResponse fed(
       std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), unit, data[0] & 0x80);
-  // A complete response's body is its length and one zero byte, or none.
-  if (fed.result == zcv::HttpParse::kComplete) {
-    const auto& body = fed.response->body;
-    const bool sound =
-        body.empty() ? fed.response->bodyLength == 0
-                     : body.back() == '\0' &&
-                           body.size() == static_cast<std::size_t>(fed.response->bodyLength) + 1 &&
-                           fed.response->bodyLength <= zcv::kMaxBodyBytes + zcv::kIoUnit;
-    if (!sound) __builtin_trap();
-  }
+  if (fed.result == zcv::HttpParse::kComplete && !SoundBody(*fed.response)) __builtin_trap();
   return 0;
 }

@@ -27,24 +27,36 @@ struct FedResponse {
   // Feeds until the response is complete or refused, or until the head is
   // complete when `headOnly`.
   FedResponse(std::string_view bytes, std::size_t unit, bool close, bool headOnly = false) {
-    std::size_t sent = 0;
+    std::string_view left;
+    result = Feed(bytes, unit, close, headOnly, &parser, response.get(), &left);
+    buffered = std::string(left);
+  }
+
+  // The same into a parser and response of the caller's; the result, and in
+  // `*left` the bytes received and not taken. The received bytes are a
+  // window over `bytes`, so feeding copies nothing.
+  static HttpParse Feed(std::string_view bytes, std::size_t unit, bool close, bool headOnly,
+                        HttpResponseParser* parser, HttpResponse* response,
+                        std::string_view* left) {
+    std::size_t start = 0;  // of the bytes not taken
+    std::size_t end = 0;    // of the bytes received
     bool closed = false;
     for (;;) {
       int taken = 0;
-      result = HttpParseResponse(&parser, response.get(), buffered.data(),
-                                 static_cast<int>(buffered.size()), closed, &taken);
-      buffered.erase(0, static_cast<std::size_t>(taken));
+      const HttpParse result = HttpParseResponse(parser, response, bytes.data() + start,
+                                                 static_cast<int>(end - start), closed, &taken);
+      start += static_cast<std::size_t>(taken);
+      *left = bytes.substr(start, end - start);
       if (result == HttpParse::kHeadComplete && !headOnly) continue;
-      if (result != HttpParse::kNeedMore) return;
-      if (sent == bytes.size()) {
-        if (!close || closed) return;
+      if (result != HttpParse::kNeedMore) return result;
+      if (end == bytes.size()) {
+        if (!close || closed) return result;
         closed = true;
         continue;
       }
-      std::size_t piece = std::min(unit, bytes.size() - sent);
-      if (parser.wanted > 0) piece = std::min(piece, static_cast<std::size_t>(parser.wanted));
-      buffered.append(bytes.substr(sent, piece));
-      sent += piece;
+      std::size_t piece = std::min(unit, bytes.size() - end);
+      if (parser->wanted > 0) piece = std::min(piece, static_cast<std::size_t>(parser->wanted));
+      end += piece;
     }
   }
 
