@@ -213,7 +213,7 @@ class TlsTransport final : public Transport {
     return Outcome(result, kReasonNoClose);
   }
 
-  // Called by OpenSSL once the server has issued a session; takes it.
+  // Keeps `session` (taking its reference) as the server's last one.
   void Remember(SSL_SESSION* session) { context_.sessions().Store(key_, session); }
   const std::vector<KeyPin>& pins() const { return context_.pins(); }
   void NotePinMismatch() { pinMismatch_ = true; }
@@ -301,10 +301,14 @@ int VerifyPeer(int preverified, X509_STORE_CTX* store) {
   return 0;
 }
 
+// A copy is kept: OpenSSL marks a connection's own session as not
+// resumable when the connection is freed without a TLS close, which is how
+// every exchange here ends.
 int RememberSession(SSL* ssl, SSL_SESSION* session) {
   if (SSL_SESSION_is_resumable(session) != 1) return 0;
-  TransportOf(ssl)->Remember(session);
-  return 1;
+  SSL_SESSION* copy = SSL_SESSION_dup(session);
+  if (copy != nullptr) TransportOf(ssl)->Remember(copy);
+  return 0;
 }
 
 }  // namespace
