@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/socket.h"
+#include "platform/transport.h"
 
 namespace zcv {
 
@@ -19,6 +20,9 @@ struct HttpConnection {
   platform::Ipv4Address address;
   const char* host = nullptr;  // borrowed from the request's URI
   platform::SocketHandle socket = platform::kNoSocket;
+  // The stream over `socket` that every send and receive goes through; made
+  // once the socket is connected, reset before the socket is closed.
+  std::unique_ptr<platform::Transport> transport;
   std::uint16_t port = 80;
   int failureKind = kFailureLookup;
   int failureCode = 0;
@@ -44,11 +48,9 @@ void HttpConnectionDestroy(HttpConnection* connection);
 // `failureCode` set (untouched when no host is bound).
 int HttpConnectionOpen(HttpConnection* connection);
 
-// Readiness waits of whole seconds: 1 ready/connected, 0 timed out (not for
-// HttpWaitConnected, which fails instead), -1 error.
-int HttpWaitConnected(platform::SocketHandle socket, int seconds);
-int HttpWaitWritable(platform::SocketHandle socket, int seconds);
-int HttpWaitReadable(platform::SocketHandle socket, int seconds);
+// Takes over a connected socket (which it closes), makes it non-blocking and
+// reads and writes it through the plain stream.
+void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket);
 
 // Appends bytes, growing the buffer by exactly what does not fit. 1.
 int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length);
@@ -63,7 +65,7 @@ int HttpConnectionReceive(HttpConnection* connection);
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.
 void HttpConnectionConsume(HttpConnection* connection, int position);
-// Closes the socket if one is open.
+// Drops the transport and closes the socket if one is open.
 void HttpConnectionClose(HttpConnection* connection);
 
 // Position of the first occurrence of the pattern, or -1.

@@ -22,7 +22,7 @@ using ConnectionPtr = std::unique_ptr<HttpConnection, ConnectionDeleter>;
 
 class HttpConnectionTest : public ::testing::Test {
  protected:
-  HttpConnectionTest() { connection_->socket = pair_.ReleaseLocal(); }
+  HttpConnectionTest() { HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal()); }
 
   std::string Buffered() const { return std::string(connection_->buffer.get(), connection_->used); }
 

@@ -26,7 +26,7 @@ struct FedResponse {
   FedResponse(const std::string& bytes, int unit, bool close) {
     pair.Write(bytes);
     if (close) pair.CloseRemote();
-    connection->socket = pair.ReleaseLocal();
+    HttpConnectionAttach(connection.get(), pair.ReleaseLocal());
     connection->unit = unit;
     connection->receiveTimeout = 0;
     HttpConnectionResetBuffer(connection.get());

@@ -20,7 +20,7 @@ struct Deleter {
 class HttpWriteRequestTest : public ::testing::Test {
  protected:
   HttpWriteRequestTest() {
-    connection_->socket = pair_.ReleaseLocal();
+    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
     connection_->sendTimeout = 1;
     outgoing_->host = "10.0.0.7";
     outgoing_->path = "/TokenAuth.asp?iCardNo=1&iDynpasswd=2";
