@@ -23,6 +23,8 @@ int FailOpen(HttpConnection* connection, int kind, int code) {
   return -1;
 }
 
+constexpr const char* kHandshakeTimedOut = "handshake timed out";
+
 std::int64_t After(int seconds) {
   return platform::MonotonicMilliseconds() + static_cast<std::int64_t>(seconds) * 1000;
 }
@@ -46,10 +48,23 @@ int WaitFor(const HttpConnection* connection, platform::Want want, std::int64_t 
 int StartTransport(HttpConnection* connection, std::int64_t deadline) {
   for (;;) {
     const platform::TransferResult result = connection->transport->Start();
-    if (result.error != 0) return result.error;
+    if (result.error != 0) {
+      connection->tlsFailure = result.reason;
+      return result.error;
+    }
     if (result.want == platform::Want::kNothing) return 0;
-    if (WaitFor(connection, result.want, deadline) != 1) return platform::TimedOutError();
+    if (WaitFor(connection, result.want, deadline) != 1) {
+      if (connection->tls != nullptr) connection->tlsFailure = kHandshakeTimedOut;
+      return platform::TimedOutError();
+    }
   }
+}
+
+// The stream over the connected socket: TLS when a context is set.
+std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connection) {
+  if (connection->tls == nullptr) return platform::MakePlainTransport(connection->socket);
+  return platform::MakeTlsTransport(connection->socket, *connection->tls, connection->host,
+                                    connection->port);
 }
 
 }  // namespace
@@ -83,6 +98,7 @@ void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle soc
 
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
+  connection->tlsFailure = nullptr;
   if (!connection->resolved) {
     const int code = platform::LookupIpv4(connection->host, &connection->address);
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
@@ -103,7 +119,7 @@ int HttpConnectionOpen(HttpConnection* connection) {
     return FailOpen(connection, kFailureSocket, error);
   }
   // The one place where the stream over the connected socket is chosen.
-  connection->transport = platform::MakePlainTransport(connection->socket);
+  connection->transport = MakeTransport(connection);
   error = StartTransport(connection, deadline);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   return 0;
@@ -138,6 +154,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
     }
     if (result.want == platform::Want::kNothing || result.error != 0) {
       connection->lastCount = result.error != 0 ? -1 : 0;
+      connection->tlsFailure = result.reason;
       return -1;
     }
     if (WaitFor(connection, result.want, deadline) != 1) return -1;
@@ -173,6 +190,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
     }
     if (result.error != 0 || result.want == platform::Want::kNothing) {
       connection->lastCount = -1;
+      connection->tlsFailure = result.reason;
       return -1;
     }
     // A wait that runs out leaves `lastCount` as it was.

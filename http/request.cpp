@@ -81,6 +81,12 @@ int HttpRequestSetSendTimeout(HttpRequest* request, int seconds) {
   return 0;
 }
 
+int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context) {
+  if (request == nullptr) return -1;
+  request->connection->tls = context;
+  return 0;
+}
+
 int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value) {
   if (request == nullptr) return 0;
   return HttpHeaderSet(request->outgoing->headers, name, value);
@@ -167,6 +173,10 @@ const char* HttpRequestGetFailureReason(const HttpRequest* request) {
   if (request == nullptr) return nullptr;
   return request->failureReason != nullptr ? request->failureReason
                                            : request->connection->failureReason;
+}
+
+const char* HttpRequestGetTlsFailure(const HttpRequest* request) {
+  return request != nullptr ? request->connection->tlsFailure : nullptr;
 }
 
 void HttpRequestDestroy(HttpRequest* request) {

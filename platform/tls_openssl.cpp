@@ -94,15 +94,13 @@ struct SocketState {
   bool eof = false;
 };
 
-bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-
 int BioWrite(BIO* bio, const char* bytes, int length) {
   auto* state = static_cast<SocketState*>(BIO_get_data(bio));
   BIO_clear_retry_flags(bio);
   int error = 0;
   const long sent = SendSome(state->socket, bytes, static_cast<std::size_t>(length), false, &error);
   if (sent >= 0) return static_cast<int>(sent);
-  if (WouldBlock(error)) {
+  if (sent == kWouldBlock) {
     BIO_set_retry_write(bio);
   } else {
     state->error = error;
@@ -120,7 +118,7 @@ int BioRead(BIO* bio, char* bytes, int length) {
     state->eof = true;
     return 0;
   }
-  if (WouldBlock(error)) {
+  if (received == kWouldBlock) {
     BIO_set_retry_read(bio);
   } else {
     state->error = error;
