@@ -25,13 +25,10 @@ int FailOpen(HttpConnection* connection, int kind, int code) {
 
 constexpr const char* kHandshakeTimedOut = "handshake timed out";
 
-std::int64_t After(int seconds) {
-  return platform::MonotonicMilliseconds() + static_cast<std::int64_t>(seconds) * 1000;
-}
-
-// Waits until the socket is ready as the transport asked: 1 ready, 0 timed
-// out, -1 error.
-int WaitFor(const HttpConnection* connection, platform::Want want, std::int64_t deadline) {
+// Waits until the socket is ready as the transport asked, at most until the
+// phase ends: 1 ready, 0 timed out, -1 error.
+int WaitFor(const HttpConnection* connection, platform::Want want) {
+  const std::int64_t deadline = connection->deadline;
   switch (want) {
     case platform::Want::kReadable:
       return platform::WaitReadable(connection->socket, deadline);
@@ -43,9 +40,9 @@ int WaitFor(const HttpConnection* connection, platform::Want want, std::int64_t 
   return -1;
 }
 
-// Brings the transport up, waiting as it asks until `deadline`. 0, or an
-// error number.
-int StartTransport(HttpConnection* connection, std::int64_t deadline) {
+// Brings the transport up, waiting as it asks within the connect phase. 0,
+// or an error number.
+int StartTransport(HttpConnection* connection) {
   for (;;) {
     const platform::TransferResult result = connection->transport->Start();
     if (result.error != 0) {
@@ -53,7 +50,7 @@ int StartTransport(HttpConnection* connection, std::int64_t deadline) {
       return result.error;
     }
     if (result.want == platform::Want::kNothing) return 0;
-    if (WaitFor(connection, result.want, deadline) != 1) {
+    if (WaitFor(connection, result.want) != 1) {
       if (connection->tls != nullptr) connection->tlsFailure = kHandshakeTimedOut;
       return platform::TimedOutError();
     }
@@ -65,6 +62,13 @@ std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connect
   if (connection->tls == nullptr) return platform::MakePlainTransport(connection->socket);
   return platform::MakeTlsTransport(connection->socket, *connection->tls, connection->host,
                                     connection->port);
+}
+
+// A new stream: whatever was read from the old one is forgotten.
+void StartStream(HttpConnection* connection) {
+  connection->peerClosed = false;
+  connection->parser = HttpResponseParser();
+  connection->parsed = 0;
 }
 
 }  // namespace
@@ -91,14 +95,27 @@ void HttpConnectionClose(HttpConnection* connection) {
 
 void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket) {
   HttpConnectionClose(connection);
+  StartStream(connection);
   connection->socket = socket;
   platform::MakeNonBlocking(socket);
   connection->transport = platform::MakePlainTransport(socket);
 }
 
+void HttpConnectionStartPhase(HttpConnection* connection, int seconds) {
+  const std::int64_t span = static_cast<std::int64_t>(seconds < 0 ? 0 : seconds) * 1000;
+  connection->deadline = platform::MonotonicMilliseconds() + span;
+  if (connection->cutoff != 0 && connection->cutoff < connection->deadline) {
+    connection->deadline = connection->cutoff;
+  }
+}
+
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
   connection->tlsFailure = nullptr;
+  // Past the cut-off not even the lookup is begun.
+  if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
+    return FailOpen(connection, kFailureSocket, platform::TimedOutError());
+  }
   if (!connection->resolved) {
     const int code = platform::LookupIpv4(connection->host, &connection->address);
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
@@ -114,13 +131,14 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   error = platform::StartConnect(connection->socket, connection->address);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  const std::int64_t deadline = After(connection->connectTimeout);
-  if (platform::WaitConnected(connection->socket, deadline, &error) != 1) {
+  HttpConnectionStartPhase(connection, connection->connectTimeout);
+  if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
     return FailOpen(connection, kFailureSocket, error);
   }
+  StartStream(connection);
   // The one place where the stream over the connected socket is chosen.
   connection->transport = MakeTransport(connection);
-  error = StartTransport(connection, deadline);
+  error = StartTransport(connection);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   return 0;
 }
@@ -140,7 +158,6 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
     connection->remaining = connection->used;
   }
   if (!connection->transport) return -1;
-  const std::int64_t deadline = After(connection->sendTimeout);
   for (;;) {
     const platform::TransferResult result =
         connection->transport->Send(connection->buffer.get() + connection->done,
@@ -157,7 +174,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
       connection->tlsFailure = result.reason;
       return -1;
     }
-    if (WaitFor(connection, result.want, deadline) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) return -1;
   }
 }
 
@@ -172,7 +189,6 @@ int HttpConnectionReceive(HttpConnection* connection) {
   if (!connection->transport) return -1;
   const int wanted =
       connection->remaining < connection->unit ? connection->remaining : connection->unit;
-  const std::int64_t deadline = After(connection->receiveTimeout);
   for (;;) {
     const platform::TransferResult result = connection->transport->Receive(
         connection->buffer.get() + connection->used, static_cast<std::size_t>(wanted));
@@ -186,6 +202,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
     }
     if (result.closed) {
       connection->lastCount = 0;
+      connection->peerClosed = true;
       return 2;
     }
     if (result.error != 0 || result.want == platform::Want::kNothing) {
@@ -194,7 +211,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
       return -1;
     }
     // A wait that runs out leaves `lastCount` as it was.
-    if (WaitFor(connection, result.want, deadline) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) return -1;
   }
 }
 
@@ -214,15 +231,6 @@ void HttpConnectionConsume(HttpConnection* connection, int position) {
   }
   connection->done = 0;
   connection->remaining = 0;
-}
-
-int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength) {
-  for (int start = 0; start <= length - patternLength; ++start) {
-    if (std::memcmp(bytes + start, pattern, static_cast<std::size_t>(patternLength)) == 0) {
-      return start;
-    }
-  }
-  return -1;
 }
 
 const char* HttpLookupErrorText(int code) {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "http/limits.h"
-#include "http/response_body.h"
-#include "http/response_head.h"
+#include "http/response_reader.h"
+#include "http/response_reader.h"
 #include "tests/http/fed_response.h"
 
 namespace {

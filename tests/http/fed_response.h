@@ -28,7 +28,7 @@ struct FedResponse {
     if (close) pair.CloseRemote();
     HttpConnectionAttach(connection.get(), pair.ReleaseLocal());
     connection->unit = unit;
-    connection->receiveTimeout = 0;
+    HttpConnectionStartPhase(connection.get(), 0);
     HttpConnectionResetBuffer(connection.get());
   }
 

@@ -21,7 +21,7 @@ class HttpWriteRequestTest : public ::testing::Test {
  protected:
   HttpWriteRequestTest() {
     HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
-    connection_->sendTimeout = 1;
+    HttpConnectionStartPhase(connection_.get(), 1);
     outgoing_->host = "10.0.0.7";
     outgoing_->path = "/TokenAuth.asp?iCardNo=1&iDynpasswd=2";
   }

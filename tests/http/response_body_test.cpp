@@ -1,13 +1,13 @@
 // Body framing fed through a socket pair with receive units down to one
 // byte: by length, chunked, until close, the "close" handling, refusals and
 // the size bounds.
-#include "http/response_body.h"
+#include "http/response_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "http/response_head.h"
+#include "http/response_reader.h"
 #include "tests/http/fed_response.h"
 
 namespace zcv {

@@ -1,6 +1,6 @@
 // Response head reading fed through a socket pair; a receive unit of one
 // byte makes the reader see the head split at every point.
-#include "http/response_head.h"
+#include "http/response_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,10 @@ struct Reader : test::FedResponse {
   Reader(const std::string& bytes, int unit, bool close = true)
       : FedResponse(bytes, unit, close),
         result(HttpReadResponseHead(response.get(), connection.get())) {}
-  std::string Buffered() const { return std::string(connection->buffer.get(), connection->used); }
+  std::string Buffered() const {
+    return std::string(connection->buffer.get() + connection->parsed,
+                       connection->used - connection->parsed);
+  }
 };
 
 const int kUnits[] = {1, 2, 3, 7, 1024};
