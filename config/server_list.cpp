@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/tls_settings.h"
 #include "platform/file.h"
 #include "platform/ini_file.h"
 
@@ -121,6 +122,7 @@ void ServerList::ReadConfigFile() {
       }
       Store(servers_[i].port, port);
     }
+    valid_ = ReadTlsSettings(text, log_, &tls_);
   } catch (...) {
     log_.WriteLog(kReadExceptionMessage);
     valid_ = false;

@@ -2,10 +2,12 @@
 // file at load, rotated when a server fails, written back at unload.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "log/log_file.h"
 #include "log/service_mutex.h"
+#include "platform/tls.h"
 
 namespace zcv {
 
@@ -36,6 +38,8 @@ class ServerList {
   // Fixed after construction; read without the lock.
   bool valid() const { return valid_; }
   int count() const { return count_; }
+  // The TLS context every server is reached through; null for plain HTTP.
+  platform::TlsContext* tls() const { return tls_.get(); }
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
@@ -58,6 +62,7 @@ class ServerList {
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load
+  std::unique_ptr<platform::TlsContext> tls_;
 };
 
 }  // namespace zcv

@@ -25,6 +25,8 @@ int FailOpen(HttpConnection* connection, int kind, int code) {
   return -1;
 }
 
+constexpr const char* kHandshakeTimedOut = "handshake timed out";
+
 // Waits until the socket is ready as the transport asked, at most until the
 // phase ends: 1 ready, 0 timed out, -1 error.
 int WaitFor(const HttpConnection* connection, platform::Want want) {
@@ -45,10 +47,23 @@ int WaitFor(const HttpConnection* connection, platform::Want want) {
 int StartTransport(HttpConnection* connection) {
   for (;;) {
     const platform::TransferResult result = connection->transport->Start();
-    if (result.error != 0) return result.error;
+    if (result.error != 0) {
+      connection->tlsFailure = result.reason;
+      return result.error;
+    }
     if (result.want == platform::Want::kNothing) return 0;
-    if (WaitFor(connection, result.want) != 1) return platform::TimedOutError();
+    if (WaitFor(connection, result.want) != 1) {
+      if (connection->tls != nullptr) connection->tlsFailure = kHandshakeTimedOut;
+      return platform::TimedOutError();
+    }
   }
+}
+
+// The stream over the connected socket: TLS when a context is set.
+std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connection) {
+  if (connection->tls == nullptr) return platform::MakePlainTransport(connection->socket);
+  return platform::MakeTlsTransport(connection->socket, *connection->tls, connection->host,
+                                    connection->port);
 }
 
 // A new stream: whatever was read from the old one is forgotten.
@@ -98,6 +113,7 @@ void HttpConnectionStartPhase(HttpConnection* connection, int seconds) {
 
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
+  connection->tlsFailure = nullptr;
   // Past the cut-off not even the lookup is begun.
   if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
     return FailOpen(connection, kFailureSocket, platform::TimedOutError());
@@ -123,7 +139,7 @@ int HttpConnectionOpen(HttpConnection* connection) {
   }
   StartStream(connection);
   // The one place where the stream over the connected socket is chosen.
-  connection->transport = platform::MakePlainTransport(connection->socket);
+  connection->transport = MakeTransport(connection);
   error = StartTransport(connection);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   return 0;
@@ -157,6 +173,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
     }
     if (result.want == platform::Want::kNothing || result.error != 0) {
       connection->lastCount = result.error != 0 ? -1 : 0;
+      connection->tlsFailure = result.reason;
       return -1;
     }
     if (WaitFor(connection, result.want) != 1) return -1;
@@ -192,6 +209,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
     }
     if (result.error != 0 || result.want == platform::Want::kNothing) {
       connection->lastCount = -1;
+      connection->tlsFailure = result.reason;
       return -1;
     }
     // A wait that runs out leaves `lastCount` as it was.

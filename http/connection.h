@@ -8,6 +8,7 @@
 
 #include "http/response_parser.h"
 #include "platform/socket.h"
+#include "platform/tls.h"
 #include "platform/transport.h"
 
 namespace zcv {
@@ -24,6 +25,10 @@ struct HttpConnection {
   // The stream over `socket` that every send and receive goes through; made
   // once the socket is connected, reset before the socket is closed.
   std::unique_ptr<platform::Transport> transport;
+  // With a context, the stream is TLS to `host`; without, plain TCP.
+  platform::TlsContext* tls = nullptr;
+  // Why TLS failed in the last open, send or receive; nullptr when it did not.
+  const char* tlsFailure = nullptr;
   std::uint16_t port = 80;
   int failureKind = kFailureLookup;
   int failureCode = 0;

@@ -86,6 +86,12 @@ int HttpRequestSetSendTimeout(HttpRequest* request, int seconds) {
   return 0;
 }
 
+int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context) {
+  if (request == nullptr) return -1;
+  request->connection->tls = context;
+  return 0;
+}
+
 int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs) {
   if (request == nullptr) return -1;
   request->connection->cutoff = monotonicMs;
@@ -182,6 +188,10 @@ const char* HttpRequestGetFailureReason(const HttpRequest* request) {
   if (request == nullptr) return nullptr;
   return request->failureReason != nullptr ? request->failureReason
                                            : request->connection->failureReason;
+}
+
+const char* HttpRequestGetTlsFailure(const HttpRequest* request) {
+  return request != nullptr ? request->connection->tlsFailure : nullptr;
 }
 
 void HttpRequestDestroy(HttpRequest* request) {

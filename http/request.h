@@ -7,6 +7,10 @@
 
 namespace zcv {
 
+namespace platform {
+class TlsContext;
+}  // namespace platform
+
 struct HttpRequest;
 
 HttpRequest* HttpRequestCreate();
@@ -18,6 +22,9 @@ int HttpRequestSetUri(HttpRequest* request, const char* uri);
 int HttpRequestSetConnectTimeout(HttpRequest* request, int seconds);
 int HttpRequestSetReceiveTimeout(HttpRequest* request, int seconds);
 int HttpRequestSetSendTimeout(HttpRequest* request, int seconds);
+// Speaks TLS through `context` (not owned; it outlives the request) to the
+// URI's host; null for plain TCP. 0; -1 when the request is missing.
+int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context);
 // An instant on platform::MonotonicMilliseconds() that no wait of the
 // exchange (connect, send, receive; not the name lookup) goes past; 0 for
 // none. 0; -1 when the request is missing.
@@ -35,6 +42,9 @@ const char* HttpRequestGetBody(const HttpRequest* request);
 // response reading reason; nullptr when none was recorded. Owned by the
 // request.
 const char* HttpRequestGetFailureReason(const HttpRequest* request);
+// Why TLS failed in the last execution (handshake, verification, or a reply
+// cut off without the server's TLS close); nullptr when it did not. Static.
+const char* HttpRequestGetTlsFailure(const HttpRequest* request);
 void HttpRequestDestroy(HttpRequest* request);
 
 }  // namespace zcv

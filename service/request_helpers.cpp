@@ -40,11 +40,16 @@ bool FetchReplyBody(ServiceContext& context, const char* path,
   HttpRequestSetConnectTimeout(request.get(), context.timeouts.connect);
   HttpRequestSetReceiveTimeout(request.get(), context.timeouts.receive);
   HttpRequestSetSendTimeout(request.get(), context.timeouts.send);
+  HttpRequestSetTls(request.get(), context.servers.tls());
   HttpRequestSetHeader(request.get(), "Connection", "close");
   HttpRequestPrepare(request.get());
   if (HttpRequestExecute(request.get()) != 1) {
     char message[kMessageBytes] = {};
-    std::snprintf(message, sizeof message, "%s  connect error\n", server.ip);
+    if (const char* tls = HttpRequestGetTlsFailure(request.get())) {
+      std::snprintf(message, sizeof message, "%s  tls error: %s\n", server.ip, tls);
+    } else {
+      std::snprintf(message, sizeof message, "%s  connect error\n", server.ip);
+    }
     context.log.WriteLog(message);
     return false;
   }
@@ -79,13 +84,12 @@ int RequestHelper(ServiceContext& context, const char* path, unsigned* code, int
 
 int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* code,
                           char* resvPassWord) {
-  return Attempt(context, path, code, [&](const char* body) {
-    return PasswordReplyReader(body, code, resvPassWord);
-  });
+  return Attempt(context, path, code,
+                 [&](const char* body) { return PasswordReplyReader(body, code, resvPassWord); });
 }
 
-int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code,
-                          int* rowCount, pTokenBindInfo* rows) {
+int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* rowCount,
+                          pTokenBindInfo* rows) {
   return Attempt(context, path, code, [&](const char* body) {
     // This helper, not its reader, holds the COM apartment. Failing to
     // enter it is not a failed attempt: it ends the call through the
@@ -98,9 +102,8 @@ int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* c
 
 int StatusRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire,
                         int* status) {
-  return Attempt(context, path, code, [&](const char* body) {
-    return StatusReplyReader(body, code, expire, status);
-  });
+  return Attempt(context, path, code,
+                 [&](const char* body) { return StatusReplyReader(body, code, expire, status); });
 }
 
 }  // namespace zcv

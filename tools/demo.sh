@@ -2,8 +2,9 @@
 # The demonstration behind `make demo`: three token-service simulators on
 # loopback, one of them stopped to show failover, and a card's story told
 # through zcvctl (linked against the demo build of the library, whose
-# configuration and log files live in <build>/demo). Everything started
-# here is stopped on exit, also when interrupted.
+# configuration and log files live in <build>/demo); then a short leg over
+# TLS with a throw-away CA. Everything started here is stopped on exit,
+# also when interrupted.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +21,7 @@ readonly start_wait_steps=100 # of 0.05 s: 5 s for a simulator to listen
 readonly stop_wait_steps=50   # of 0.1 s: 5 s for a simulator to stop
 readonly sim_lifetime=600     # simulators stop by themselves after this
 
+command -v openssl >/dev/null || { echo "demo: openssl is missing; run tools/install-deps.sh" >&2; exit 1; }
 for tool in "$sim" "$ctl"; do
   [ -x "$tool" ] || { echo "demo: $tool is missing; run 'make build' first" >&2; exit 1; }
 done
@@ -141,11 +143,49 @@ ctl unbind --card "$card" --service-no "$service_no" --password "$(otp)" --app-n
   --app-no2 100 --account alice
 ctl --json bind-info --card "$card" --password "$(otp)"
 
+say "TLS: a throw-away CA, and a server certificate for 127.0.0.1 that it signs"
+tls_ext="$work/server.ext"
+echo "subjectAltName=IP:127.0.0.1" >"$tls_ext"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 \
+  -subj "/CN=zcv demo CA" -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "/CN=zcv demo server" \
+  -keyout "$work/server.key" -out "$work/server.csr" 2>/dev/null
+openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+  -CAcreateserial -days 1 -extfile "$tls_ext" -out "$work/server.pem" 2>/dev/null
+openssl x509 -in "$work/server.pem" -noout -subject -ext subjectAltName | sed 's/^/  /'
+"$sim" serve --db "$work/cards.db" --port 0 --port-file "$work/port-tls" \
+  --tls-cert "$work/server.pem" --tls-key "$work/server.key" \
+  --max-seconds "$sim_lifetime" -v >"$work/sim-tls.out" 2>&1 &
+pids+=($!)
+for ((n = 0; n < start_wait_steps; n++)); do
+  [ -s "$work/port-tls" ] && break
+  sleep 0.05
+done
+[ -s "$work/port-tls" ] || { echo "demo: the TLS simulator did not start" >&2; cat "$work/sim-tls.out" >&2; exit 1; }
+tls_port=$(cat "$work/port-tls")
+echo "TLS simulator: port $tls_port (pid ${pids[-1]})"
+
+# The configuration with one server reached as `host`, over TLS.
+write_tls_config() {
+  printf '[ServerSet]\nServerNumber=1\nServerIP0=%s\nServerPort0=%s\n' "$1" "$tls_port"
+  printf '[TLS]\nEnabled=1\nCAFile=%s\nMinVersion=1.2\n' "$work/ca.pem"
+}
+
+say "Authenticating over TLS: the server's certificate names 127.0.0.1"
+write_tls_config 127.0.0.1 >"$config"
+cat "$config"
+ctl auth --card "$card" --password "$(otp)"
+
+say "Calling the same server as localhost: its certificate does not name it, so it is refused"
+write_tls_config localhost >"$config"
+ctl status --card "$card"
+
 say "The library's log of failed attempts: $logfile"
 if [ -s "$logfile" ]; then sed 's/^ //; s/^/  /' "$logfile"; else echo "  (empty)"; fi
 
 say "What the simulators saw"
 for ((i = 1; i < servers; i++)); do sed 's/^/  /' "$work/sim$i.out"; done
+sed 's/^/  /' "$work/sim-tls.out"
 
 say "Stopping the simulators"
 for pid in "${pids[@]}"; do stop_pid "$pid"; done

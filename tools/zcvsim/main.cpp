@@ -32,8 +32,14 @@ bool WritePortFile(const std::string& path, int port) {
   return std::rename(temp.c_str(), path.c_str()) == 0;
 }
 
+// A certificate and key to serve TLS with; both empty for plain HTTP.
+struct TlsFiles {
+  std::string certificate;
+  std::string key;
+};
+
 int Serve(const std::string& db, int port, const std::string& port_file, int max_seconds,
-          const FaultPlan& faults, bool verbose) {
+          const FaultPlan& faults, const TlsFiles& tls, bool verbose) {
   // Block the stop signals in every thread; the main thread waits for them.
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
@@ -44,6 +50,11 @@ int Serve(const std::string& db, int port, const std::string& port_file, int max
   TokenService service(db, SystemClock());
   SimServer server(service);
   server.SetFaults(faults);
+  std::string tls_error;
+  if (!tls.certificate.empty() && !server.SetTls(tls.certificate, tls.key, &tls_error)) {
+    std::cerr << "zcvsim: " << tls_error << "\n";
+    return 1;
+  }
   if (verbose) {
     server.SetRequestLog([](const std::string& line) {
       std::fprintf(stderr, "zcvsim[%d]: %s\n", static_cast<int>(getpid()), line.c_str());
@@ -58,7 +69,8 @@ int Serve(const std::string& db, int port, const std::string& port_file, int max
     std::cerr << "zcvsim: cannot write " << port_file << "\n";
     return 1;
   }
-  std::cout << "zcvsim: serving on " << kLoopback << ":" << bound << " (database " << db << ")"
+  std::cout << "zcvsim: serving on " << kLoopback << ":" << bound
+            << (tls.certificate.empty() ? "" : " over TLS") << " (database " << db << ")"
             << std::endl;
   std::time_t start = std::time(nullptr);
   for (;;) {
@@ -140,7 +152,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   std::string db = kDefaultDb;
 
-  CLI::App* serve = app.add_subcommand("serve", "serve the 28 pages over HTTP/1.1 on 127.0.0.1");
+  CLI::App* serve =
+      app.add_subcommand("serve", "serve the 28 pages over HTTP/1.1, plain or TLS, on 127.0.0.1");
   int port = 0;
   std::string port_file;
   int max_seconds = 0;
@@ -151,6 +164,15 @@ int main(int argc, char** argv) {
   serve->add_option("--port-file", port_file, "write the chosen port to this file");
   serve->add_option("--max-seconds", max_seconds, "stop by itself after this many seconds");
   serve->add_flag("-v,--verbose", verbose, "print one line per request on stderr");
+  TlsFiles tls;
+  CLI::Option* tls_cert =
+      serve->add_option("--tls-cert", tls.certificate, "serve TLS with this PEM certificate chain")
+          ->check(CLI::ExistingFile);
+  CLI::Option* tls_key =
+      serve->add_option("--tls-key", tls.key, "the PEM private key of --tls-cert")
+          ->check(CLI::ExistingFile);
+  tls_cert->needs(tls_key);
+  tls_key->needs(tls_cert);
   serve
       ->add_option("--refuse-share", faults.refuse_share,
                    "share of connections closed at once without a reply")
@@ -200,7 +222,7 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
   try {
-    if (serve->parsed()) return Serve(db, port, port_file, max_seconds, faults, verbose);
+    if (serve->parsed()) return Serve(db, port, port_file, max_seconds, faults, tls, verbose);
     if (add->parsed()) return AddCard(db, card_no, service_no, secret, expire_at, valid_days);
     if (otp->parsed()) return PrintOtp(db, card_no, at, next);
     if (list->parsed()) return List(db);

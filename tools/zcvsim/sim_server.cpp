@@ -1,11 +1,17 @@
 // HTTP serving of the simulator on top of cpp-httplib, with connection
-// faults injected before the request is read.
+// faults injected before the request is read (before the TLS handshake when
+// serving TLS).
 #include "zcvsim/sim_server.h"
 
 #include <httplib.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <pthread.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 
 #include "zcvsim/pages.h"
 #include "zcvsim/socket_stream.h"
@@ -29,7 +35,19 @@ std::string ResultOf(const PageReply& reply) {
   return reply.body.substr(begin, end - begin);
 }
 
+// Bounds every blocking TLS read and write, the handshake included.
+void SetIoTimeouts(int sock) {
+  timeval limit{kIoTimeoutMs / 1000, (kIoTimeoutMs % 1000) * 1000};
+  setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
 }  // namespace
+
+struct SimServer::Tls {
+  SSL_CTX* ctx = nullptr;
+  ~Tls() { SSL_CTX_free(ctx); }
+};
 
 bool ShareCounter::Next(double share) {
   if (share <= 0) return false;
@@ -59,9 +77,33 @@ class SimServer::Http : public httplib::Server {
         break;
     }
     if (delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    if (owner_.tls_) return ProcessTls(sock);
     SocketStream stream(sock, kIoTimeoutMs);
     bool closed = false;
     bool ok = process_request(stream, true, closed, nullptr);
+    CloseSocket(sock);
+    return ok;
+  }
+
+  // The same processing over TLS, ended with the server's TLS close.
+  bool ProcessTls(socket_t sock) {
+    // OpenSSL writes with plain write(): a client gone early must give
+    // EPIPE on this thread rather than end the simulator.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    SetIoTimeouts(sock);
+    SSL* ssl = SSL_new(owner_.tls_->ctx);
+    bool ok = ssl != nullptr && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1;
+    if (ok) {
+      SocketStream stream(sock, kIoTimeoutMs, ssl);
+      bool closed = false;
+      ok = process_request(stream, true, closed, nullptr);
+      SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    ERR_clear_error();
     CloseSocket(sock);
     return ok;
   }
@@ -72,6 +114,26 @@ class SimServer::Http : public httplib::Server {
 SimServer::SimServer(TokenService& service) : service_(service) {}
 
 SimServer::~SimServer() { Stop(); }
+
+bool SimServer::SetTls(const std::string& certificate_file, const std::string& key_file,
+                       std::string* error) {
+  auto tls = std::make_unique<Tls>();
+  tls->ctx = SSL_CTX_new(TLS_server_method());
+  if (tls->ctx == nullptr) {
+    *error = "cannot make a TLS context";
+  } else if (SSL_CTX_use_certificate_chain_file(tls->ctx, certificate_file.c_str()) != 1) {
+    *error = "cannot load the certificate " + certificate_file;
+  } else if (SSL_CTX_use_PrivateKey_file(tls->ctx, key_file.c_str(), SSL_FILETYPE_PEM) != 1 ||
+             SSL_CTX_check_private_key(tls->ctx) != 1) {
+    *error = "cannot load the key " + key_file + " for that certificate";
+  } else {
+    SSL_CTX_set_min_proto_version(tls->ctx, TLS1_2_VERSION);
+    tls_ = std::move(tls);
+    return true;
+  }
+  ERR_clear_error();
+  return false;
+}
 
 void SimServer::SetFaults(const FaultPlan& faults) {
   std::lock_guard<std::mutex> lock(faults_mutex_);

@@ -1,5 +1,6 @@
-// The simulator's HTTP/1.1 server on loopback: serves the pages of a
-// TokenService and injects faults on demand for failover tests and demos.
+// The simulator's HTTP/1.1 server on loopback, plain or over TLS: serves the
+// pages of a TokenService and injects faults on demand for failover tests
+// and demos.
 #pragma once
 
 #include <atomic>
@@ -47,6 +48,11 @@ class SimServer {
   // Stops serving and joins the thread; safe to call twice.
   void Stop();
 
+  // Serves over TLS with the certificate (PEM, the chain may follow) and
+  // private key of these files; set before Start. False, with `*error`
+  // set, when they cannot be loaded or do not belong together.
+  bool SetTls(const std::string& certificate_file, const std::string& key_file, std::string* error);
+
   // Receives one line per request ("page verdict"); set before Start.
   void SetRequestLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
@@ -59,10 +65,12 @@ class SimServer {
 
  private:
   class Http;
+  struct Tls;
   enum class ConnectionFault { kNone, kRefuse, kReset };
   ConnectionFault NextConnectionFault(int* delay_ms);
 
   TokenService& service_;
+  std::unique_ptr<Tls> tls_;  // none: plain HTTP
   std::unique_ptr<Http> http_;
   std::thread thread_;
   std::function<void(const std::string&)> log_;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace zcv::sim {
 namespace {
@@ -51,11 +52,8 @@ void SocketStream::ReadRequestLine() {
   line_read_ = true;
   char buffer[1024];
   while (pending_.find('\n') == std::string::npos && pending_.size() < kMaxRequestLine) {
-    if (!Wait(POLLIN)) break;
-    ssize_t n;
-    do {
-      n = recv(fd_, buffer, sizeof buffer, 0);
-    } while (n < 0 && errno == EINTR);
+    if (!Readable()) break;
+    const ssize_t n = Receive(buffer, sizeof buffer);
     if (n <= 0) break;
     pending_.append(buffer, static_cast<std::size_t>(n));
   }
@@ -74,7 +72,23 @@ bool SocketStream::Wait(short events) const {
   return rc > 0;
 }
 
-bool SocketStream::is_readable() const { return !pending_.empty() || Wait(POLLIN); }
+bool SocketStream::Readable() const {
+  return (ssl_ != nullptr && SSL_pending(ssl_) > 0) || Wait(POLLIN);
+}
+
+ssize_t SocketStream::Receive(char* ptr, size_t size) {
+  if (ssl_ != nullptr) {
+    const int n = SSL_read(ssl_, ptr, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
+    return n > 0 ? n : (SSL_get_error(ssl_, n) == SSL_ERROR_ZERO_RETURN ? 0 : -1);
+  }
+  ssize_t n;
+  do {
+    n = recv(fd_, ptr, size, 0);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+bool SocketStream::is_readable() const { return !pending_.empty() || Readable(); }
 
 bool SocketStream::is_writable() const { return Wait(POLLOUT); }
 
@@ -87,15 +101,15 @@ ssize_t SocketStream::read(char* ptr, size_t size) {
     return static_cast<ssize_t>(n);
   }
   if (!is_readable()) return -1;
-  ssize_t n;
-  do {
-    n = recv(fd_, ptr, size, 0);
-  } while (n < 0 && errno == EINTR);
-  return n;
+  return Receive(ptr, size);
 }
 
 ssize_t SocketStream::write(const char* ptr, size_t size) {
   if (!is_writable()) return -1;
+  if (ssl_ != nullptr) {
+    const int n = SSL_write(ssl_, ptr, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
+    return n > 0 ? n : -1;
+  }
   ssize_t n;
   do {
     n = send(fd_, ptr, size, MSG_NOSIGNAL);

@@ -1,10 +1,11 @@
-// A connected socket as a cpp-httplib Stream, with poll-bounded reads and
-// writes, so the simulator can run cpp-httplib's request processing on a
-// connection it has chosen not to sabotage. Like a lenient server, it
-// accepts blanks in the request target: the library sends texts unescaped.
+// A connected socket, plain or with TLS established on it, as a cpp-httplib
+// Stream with poll-bounded reads and writes, so the simulator can run cpp-httplib's request
+// processing on a connection it has chosen not to sabotage. Like a lenient server, it accepts
+// blanks in the request target: the library sends texts unescaped.
 #pragma once
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <string>
 
@@ -12,7 +13,9 @@ namespace zcv::sim {
 
 class SocketStream : public httplib::Stream {
  public:
-  SocketStream(int fd, int timeout_ms) : fd_(fd), timeout_ms_(timeout_ms) {}
+  // With `ssl` (not owned) the bytes go through TLS on `fd`.
+  SocketStream(int fd, int timeout_ms, SSL* ssl = nullptr)
+      : fd_(fd), timeout_ms_(timeout_ms), ssl_(ssl) {}
 
   bool is_readable() const override;
   bool is_writable() const override;
@@ -24,11 +27,15 @@ class SocketStream : public httplib::Stream {
 
  private:
   bool Wait(short events) const;
+  // Bytes that TLS has already decrypted count as readable.
+  bool Readable() const;
+  ssize_t Receive(char* ptr, size_t size);
   // Reads up to the end of the request line and escapes its blanks.
   void ReadRequestLine();
 
   int fd_;
   int timeout_ms_;
+  SSL* ssl_;
   bool line_read_ = false;
   std::string pending_;  // request line bytes not yet handed out
 };

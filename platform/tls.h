@@ -1,0 +1,49 @@
+// Verified TLS for the HTTP client: one process-wide context built from the
+// configuration (trust, oldest version, key pins, remembered sessions), and
+// a transport that runs TLS over a connection's socket.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/transport.h"
+
+namespace zcv::platform {
+
+// SHA-256 of a server's DER-encoded SubjectPublicKeyInfo.
+using KeyPin = std::array<unsigned char, 32>;
+
+enum class TlsVersion { k1_2, k1_3 };
+
+struct TlsOptions {
+  std::string caFile;        // PEM trust anchors; empty: the system's store
+  std::vector<KeyPin> pins;  // empty: the trusted chain alone decides
+  TlsVersion minVersion = TlsVersion::k1_2;
+};
+
+// The trust, version floor and pins every connection shares, and the last
+// session of each server so that later connections resume it. Thread-safe.
+class TlsContext {
+ public:
+  virtual ~TlsContext() = default;
+};
+
+// Whether this build can speak TLS at all.
+bool TlsAvailable();
+
+// The context for `options`, or nullptr with `*reason` set (the trust
+// anchors cannot be read).
+std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char** reason);
+
+// TLS over `socket` (not owned) to `host`: a host name is sent as SNI and
+// checked against the certificate's DNS names, a dotted IPv4 address against
+// its IP addresses. `port` only tells servers apart for resumption. Failures
+// of TLS itself carry a reason text; a reply cut off without the server's
+// TLS close is one of them.
+std::unique_ptr<Transport> MakeTlsTransport(SocketHandle socket, TlsContext& context,
+                                            const char* host, std::uint16_t port);
+
+}  // namespace zcv::platform

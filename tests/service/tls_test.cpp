@@ -1,0 +1,251 @@
+// Calls over TLS end to end: who is trusted, what is refused and why it is
+// logged, that nothing ever falls back to clear text, resumption, and the
+// [TLS] entries that make the server list invalid.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <openssl/ssl.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "service_fixture.h"
+#include "support/script_server.h"
+#include "support/tls_script_server.h"
+#include "support/tls_test_pki.h"
+#include "zephyrcoilvault.h"
+
+namespace zcv::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+const std::string kAccepting = Reply("<Result>9999</Result><ExpireTime>1704067200</ExpireTime>");
+
+class TlsTest : public ServiceFixture {
+ protected:
+  TlsTest() { std::ofstream(CaFile()) << Pki().caPem; }
+
+  std::string CaFile() const { return dir_ + "/ca.pem"; }
+
+  // A list of `host` at each port, reached over TLS with the test CA.
+  std::string Ini(const std::string& host, const std::vector<std::uint16_t>& ports,
+                  const std::string& tlsLines = "") const {
+    std::ostringstream ini;
+    ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+      ini << "ServerIP" << i << "=" << host << "\nServerPort" << i << "=" << ports[i] << "\n";
+    }
+    ini << "[TLS]\nEnabled=1\nCAFile=" << CaFile() << "\n" << tlsLines;
+    return ini.str();
+  }
+
+  static unsigned Auth() {
+    char expireText[kExpireTextBytes] = {};
+    return TokenAuth(1, 2, expireText);
+  }
+};
+
+// What answers on the server's port.
+enum class Peer { kTls, kPlainHttp, kGarbage, kStall };
+
+struct ConnectionCase {
+  const char* name;
+  Peer peer;
+  const Credential& (*credential)();
+  const char* host;
+  std::string tlsLines;  // added to [TLS]
+  int serverMaxVersion;
+  bool closeNotify;
+  bool untilClose;  // the reply has no length and ends with the connection
+  unsigned code;
+  const char* reason;  // the logged reason when it is ours to assert; "" any
+};
+
+const Credential& IpCredential() { return Pki().ip; }
+const Credential& LocalhostCredential() { return Pki().localhost; }
+const Credential& ExpiredCredential() { return Pki().expired; }
+const Credential& OtherNameCredential() { return Pki().otherName; }
+const Credential& SelfSignedCredential() { return Pki().selfSigned; }
+
+std::vector<ConnectionCase> ConnectionCases() {
+  const std::string pins = "PinSHA256=" + Pki().otherPin + " , " + Pki().ipPin + "\n";
+  return {
+      {"VerifiedByAddress", Peer::kTls, IpCredential, "127.0.0.1", "", 0, true, false, kAccepted,
+       nullptr},
+      {"VerifiedByName", Peer::kTls, LocalhostCredential, "localhost", "", 0, true, false,
+       kAccepted, nullptr},
+      {"UntilCloseWithTheTlsClose", Peer::kTls, IpCredential, "127.0.0.1", "", 0, true, true,
+       kAccepted, nullptr},
+      {"PinMatches", Peer::kTls, IpCredential, "127.0.0.1", pins, 0, true, false, kAccepted,
+       nullptr},
+      {"WrongName", Peer::kTls, OtherNameCredential, "localhost", "", 0, true, false, kNoAnswer,
+       ""},
+      {"NameWhereAnAddressIsDue", Peer::kTls, LocalhostCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, ""},
+      {"Expired", Peer::kTls, ExpiredCredential, "127.0.0.1", "", 0, true, false, kNoAnswer,
+       "certificate has expired"},
+      {"UnknownIssuer", Peer::kTls, SelfSignedCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, ""},
+      {"PinMismatch", Peer::kTls, IpCredential, "127.0.0.1", "PinSHA256=" + Pki().otherPin + "\n",
+       0, true, false, kNoAnswer, "server key matches no PinSHA256 entry"},
+      {"OnlyTls11Offered", Peer::kTls, IpCredential, "127.0.0.1", "", TLS1_1_VERSION, true, false,
+       kNoAnswer, ""},
+      {"MinVersion13AgainstTls12", Peer::kTls, IpCredential, "127.0.0.1", "MinVersion=1.3\n",
+       TLS1_2_VERSION, true, false, kNoAnswer, ""},
+      {"UntilCloseWithoutTheTlsClose", Peer::kTls, IpCredential, "127.0.0.1", "", 0, false, true,
+       kNoAnswer, "connection closed without the server's TLS close"},
+      {"PlainHttpServer", Peer::kPlainHttp, IpCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, ""},
+      {"GarbageForAHandshake", Peer::kGarbage, IpCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, ""},
+      {"StallingHandshake", Peer::kStall, IpCredential, "127.0.0.1", "", 0, true, false, kNoAnswer,
+       "handshake timed out"},
+  };
+}
+
+class TlsConnectionTest : public TlsTest, public ::testing::WithParamInterface<ConnectionCase> {};
+
+TEST_P(TlsConnectionTest, AcceptsOnlyAVerifiedServer) {
+  const ConnectionCase& c = GetParam();
+  const std::string reply = c.untilClose
+                                ? "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kAccepting
+                                : HttpReply(kAccepting);
+  std::optional<TlsScriptServer> tls;
+  std::optional<ScriptServer> plain;
+  if (c.peer == Peer::kTls) {
+    TlsServerOptions options;
+    options.credential = c.credential();
+    options.maxVersion = c.serverMaxVersion;
+    options.closeNotify = c.closeNotify;
+    tls.emplace(Script{Send(reply)}, options);
+  } else {
+    const Step step = c.peer == Peer::kPlainHttp ? Send(reply)
+                      : c.peer == Peer::kGarbage ? Send(std::string(64, '\x7f'))
+                                                 : Hang();
+    plain.emplace(Script{step}, HeadRead::kSkip);
+  }
+  const std::uint16_t port = tls ? tls->port() : plain->port();
+  StartServiceWithIni(Ini(c.host, {port}, c.tlsLines));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Auth(), c.code);
+  // A stall is bounded by the one-second connect time-out, not by the server.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  if (c.code == kAccepted) {
+    EXPECT_THAT(LogMessages(), IsEmpty());
+    return;
+  }
+  const std::string prefix = std::string(c.host) + "  tls error: ";
+  const std::vector<std::string> log = LogMessages();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_THAT(log[0], StartsWith(prefix));
+  if (*c.reason != '\0') {
+    EXPECT_EQ(log[0], prefix + c.reason + "\n");
+  }
+  // Never a second try in clear text, nor a request sent before the check.
+  if (plain) {
+    EXPECT_EQ(plain->connections(), 1);
+  }
+  if (tls && !c.untilClose) {
+    for (const std::string& request : tls->plain().requests()) {
+      EXPECT_THAT(request, Not(HasSubstr("GET"))) << "sent to an unverified server";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TlsConnectionTest, ::testing::ValuesIn(ConnectionCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TlsTest, ASecondCallResumesTheSession) {
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  TlsScriptServer server(Script{Send(HttpReply(kAccepting))}, options);
+  StartServiceWithIni(Ini("127.0.0.1", {server.port()}));
+
+  EXPECT_EQ(Auth(), kAccepted);
+  EXPECT_EQ(Auth(), kAccepted);
+  EXPECT_EQ(server.handshakes(), 2);
+  EXPECT_EQ(server.resumed(), 1);
+}
+
+TEST_F(TlsTest, ARefusedServerIsRotatedAndTheWriteBackKeepsTheSection) {
+  TlsServerOptions wrong;
+  wrong.credential = Pki().otherName;
+  TlsScriptServer refused(Script{Send(HttpReply(kAccepting))}, wrong);
+  TlsServerOptions right;
+  right.credential = Pki().ip;
+  TlsScriptServer answering(Script{Send(HttpReply(kAccepting))}, right);
+  const std::string tlsLines = "; trust the test CA only\nMinVersion=1.2\n";
+  StartServiceWithIni(Ini("127.0.0.1", {refused.port(), answering.port()}, tlsLines));
+
+  EXPECT_EQ(Auth(), kAccepted);
+  EXPECT_EQ(LogMessages().size(), 1u);
+  EXPECT_STREQ(CurrentServer().port, std::to_string(answering.port()).c_str());
+  StopService();
+
+  std::ifstream in(dir_ + "/cfgfile.ini");
+  std::ostringstream text;
+  text << in.rdbuf();
+  EXPECT_THAT(text.str(), HasSubstr("ServerPort0=" + std::to_string(answering.port()) + "\n"));
+  EXPECT_THAT(text.str(), HasSubstr("[TLS]\nEnabled=1\nCAFile=" + CaFile() + "\n" + tlsLines));
+}
+
+struct EntryCase {
+  const char* name;
+  std::string tlsSection;  // "<dir>" stands for the test directory
+  const char* logLine;     // nullptr: valid, plain HTTP as without the section
+};
+
+std::vector<EntryCase> EntryCases() {
+  const std::string pin = Pki().ipPin;
+  const std::string enabled = "Enabled=1\nCAFile=<dir>/ca.pem\n";
+  constexpr const char* kBadPin = "[TLS] PinSHA256: malformed pin (base64 of a SHA-256 hash)\n";
+  constexpr const char* kBadCa = "[TLS] CAFile: cannot be read\n";
+  return {
+      {"DisabledKeepsPlainHttp", "Enabled=0\nMinVersion=1.3\nPinSHA256=" + pin + "\n", nullptr},
+      {"EnabledUnknown", "Enabled=yes\n", "[TLS] Enabled: unknown value (0 or 1)\n"},
+      {"MinVersionTooOld", enabled + "MinVersion=1.1\n",
+       "[TLS] MinVersion: unknown value (1.2 or 1.3)\n"},
+      {"PinNotBase64", enabled + "PinSHA256=not a pin\n", kBadPin},
+      {"PinListWithAnEmptyEntry", enabled + "PinSHA256=" + pin + ",," + pin + "\n", kBadPin},
+      {"PinOf31Bytes", enabled + "PinSHA256=" + pin.substr(0, 42) + "==\n", kBadPin},
+      {"PinWithStrayBits", enabled + "PinSHA256=" + pin.substr(0, 42) + "/=\n", kBadPin},
+      {"CAFileMissing", "Enabled=1\nCAFile=<dir>/missing.pem\n", kBadCa},
+      {"CAFileWithoutCertificates", "Enabled=1\nCAFile=<dir>/cfgfile.ini\n", kBadCa},
+  };
+}
+
+class TlsEntryTest : public TlsTest, public ::testing::WithParamInterface<EntryCase> {};
+
+TEST_P(TlsEntryTest, AnInvalidEntryMakesTheListInvalid) {
+  const EntryCase& c = GetParam();
+  ScriptServer plain(Script{Send(HttpReply(kAccepting))});
+  std::string section = c.tlsSection;
+  for (std::size_t at; (at = section.find("<dir>")) != std::string::npos;) {
+    section.replace(at, 5, dir_);
+  }
+  StartServiceWithIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
+                      std::to_string(plain.port()) + "\n[TLS]\n" + section);
+
+  if (c.logLine == nullptr) {
+    EXPECT_EQ(Auth(), kAccepted);
+    EXPECT_THAT(plain.requests(), ElementsAre(HasSubstr("GET /TokenAuth.asp")));
+    return;
+  }
+  EXPECT_EQ(Auth(), kNoAnswer);
+  EXPECT_THAT(LogMessages(), ElementsAre(c.logLine));
+  EXPECT_EQ(plain.connections(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, TlsEntryTest, ::testing::ValuesIn(EntryCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zcv::test

@@ -1,0 +1,273 @@
+// One acceptor thread and one thread per connection, as in ScriptServer;
+// each connection thread makes the handshake, connects to the inner server
+// and relays until either side ends. Every wait also watches the wake-up
+// that Stop() signals. Linux only: the Windows build has no TLS yet.
+#include "tests/support/tls_script_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <stdexcept>
+
+#include "tests/support/test_socket.h"
+
+namespace zcv::test {
+namespace {
+
+using net::Clock;
+using net::Readiness;
+using net::Wait;
+
+constexpr auto kHandshakeLimit = std::chrono::seconds(2);
+constexpr auto kDrainLimit = std::chrono::seconds(1);
+constexpr std::size_t kRelayBytes = 4096;
+constexpr unsigned char kSessionContext[] = "zcv-test";
+
+[[noreturn]] void Die(const char* what) {
+  throw std::runtime_error(std::string("TlsScriptServer: ") + what + " failed");
+}
+
+// The readiness an unfinished SSL call waits for; kNone when it failed.
+Readiness Needed(SSL* ssl, int result) {
+  switch (SSL_get_error(ssl, result)) {
+    case SSL_ERROR_WANT_READ:
+      return Readiness::kReadable;
+    case SSL_ERROR_WANT_WRITE:
+      return Readiness::kWritable;
+    default:
+      return Readiness::kNone;
+  }
+}
+
+bool Handshake(SSL* ssl, int socket, int wake) {
+  const Clock::time_point deadline = Clock::now() + kHandshakeLimit;
+  for (;;) {
+    const int result = SSL_accept(ssl);
+    if (result == 1) return true;
+    const Readiness readiness = Needed(ssl, result);
+    if (readiness == Readiness::kNone ||
+        net::WaitFor(socket, readiness, wake, deadline) != Wait::kReady) {
+      return false;
+    }
+  }
+}
+
+bool TlsWriteAll(SSL* ssl, int socket, const char* bytes, std::size_t length, int wake) {
+  while (length > 0) {
+    std::size_t written = 0;
+    const int result = SSL_write_ex(ssl, bytes, length, &written);
+    if (result == 1) {
+      bytes += written;
+      length -= written;
+      continue;
+    }
+    const Readiness readiness = Needed(ssl, result);
+    if (readiness == Readiness::kNone ||
+        net::WaitFor(socket, readiness, wake, Clock::time_point::max()) != Wait::kReady) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool PlainWriteAll(int socket, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t sent = ::send(socket, bytes, length, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    bytes += sent;
+    length -= static_cast<std::size_t>(sent);
+  }
+  return true;
+}
+
+// A blocking connection to the inner server on loopback.
+int ConnectInner(std::uint16_t port) {
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (socket < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(socket);
+    return -1;
+  }
+  return socket;
+}
+
+enum class Ending { kClose, kReset, kStopped };
+
+// Relays until the inner server ends the connection (its script is over)
+// or Stop() is called.
+Ending Relay(SSL* ssl, int client, int inner, int wake) {
+  char bytes[kRelayBytes];
+  bool clientOpen = true;
+  for (;;) {
+    // Whatever the client sent is decrypted and passed on first: polling
+    // the socket would miss bytes OpenSSL already holds.
+    while (clientOpen) {
+      std::size_t got = 0;
+      const int result = SSL_read_ex(ssl, bytes, sizeof bytes, &got);
+      if (result == 1) {
+        if (!PlainWriteAll(inner, bytes, got)) return Ending::kClose;
+        continue;
+      }
+      if (Needed(ssl, result) == Readiness::kReadable) break;
+      clientOpen = false;
+      ::shutdown(inner, SHUT_WR);
+    }
+    pollfd fds[] = {{inner, POLLIN, 0}, {wake, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0}};
+    if (::poll(fds, 3, -1) < 0) {
+      if (errno == EINTR) continue;
+      return Ending::kStopped;
+    }
+    if (fds[1].revents != 0) return Ending::kStopped;
+    if (fds[0].revents == 0) continue;
+    const ssize_t received = ::recv(inner, bytes, sizeof bytes, 0);
+    if (received > 0) {
+      if (!TlsWriteAll(ssl, client, bytes, static_cast<std::size_t>(received), wake)) {
+        return Ending::kStopped;
+      }
+    } else if (received == 0) {
+      return Ending::kClose;
+    } else if (errno != EINTR) {
+      return Ending::kReset;
+    }
+  }
+}
+
+// The FIN goes out, then the client's bytes are drained for a while so that
+// closing does not turn into a reset.
+void CloseGracefully(int socket, int wake) {
+  net::ShutDownSending(socket);
+  const Clock::time_point deadline = Clock::now() + kDrainLimit;
+  char chunk[kRelayBytes];
+  while (net::WaitFor(socket, Readiness::kReadable, wake, deadline) == Wait::kReady) {
+    const long n = net::ReceiveSome(socket, chunk, sizeof chunk);
+    if (n == net::kAgain) continue;
+    if (n <= 0) break;
+  }
+  net::CloseSocket(socket);
+}
+
+}  // namespace
+
+struct TlsScriptServer::Context {
+  SSL_CTX* ctx = nullptr;
+  ~Context() { SSL_CTX_free(ctx); }
+};
+
+namespace {
+
+void LoadCredential(SSL_CTX* ctx, const Credential& credential) {
+  BIO* certificate = BIO_new_mem_buf(credential.certificatePem.data(),
+                                     static_cast<int>(credential.certificatePem.size()));
+  BIO* key = BIO_new_mem_buf(credential.keyPem.data(), static_cast<int>(credential.keyPem.size()));
+  X509* x509 = PEM_read_bio_X509(certificate, nullptr, nullptr, nullptr);
+  EVP_PKEY* pkey = PEM_read_bio_PrivateKey(key, nullptr, nullptr, nullptr);
+  const bool loaded = x509 != nullptr && pkey != nullptr &&
+                      SSL_CTX_use_certificate(ctx, x509) == 1 &&
+                      SSL_CTX_use_PrivateKey(ctx, pkey) == 1;
+  X509_free(x509);
+  EVP_PKEY_free(pkey);
+  BIO_free(certificate);
+  BIO_free(key);
+  if (!loaded) Die("loading the credential");
+}
+
+}  // namespace
+
+TlsScriptServer::TlsScriptServer(Script script, const TlsServerOptions& options)
+    : inner_(std::move(script)), context_(std::make_unique<Context>()), options_(options) {
+  SSL_CTX* ctx = context_->ctx = SSL_CTX_new(TLS_server_method());
+  if (ctx == nullptr) Die("making the context");
+  LoadCredential(ctx, options.credential);
+  if (options.minVersion != 0) SSL_CTX_set_min_proto_version(ctx, options.minVersion);
+  if (options.maxVersion != 0) SSL_CTX_set_max_proto_version(ctx, options.maxVersion);
+  if (options.maxVersion != 0 && options.maxVersion < TLS1_2_VERSION) {
+    // Versions before 1.2 need the lowest security level to be offered at all.
+    SSL_CTX_set_security_level(ctx, 0);
+    SSL_CTX_set_cipher_list(ctx, "DEFAULT:@SECLEVEL=0");
+  }
+  SSL_CTX_set_session_id_context(ctx, kSessionContext, sizeof kSessionContext);
+  if (!options.resumption) {
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET);
+    SSL_CTX_set_num_tickets(ctx, 0);
+  }
+  if (!net::MakeWakeUp(&wake_read_, &wake_write_)) Die("making the wake-up");
+  listener_ = net::ListenOnLoopback(&port_);
+  if (listener_ == net::kNoSocket) Die("listening");
+  acceptor_ = std::thread(&TlsScriptServer::AcceptLoop, this);
+}
+
+TlsScriptServer::~TlsScriptServer() { Stop(); }
+
+void TlsScriptServer::AcceptLoop() {
+  while (net::WaitFor(listener_, Readiness::kReadable, wake_read_, Clock::time_point::max()) ==
+         Wait::kReady) {
+    const int socket = net::Accept(listener_);
+    if (socket == net::kNoSocket) continue;
+    std::lock_guard<std::mutex> lock(mutex_);
+    workers_.emplace_back(&TlsScriptServer::Serve, this, socket);
+  }
+}
+
+void TlsScriptServer::Serve(int socket) {
+  // OpenSSL writes with plain write(): a client gone early must give EPIPE
+  // on this thread, not end the test process.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
+  SSL* ssl = SSL_new(context_->ctx);
+  if (ssl == nullptr || SSL_set_fd(ssl, socket) != 1 || !Handshake(ssl, socket, wake_read_)) {
+    SSL_free(ssl);
+    net::CloseSocket(socket);
+    return;
+  }
+  ++handshakes_;
+  if (SSL_session_reused(ssl) == 1) ++resumed_;
+  const int inner = ConnectInner(inner_.port());
+  const Ending ending = inner < 0 ? Ending::kClose : Relay(ssl, socket, inner, wake_read_);
+  if (inner >= 0) ::close(inner);
+  if (ending == Ending::kReset) {
+    net::ResetSocket(socket);
+  } else {
+    if (ending == Ending::kClose && options_.closeNotify) SSL_shutdown(ssl);
+    CloseGracefully(socket, wake_read_);
+  }
+  SSL_free(ssl);
+}
+
+void TlsScriptServer::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopped_) return;
+    stopped_ = true;
+  }
+  net::SignalWakeUp(wake_write_);
+  if (acceptor_.joinable()) acceptor_.join();
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    workers.swap(workers_);
+  }
+  for (std::thread& worker : workers) worker.join();
+  net::CloseSocket(listener_);
+  inner_.Stop();
+  net::CloseWakeUp(wake_read_, wake_write_);
+}
+
+}  // namespace zcv::test

@@ -1,0 +1,62 @@
+// TlsScriptServer: the loopback ScriptServer behind TLS. Each connection's
+// handshake is made here, then the plain bytes are relayed to and from an
+// inner ScriptServer, so the same scripts serve both. The end of a script
+// becomes the server's TLS close, or a bare TCP close when asked.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "tests/support/script_server.h"
+#include "tests/support/tls_test_pki.h"
+
+namespace zcv::test {
+
+struct TlsServerOptions {
+  Credential credential;
+  int minVersion = 0;  // OpenSSL protocol version constants; 0: no limit
+  int maxVersion = 0;
+  bool closeNotify = true;  // false: end each reply without the TLS close
+  bool resumption = true;   // false: no session is ever resumed
+};
+
+class TlsScriptServer {
+ public:
+  TlsScriptServer(Script script, const TlsServerOptions& options);
+  ~TlsScriptServer();
+  TlsScriptServer(const TlsScriptServer&) = delete;
+  TlsScriptServer& operator=(const TlsScriptServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  // The inner server's view: request heads as received in clear.
+  const ScriptServer& plain() const { return inner_; }
+  int handshakes() const { return handshakes_; }
+  int resumed() const { return resumed_; }
+  // Ends every connection and joins all threads. Idempotent.
+  void Stop();
+
+ private:
+  struct Context;
+  void AcceptLoop();
+  void Serve(int socket);
+
+  ScriptServer inner_;
+  std::unique_ptr<Context> context_;
+  TlsServerOptions options_;
+  int listener_ = -1;
+  int wake_read_ = -1;
+  int wake_write_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread acceptor_;
+  std::mutex mutex_;
+  std::vector<std::thread> workers_;
+  bool stopped_ = false;
+  std::atomic<int> handshakes_{0};
+  std::atomic<int> resumed_{0};
+};
+
+}  // namespace zcv::test
