@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-sanitize test-thread test-windows bench demo clean
+.PHONY: all deps build test test-plain test-sanitize test-thread test-windows bench bench-instructions demo clean
 
 all: build
 
@@ -33,9 +33,15 @@ test-thread: deps
 	cmake --build build-tsan -j $(JOBS) --target concurrency_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L concurrency -j $(JOBS)
 
-# Speed of a whole call against a loopback server, and of the parsers.
+# Speed of a whole call against a loopback server beside a raw-socket
+# client (CPU ratio at 1 and 2 threads), and of the parsers.
 bench: build
 	./build/bench/zcv_bench
+
+# User-space instructions per TokenAuth call, counted by callgrind; stable
+# where times are not. CLIENT=raw counts the raw-socket client instead.
+bench-instructions: build
+	./bench/count_instructions.sh build/bench/zcv_call_count $(CLIENT)
 
 # The 32-bit Windows DLL, cross-built: its tests run under Wine in a fresh
 # prefix, then a Linux test drives the DLL end to end through a host
