@@ -2,7 +2,9 @@
 // standard name is stored as the table spells it.
 #include "http/header_list.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace zcv {
 namespace {
@@ -58,9 +60,10 @@ constexpr std::string_view kStandardHeaderNames[] = {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Names mostly arrive spelled as stored, so equal bytes are tried first.
 bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   }
   return true;
 }
@@ -70,9 +73,43 @@ bool SameName(std::string_view stored, const char* name, std::size_t length) {
   return stored.size() == length && EqualRunsIgnoringCase(stored.data(), name, length);
 }
 
+// The table ordered by name length, so that a lookup compares only the
+// names of its own length: order[start[n]] to order[start[n + 1] - 1] are
+// the indexes of the names of n bytes.
+constexpr std::size_t kStandardCount = std::size(kStandardHeaderNames);
+
+constexpr std::size_t LongestStandard() {
+  std::size_t longest = 0;
+  for (const std::string_view name : kStandardHeaderNames) longest = std::max(longest, name.size());
+  return longest;
+}
+
+constexpr std::size_t kLongestStandard = LongestStandard();
+
+struct LengthIndex {
+  std::size_t start[kLongestStandard + 2] = {};
+  std::size_t order[kStandardCount] = {};
+};
+
+constexpr LengthIndex MakeLengthIndex() {
+  LengthIndex index;
+  for (const std::string_view name : kStandardHeaderNames) ++index.start[name.size() + 1];
+  for (std::size_t n = 1; n < std::size(index.start); ++n) index.start[n] += index.start[n - 1];
+  std::size_t next[kLongestStandard + 1] = {};
+  for (std::size_t i = 0; i < kStandardCount; ++i) {
+    const std::size_t n = kStandardHeaderNames[i].size();
+    index.order[index.start[n] + next[n]++] = i;
+  }
+  return index;
+}
+
+constexpr LengthIndex kByLength = MakeLengthIndex();
+
 const char* StandardName(const char* name, std::size_t length) {
-  for (const std::string_view standard : kStandardHeaderNames) {
-    if (SameName(standard, name, length)) return standard.data();
+  if (length > kLongestStandard) return nullptr;
+  for (std::size_t k = kByLength.start[length]; k < kByLength.start[length + 1]; ++k) {
+    const std::string_view standard = kStandardHeaderNames[kByLength.order[k]];
+    if (EqualRunsIgnoringCase(standard.data(), name, length)) return standard.data();
   }
   return nullptr;
 }
