@@ -50,10 +50,13 @@ std::string TextOf(pugi::xml_node element) {
     if (IsText(node)) text += node.value();
     return true;
   });
-  std::size_t first = text.find_first_not_of(kXmlSpace);
-  if (first == std::string::npos) return std::string();
-  std::size_t last = text.find_last_not_of(kXmlSpace);
-  return text.substr(first, last - first + 1);
+  // Trimmed in place: the text of a reply value is short enough to stay in
+  // the string's own storage.
+  const std::size_t last = text.find_last_not_of(kXmlSpace);
+  if (last == std::string::npos) return std::string();
+  text.erase(last + 1);
+  text.erase(0, text.find_first_not_of(kXmlSpace));
+  return text;
 }
 
 bool IsBlankText(pugi::xml_node node) {
