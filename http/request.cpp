@@ -3,8 +3,7 @@
 #include "http/request.h"
 
 #include "http/request_record.h"
-#include "http/response_body.h"
-#include "http/response_head.h"
+#include "http/response_reader.h"
 #include "platform/socket.h"
 
 namespace zcv {
@@ -31,6 +30,12 @@ void NoteOpenFailure(HttpRequest* request) {
           ? platform::ErrorNumberText(connection.failureCode, request->errorText,
                                       sizeof request->errorText)
           : HttpLookupErrorText(connection.failureCode);
+}
+
+// A body framed by its length that was cut: the bytes received of it are
+// delivered by their count.
+bool PartialBody(const HttpResponse& response) {
+  return response.contentLength > 0 && response.bodyLength == 0;
 }
 
 }  // namespace
@@ -81,6 +86,12 @@ int HttpRequestSetSendTimeout(HttpRequest* request, int seconds) {
   return 0;
 }
 
+int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs) {
+  if (request == nullptr) return -1;
+  request->connection->cutoff = monotonicMs;
+  return 0;
+}
+
 int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value) {
   if (request == nullptr) return 0;
   return HttpHeaderSet(request->outgoing->headers, name, value);
@@ -120,8 +131,12 @@ int HttpRequestExecute(HttpRequest* request) {
     }
     request->connected = 1;
   }
+  HttpConnectionStartPhase(connection, connection->sendTimeout);
   if (HttpWriteRequest(request->outgoing, connection) != 2) return -1;
   request->state = kStateReadingHead;
+
+  // One deadline for the whole response, however its bytes arrive.
+  HttpConnectionStartPhase(connection, connection->receiveTimeout);
 
   if (HttpReadResponseHead(request->response, connection) != 2) return -1;
   request->state = kStateReadingBody;
@@ -140,8 +155,7 @@ int HttpRequestGetBodyLength(const HttpRequest* request) {
     case kStateIdle:
       return response.bodyLength;
     case kStateReadingBody:
-      return (response.contentLength > 0 && response.bodyLength == 0) ? request->connection->used
-                                                                      : response.bodyLength;
+      return PartialBody(response) ? static_cast<int>(response.body.size()) : response.bodyLength;
     default:
       return 0;
   }
@@ -150,14 +164,15 @@ int HttpRequestGetBodyLength(const HttpRequest* request) {
 const char* HttpRequestGetBody(const HttpRequest* request) {
   if (request == nullptr) return nullptr;
   const HttpResponse& response = *request->response;
-  const char* body = response.body.empty() ? nullptr : response.body.data();
   switch (request->state) {
     case kStateIdle:
-      return body;
+      return response.body.empty() ? nullptr : response.body.data();
     case kStateReadingBody:
-      return (response.contentLength > 0 && response.bodyLength == 0)
-                 ? request->connection->buffer.get()
-                 : body;
+      if (PartialBody(response)) {
+        return response.body.empty() ? request->connection->buffer.get() : response.body.data();
+      }
+      // Only whole chunks count; a chunk cut short is no body.
+      return response.bodyLength > 0 ? response.body.data() : nullptr;
     default:
       return nullptr;
   }

@@ -1,25 +1,34 @@
-// Fuzz target: a whole response (head, then body by whatever framing the head
-// announces) read from a local socket, as the request reads it.
+// Fuzz target: the response parser fed a whole response (head, then the body
+// by whatever framing the head announces) in receive units that the first
+// input byte chooses, as a connection would feed it, without sockets.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "http/limits.h"
-#include "http/response_body.h"
-#include "http/response_head.h"
 #include "tests/http/fed_response.h"
 
 namespace {
-// What a local socket pair takes without blocking the writer.
-constexpr std::size_t kMaxInput = 32 * 1024;
+
+// Room for the largest head and body together.
+constexpr std::size_t kMaxInput = zcv::kMaxHeadBytes + zcv::kMaxBodyBytes + zcv::kIoUnit;
+constexpr std::size_t kUnits[] = {1, 2, 7, 64, zcv::kIoUnit};
+
+// A complete response's body is its length and one zero byte, or none.
+bool SoundBody(const zcv::HttpResponse& response) {
+  const auto& body = response.body;
+  if (body.empty()) return response.bodyLength == 0;
+  return body.back() == '\0' && body.size() == static_cast<std::size_t>(response.bodyLength) + 1 &&
+         response.bodyLength <= zcv::kMaxBodyBytes + zcv::kIoUnit;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  zcv::test::FedResponse fed(std::string(reinterpret_cast<const char*>(data), size),
-                             zcv::kIoUnit, true);
-  if (zcv::HttpReadResponseHead(fed.response.get(), fed.connection.get()) == 2) {
-    zcv::HttpReadResponseBody(fed.response.get(), fed.connection.get());
-  }
+  if (size == 0 || size > kMaxInput) return 0;
+  const std::size_t unit = kUnits[data[0] % (sizeof kUnits / sizeof kUnits[0])];
+  const zcv::test::FedResponse fed(
+      std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), unit, data[0] & 0x80);
+  if (fed.result == zcv::HttpParse::kComplete && !SoundBody(*fed.response)) __builtin_trap();
   return 0;
 }

@@ -1,5 +1,5 @@
 // Connection: opening (refused, unknown host, unbound), the buffer growth
-// rule, single receive and send steps, consume, find and the lookup texts.
+// rule, single receive and send steps, consume and the lookup texts.
 #include "http/connection.h"
 
 #include <gmock/gmock.h>
@@ -22,7 +22,10 @@ using ConnectionPtr = std::unique_ptr<HttpConnection, ConnectionDeleter>;
 
 class HttpConnectionTest : public ::testing::Test {
  protected:
-  HttpConnectionTest() { connection_->socket = pair_.ReleaseLocal(); }
+  HttpConnectionTest() {
+    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
+    HttpConnectionStartPhase(connection_.get(), 1);
+  }
 
   std::string Buffered() const { return std::string(connection_->buffer.get(), connection_->used); }
 
@@ -110,14 +113,13 @@ TEST_F(HttpConnectionTest, ReceiveTellsTargetReachedFromPeerClosed) {
 TEST_F(HttpConnectionTest, ReceiveTimeOutChangesNothing) {
   pair_.Write("ab");
   ASSERT_EQ(HttpConnectionReceive(connection_.get()), 1);
-  connection_->receiveTimeout = 0;
+  HttpConnectionStartPhase(connection_.get(), 0);
   EXPECT_EQ(HttpConnectionReceive(connection_.get()), -1);
   EXPECT_EQ(connection_->used, 2);
   EXPECT_EQ(connection_->lastCount, 2);
 }
 
 TEST_F(HttpConnectionTest, SendMovesTheWholeBufferThenFailsOnClosedPeer) {
-  connection_->sendTimeout = 1;
   HttpConnectionAppend(connection_.get(), "hello", 5);
   EXPECT_EQ(HttpConnectionSend(connection_.get()), 2);
   EXPECT_EQ(connection_->done, 5);
@@ -142,14 +144,6 @@ TEST_F(HttpConnectionTest, ConsumeDropsTheFrontAndEndsTheOperation) {
   HttpConnectionResetBuffer(connection_.get());
   EXPECT_EQ(connection_->used, 0);
   EXPECT_EQ(connection_->capacity, 1024);
-}
-
-TEST(HttpFindBytesTest, FindsFirstOccurrence) {
-  const char data[] = "ab\r\n\r\ncd\r\n\r\n";
-  EXPECT_EQ(HttpFindBytes(data, 12, "\r\n\r\n", 4), 2);
-  EXPECT_EQ(HttpFindBytes(data, 5, "\r\n\r\n", 4), -1);  // cut before its end
-  EXPECT_EQ(HttpFindBytes(data, 2, "abc", 3), -1);       // pattern longer than data
-  EXPECT_EQ(HttpFindBytes(data, 12, "cd", 2), 6);
 }
 
 TEST(HttpLookupErrorTextTest, MapsTheFourLookupCodes) {
