@@ -1,27 +1,33 @@
 // Benchmarks of the hot paths: a whole TokenAuth call against a loopback
-// server, reading the replies, and parsing the request URI.
+// server beside a raw-socket client that exchanges the same bytes with the
+// same server (the floor), reading the replies, and parsing the request URI.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "config/server_list.h"
+#include "bench/bench_server.h"
+#include "bench/loopback_service.h"
+#include "bench/raw_client.h"
 #include "http/uri.h"
-#include "log/log_file.h"
-#include "platform/clock.h"
 #include "reply/reply_readers.h"
-#include "service/service_context.h"
-#include "support/script_server.h"
 #include "zephyrcoilvault.h"
 
-namespace zcv {
+namespace zcv::bench {
 namespace {
 
-const std::string kAuthReply =
-    "<?xml version=\"1.0\"?><Reply><Result>9999</Result><ExpireTime>1704067200</ExpireTime>"
-    "</Reply>";
+constexpr int kCallsPerThread = 2000;
+constexpr int kServerWorkers = 2;
+constexpr int kRounds = 5;
+
+std::uint16_t g_port = 0;
 
 std::string BindInfoReply() {
   std::string rows;
@@ -32,36 +38,45 @@ std::string BindInfoReply() {
   return "<Reply><Result>9999</Result><RowCount>10</RowCount>" + rows + "</Reply>";
 }
 
-// One whole call: path, HTTP exchange with a loopback server, reply reading.
-void BM_TokenAuthLoopback(benchmark::State& state) {
-  test::ScriptServer server(test::Script{test::Send(test::HttpReply(kAuthReply))});
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zcv-bench";
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "cfgfile.ini") << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\n"
-                                     << "ServerPort0=" << server.port() << "\n";
-  ServiceMutex mutex;
-  LogFile log((dir / "logfile.txt").string(), mutex);
-  {
-    ServerList servers((dir / "cfgfile.ini").string(), mutex, log);
-    FailureGate gate;
-    ServiceContext context{mutex, log, servers, gate, AttemptTimeouts{}, platform::NowSeconds};
-    SetActiveContext(&context);
-    char expireText[kExpireTextBytes];
-    for (auto _ : state) {
-      if (TokenAuth(1, 2, expireText) != kAccepted) state.SkipWithError("call failed");
+// Runs `call` once per iteration and reports calls/s and the p50 and p99
+// latency of this thread's calls, averaged over the threads.
+template <typename Call>
+void TimeCalls(benchmark::State& state, Call call) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> micros;
+  micros.reserve(kCallsPerThread);
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    if (!call()) {
+      state.SkipWithError("call failed");
+      break;
     }
-    SetActiveContext(nullptr);
+    micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
   }
-  std::filesystem::remove_all(dir);
   state.SetItemsProcessed(state.iterations());
+  if (micros.empty()) return;
+  std::sort(micros.begin(), micros.end());
+  const auto at = [&](double share) {
+    return micros[std::min(micros.size() - 1, static_cast<std::size_t>(share * micros.size()))];
+  };
+  state.counters["p50_us"] = benchmark::Counter(at(0.50), benchmark::Counter::kAvgThreads);
+  state.counters["p99_us"] = benchmark::Counter(at(0.99), benchmark::Counter::kAvgThreads);
 }
-BENCHMARK(BM_TokenAuthLoopback)->Iterations(2000)->UseRealTime();
+
+void BM_RawClient(benchmark::State& state) {
+  TimeCalls(state, [] { return RawCall(g_port, kAuthRequest); });
+}
+
+void BM_TokenAuth(benchmark::State& state) {
+  char expireText[kExpireTextBytes];
+  TimeCalls(state, [&] { return TokenAuth(1, 2, expireText) == kAccepted; });
+}
 
 void BM_ResultReplyReader(benchmark::State& state) {
   unsigned code = 0;
   int expire = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ResultReplyReader(kAuthReply.c_str(), &code, &expire));
+    benchmark::DoNotOptimize(ResultReplyReader(kAuthReplyBody, &code, &expire));
   }
 }
 BENCHMARK(BM_ResultReplyReader);
@@ -78,7 +93,8 @@ void BM_BindInfoReplyReader(benchmark::State& state) {
 BENCHMARK(BM_BindInfoReplyReader);
 
 void BM_HttpUriParse(benchmark::State& state) {
-  const char* uri = "http://192.0.2.10:8080/TokenAuth2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3";
+  const char* uri =
+      "http://192.0.2.10:8080/TokenAuth2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3";
   for (auto _ : state) {
     HttpUri* parsed = HttpUriCreate();
     benchmark::DoNotOptimize(HttpUriParse(uri, parsed));
@@ -87,7 +103,89 @@ void BM_HttpUriParse(benchmark::State& state) {
 }
 BENCHMARK(BM_HttpUriParse);
 
-}  // namespace
-}  // namespace zcv
+// The console report, then a side-by-side table of the loopback pairs:
+// the median of the rounds for each client and thread count, and the ratio
+// of TokenAuth's CPU per call to the floor's.
+class SideBySideReporter : public benchmark::ConsoleReporter {
+ public:
+  SideBySideReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
 
-BENCHMARK_MAIN();
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.counters.count("p50_us") == 0) continue;  // not a loopback client
+      Rounds& rounds = rounds_[{run.run_name.function_name, run.threads}];
+      rounds.cpuMicros.push_back(run.GetAdjustedCPUTime());
+      rounds.callsPerSecond.push_back(run.counters.at("items_per_second"));
+      rounds.p50.push_back(run.counters.at("p50_us"));
+      rounds.p99.push_back(run.counters.at("p99_us"));
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (rounds_.empty()) return;
+    std::printf("\nSide by side, median of %d rounds:\n", kRounds);
+    std::printf("%-12s %7s %10s %9s %9s %12s\n", "client", "threads", "calls/s", "p50 us", "p99 us",
+                "CPU us/call");
+    for (auto& [key, rounds] : rounds_) {
+      std::printf("%-12s %7d %10.0f %9.1f %9.1f %12.1f\n", key.first.c_str() + 3, key.second,
+                  Median(rounds.callsPerSecond), Median(rounds.p50), Median(rounds.p99),
+                  Median(rounds.cpuMicros));
+    }
+    for (auto& [key, rounds] : rounds_) {
+      if (key.first != "BM_TokenAuth") continue;
+      const auto floor = rounds_.find({"BM_RawClient", key.second});
+      if (floor == rounds_.end()) continue;
+      std::printf("TokenAuth / raw client CPU per call, %d thread(s): %.2fx\n", key.second,
+                  Median(rounds.cpuMicros) / Median(floor->second.cpuMicros));
+    }
+  }
+
+ private:
+  struct Rounds {
+    std::vector<double> cpuMicros, callsPerSecond, p50, p99;
+  };
+
+  static double Median(std::vector<double>& values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  }
+
+  std::map<std::pair<std::string, int>, Rounds> rounds_;
+};
+
+// The loopback pairs run in alternating rounds, the floor first at each
+// thread count, so that both clients see the same machine load.
+void RegisterLoopbackPairs() {
+  for (int round = 0; round < kRounds; ++round) {
+    for (const int threads : {1, 2}) {
+      for (const auto& [name, function] :
+           {std::pair{"BM_RawClient", &BM_RawClient}, std::pair{"BM_TokenAuth", &BM_TokenAuth}}) {
+        benchmark::RegisterBenchmark(name, function)
+            ->Iterations(kCallsPerThread)
+            ->Threads(threads)
+            ->UseRealTime()
+            ->Unit(benchmark::kMicrosecond);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zcv::bench
+
+int main(int argc, char** argv) {
+  using namespace zcv::bench;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  BenchServer server(HttpReplyOf(kAuthReplyBody), kServerWorkers);
+  LoopbackService service(server.port());
+  g_port = server.port();
+  RegisterLoopbackPairs();
+  SideBySideReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

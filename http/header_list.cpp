@@ -2,10 +2,14 @@
 // standard name is stored as the table spells it.
 #include "http/header_list.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 namespace zcv {
 namespace {
 
-constexpr const char* kStandardHeaderNames[] = {
+constexpr std::string_view kStandardHeaderNames[] = {
     "Allow",
     "Content-Encoding",
     "Content-Language",
@@ -56,6 +60,96 @@ constexpr const char* kStandardHeaderNames[] = {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Names mostly arrive spelled as stored, so equal bytes are tried first.
+bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Most names are compared on their length alone.
+bool SameName(std::string_view stored, const char* name, std::size_t length) {
+  return stored.size() == length && EqualRunsIgnoringCase(stored.data(), name, length);
+}
+
+// The table ordered by name length, so that a lookup compares only the
+// names of its own length: order[start[n]] to order[start[n + 1] - 1] are
+// the indexes of the names of n bytes.
+constexpr std::size_t kStandardCount = std::size(kStandardHeaderNames);
+
+constexpr std::size_t LongestStandard() {
+  std::size_t longest = 0;
+  for (const std::string_view name : kStandardHeaderNames) longest = std::max(longest, name.size());
+  return longest;
+}
+
+constexpr std::size_t kLongestStandard = LongestStandard();
+
+struct LengthIndex {
+  std::size_t start[kLongestStandard + 2] = {};
+  std::size_t order[kStandardCount] = {};
+};
+
+constexpr LengthIndex MakeLengthIndex() {
+  LengthIndex index;
+  for (const std::string_view name : kStandardHeaderNames) ++index.start[name.size() + 1];
+  for (std::size_t n = 1; n < std::size(index.start); ++n) index.start[n] += index.start[n - 1];
+  std::size_t next[kLongestStandard + 1] = {};
+  for (std::size_t i = 0; i < kStandardCount; ++i) {
+    const std::size_t n = kStandardHeaderNames[i].size();
+    index.order[index.start[n] + next[n]++] = i;
+  }
+  return index;
+}
+
+constexpr LengthIndex kByLength = MakeLengthIndex();
+
+const char* StandardName(const char* name, std::size_t length) {
+  if (length > kLongestStandard) return nullptr;
+  for (std::size_t k = kByLength.start[length]; k < kByLength.start[length + 1]; ++k) {
+    const std::string_view standard = kStandardHeaderNames[kByLength.order[k]];
+    if (EqualRunsIgnoringCase(standard.data(), name, length)) return standard.data();
+  }
+  return nullptr;
+}
+
+// The index of the slot holding the name, or the count of slots in use.
+std::size_t FindSlot(const HttpHeaderList& list, const char* name, std::size_t length) {
+  std::size_t slot = 0;
+  while (slot < list.slots.size() && !SameName(list.slots[slot].name(), name, length)) ++slot;
+  return slot;
+}
+
+// The room a list takes at its first header: enough for the headers of a
+// request or a reply of this service without growing again.
+constexpr std::size_t kInitialSlots = 4;
+
+// The name and value runs hold no zero byte and the name is not empty.
+int SetRuns(HttpHeaderList* list, const char* name, std::size_t nameLength, const char* value,
+            std::size_t valueLength) {
+  const std::size_t found = FindSlot(*list, name, nameLength);
+  if (found < list->slots.size()) {
+    list->slots[found].value.assign(value, valueLength);
+    return 1;
+  }
+  if (list->slots.size() == kMaxHeaders) return 0;
+  if (list->slots.empty()) list->slots.reserve(kInitialSlots);
+  HttpHeaderSlot& slot = list->slots.emplace_back();
+  slot.standardName = StandardName(name, nameLength);
+  if (slot.standardName == nullptr) slot.ownName.assign(name, nameLength);
+  slot.nameLength = nameLength;
+  slot.value.assign(value, valueLength);
+  return 1;
+}
+
+// The length of a counted run up to its first zero byte.
+std::size_t TextLength(const char* bytes, int length) {
+  const void* zero = std::memchr(bytes, '\0', static_cast<std::size_t>(length));
+  return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes)
+                         : static_cast<std::size_t>(length);
+}
+
 }  // namespace
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
@@ -71,38 +165,19 @@ void HttpHeaderListDestroy(HttpHeaderList* list) { delete list; }
 
 const char* HttpStandardHeaderName(const char* name) {
   if (name == nullptr) return nullptr;
-  for (const char* standard : kStandardHeaderNames) {
-    if (EqualsIgnoringCase(standard, name)) return standard;
-  }
-  return nullptr;
+  return StandardName(name, std::strlen(name));
 }
 
 const char* HttpHeaderGet(const HttpHeaderList* list, const char* name) {
   if (list == nullptr || name == nullptr) return nullptr;
-  for (std::size_t i = 0; i < kMaxHeaders; ++i) {
-    const std::string& stored = list->names[i];
-    if (!stored.empty() && EqualsIgnoringCase(stored.c_str(), name)) return list->values[i].c_str();
-  }
-  return nullptr;
+  const std::size_t found = FindSlot(*list, name, std::strlen(name));
+  return found < list->slots.size() ? list->slots[found].value.c_str() : nullptr;
 }
 
 int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value) {
-  // An empty name would leave its slot looking free.
+  // An empty name would read as a free slot.
   if (list == nullptr || name == nullptr || value == nullptr || *name == '\0') return 0;
-  for (std::size_t i = 0; i < kMaxHeaders; ++i) {
-    std::string& stored = list->names[i];
-    if (stored.empty()) {
-      const char* standard = HttpStandardHeaderName(name);
-      stored = standard != nullptr ? standard : name;
-      list->values[i] = value;
-      return 1;
-    }
-    if (EqualsIgnoringCase(stored.c_str(), name)) {
-      list->values[i] = value;
-      return 1;
-    }
-  }
-  return 0;
+  return SetRuns(list, name, std::strlen(name), value, std::strlen(value));
 }
 
 int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength, const char* value,
@@ -111,9 +186,9 @@ int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength,
       valueLength < 0) {
     return 0;
   }
-  const std::string name_copy(name, static_cast<std::size_t>(nameLength));
-  const std::string value_copy(value, static_cast<std::size_t>(valueLength));
-  return HttpHeaderSet(list, name_copy.c_str(), value_copy.c_str());
+  const std::size_t nameRun = TextLength(name, nameLength);
+  if (nameRun == 0) return 0;
+  return SetRuns(list, name, nameRun, value, TextLength(value, valueLength));
 }
 
 }  // namespace zcv

@@ -1,8 +1,9 @@
 // Request line and header block formatting, and their two send operations.
 #include "http/request_writer.h"
 
+#include <charconv>
 #include <cmath>
-#include <string>
+#include <string_view>
 
 namespace zcv {
 namespace {
@@ -12,11 +13,25 @@ constexpr const char* kMethodNames[] = {
     "PROPFIND", "PROPPATCH", "MKCOL", "COPY", "MOVE", "LOCK",   "UNLOCK",
 };
 
+// Room for two ints and the point between them.
+constexpr std::size_t kVersionTextBytes = 24;
+
+void Append(HttpConnection* connection, std::string_view text) {
+  HttpConnectionAppend(connection, text.data(), static_cast<int>(text.size()));
+}
+
 // "1.1" for 1.1; formatted by hand so that the host's locale cannot turn
 // the point into a comma.
-std::string VersionText(float version) {
+void AppendVersion(HttpConnection* connection, float version) {
   const int tenths = static_cast<int>(std::lround(version * 10.0f));
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+  char text[kVersionTextBytes];
+  char* const last = text + sizeof text;
+  const std::to_chars_result whole = std::to_chars(text, last - 1, tenths / 10);
+  if (whole.ec != std::errc()) return;
+  *whole.ptr = '.';
+  const std::to_chars_result tenth = std::to_chars(whole.ptr + 1, last, tenths % 10);
+  if (tenth.ec != std::errc()) return;
+  HttpConnectionAppend(connection, text, static_cast<int>(tenth.ptr - text));
 }
 
 // Sends the buffered bytes as one operation, then starts a fresh buffer.
@@ -26,10 +41,6 @@ int SendBuffered(HttpConnection* connection, bool moreFollows) {
   if (step != 2) return -1;
   HttpConnectionResetBuffer(connection);
   return 2;
-}
-
-void AppendText(HttpConnection* connection, const std::string& text) {
-  HttpConnectionAppend(connection, text.data(), static_cast<int>(text.size()));
 }
 
 }  // namespace
@@ -61,22 +72,23 @@ int HttpAddDefaultHeaders(HttpOutgoingRequest* outgoing) {
 
 int HttpWriteRequest(HttpOutgoingRequest* outgoing, HttpConnection* connection) {
   if (outgoing->path == nullptr) return -1;
-  AppendText(connection, std::string(HttpMethodName(outgoing->method)) + " " + outgoing->path +
-                             " HTTP/" + VersionText(outgoing->version) + "\r\n");
+  Append(connection, HttpMethodName(outgoing->method));
+  Append(connection, " ");
+  Append(connection, outgoing->path);
+  Append(connection, " HTTP/");
+  AppendVersion(connection, outgoing->version);
+  Append(connection, "\r\n");
   // The line waits for the header block so that both leave in one segment.
   if (SendBuffered(connection, true) != 2) return -1;
 
-  std::string block;
   const HttpHeaderList& headers = *outgoing->headers;
-  for (std::size_t i = 0; i < kMaxHeaders; ++i) {
-    if (headers.names[i].empty()) continue;
-    block += headers.names[i];
-    block += ": ";
-    block += headers.values[i];
-    block += "\r\n";
+  for (const HttpHeaderSlot& slot : headers.slots) {
+    Append(connection, slot.name());
+    Append(connection, ": ");
+    Append(connection, slot.value);
+    Append(connection, "\r\n");
   }
-  block += "\r\n";
-  AppendText(connection, block);
+  Append(connection, "\r\n");
   return SendBuffered(connection, false);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <pugixml.hpp>
+#include <string_view>
 #include <utility>
 
 namespace zcv {
@@ -44,16 +45,24 @@ bool IsText(pugi::xml_node node) {
   return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
 
+// `text` without the XML white space at both ends.
+std::string Trimmed(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(kXmlSpace);
+  if (last == std::string_view::npos) return std::string();
+  const std::size_t first = text.find_first_not_of(kXmlSpace);
+  return std::string(text.substr(first, last - first + 1));
+}
+
 std::string TextOf(pugi::xml_node element) {
+  // A reply value is one text node: its text needs no joining.
+  const pugi::xml_node only = element.first_child();
+  if (only && IsText(only) && !only.next_sibling()) return Trimmed(only.value());
   std::string text;
   Walk(element, [&text](pugi::xml_node node) {
     if (IsText(node)) text += node.value();
     return true;
   });
-  std::size_t first = text.find_first_not_of(kXmlSpace);
-  if (first == std::string::npos) return std::string();
-  std::size_t last = text.find_last_not_of(kXmlSpace);
-  return text.substr(first, last - first + 1);
+  return Trimmed(text);
 }
 
 bool IsBlankText(pugi::xml_node node) {

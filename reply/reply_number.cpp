@@ -8,7 +8,7 @@
 namespace zcv {
 namespace {
 
-bool IsSpace(char c) { return c != '\0' && std::strchr(" \t\n\v\f\r", c) != nullptr; }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
 

@@ -33,9 +33,16 @@ TEST(HttpStandardHeaderNameTest, FindsTableSpellingInAnyCase) {
       {"content-md5", "Content-MD5"},
       {"Allow", "Allow"},
       {"referrer", "Referrer"},
+      {"via", "Via"},
+      {"vary", "Vary"},
+      {"accept-language", "Accept-Language"},
+      {"PROXY-AUTHORIZATION", "Proxy-Authorization"},
+      {"if-unmodified-since", "If-Unmodified-Since"},
       {"Referer", nullptr},
       {"X-Custom", nullptr},
       {"Connectio", nullptr},
+      {"Transfer-Encodinh", nullptr},
+      {"If-Unmodified-Since-X", nullptr},
       {"", nullptr},
   };
   for (const auto& c : cases) {
@@ -99,9 +106,14 @@ TEST_F(HttpHeaderListTest, CountedRunsNeedNoTerminator) {
   const char line[] = "content-typeXtext/xmlY";
   EXPECT_EQ(HttpHeaderSetCounted(list_.get(), line, 12, line + 13, 8), 1);
   EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "Empty", 5, "", 0), 1);
+  // A zero byte ends a run, as it ends the run's zero-terminated copy.
+  EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "empty\0X", 7, "a\0b", 3), 1);
+  EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "\0X", 2, "v", 1), 0);
   EXPECT_EQ(list_->names[0], "Content-Type");
   EXPECT_EQ(list_->values[0], "text/xml");
-  EXPECT_STREQ(HttpHeaderGet(list_.get(), "EMPTY"), "");
+  EXPECT_EQ(list_->names[1], "Empty");
+  EXPECT_STREQ(HttpHeaderGet(list_.get(), "EMPTY"), "a");
+  EXPECT_TRUE(list_->names[2].empty());
 }
 
 }  // namespace
