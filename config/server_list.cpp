@@ -121,6 +121,7 @@ void ServerList::ReadConfigFile() {
       }
       Store(servers_[i].port, port);
     }
+    if (!ReadTimeouts(text, log_, &timeouts_)) valid_ = false;
   } catch (...) {
     log_.WriteLog(kReadExceptionMessage);
     valid_ = false;

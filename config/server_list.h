@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 
@@ -24,7 +25,8 @@ bool SameServer(const ServerEntry& a, const ServerEntry& b);
 class ServerList {
  public:
   // Reads section ServerSet of the INI file (ServerNumber, ServerIP<i>,
-  // ServerPort<i>); logs and marks the list invalid on any failure.
+  // ServerPort<i> and the optional time-outs); logs and marks the list
+  // invalid on any failure.
   ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log);
   // Writes the rotated order back, but only when it changed since load and
   // the file's entries are still the ones read; never damages the file.
@@ -36,6 +38,7 @@ class ServerList {
   // Fixed after construction; read without the lock.
   bool valid() const { return valid_; }
   int count() const { return count_; }
+  const AttemptTimeouts& timeouts() const { return timeouts_; }
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
@@ -55,6 +58,7 @@ class ServerList {
   LogFile& log_;
   int count_ = 0;
   bool valid_ = false;
+  AttemptTimeouts timeouts_;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load

@@ -2,6 +2,7 @@
 // exception path. Shared by all 28 operations.
 #include "service/call_frame.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -51,6 +52,26 @@ struct ReplyValues {
   int status = 0;
 };
 
+// The end of the time a call may spend over all its attempts, on the
+// context's monotonic clock; a call without CallTimeout never passes it.
+class CallDeadline {
+ public:
+  explicit CallDeadline(const ServiceContext& context)
+      : clock_(context.monotonicMs),
+        endMs_(context.timeouts.call == kNoCallTimeout
+                   ? 0
+                   : clock_() + std::int64_t{context.timeouts.call} * kMillisPerSecond) {}
+
+  bool Passed() const { return endMs_ != 0 && clock_() >= endMs_; }
+  // 0 for none, as the HTTP client takes it.
+  std::int64_t cutoffMs() const { return endMs_; }
+
+ private:
+  static constexpr std::int64_t kMillisPerSecond = 1000;
+  std::int64_t (*clock_)();
+  std::int64_t endMs_;
+};
+
 int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* path,
                 ReplyValues& values) {
   switch (outputs.reply) {
@@ -63,19 +84,19 @@ int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* pat
     case Outputs::Reply::kResult:
       break;
   }
-  return RequestHelper(context, path, &values.code,
-                       outputs.expireText ? &values.expire : nullptr);
+  return RequestHelper(context, path, &values.code, outputs.expireText ? &values.expire : nullptr);
 }
 
-ResultCode RunAttempts(ServiceContext& context, const Operation& operation,
-                       const Outputs& outputs, PathFormatter formatPath, bool holdsBusy) {
+ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
+                       PathFormatter formatPath, bool holdsBusy) {
   char path[kLongPathBytes] = {};
   ServerEntry seen = context.servers.Current();
   formatPath(path, operation.pathBytes);
 
   ReplyValues values;
   bool replied = false;
-  for (int attempt = 0; attempt < context.servers.count(); ++attempt) {
+  const CallDeadline deadline(context);
+  for (int attempt = 0; attempt < context.servers.count() && !deadline.Passed(); ++attempt) {
     if (AttemptOnce(context, outputs, path, values) == 1) {
       replied = true;
       break;

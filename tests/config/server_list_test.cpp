@@ -149,9 +149,10 @@ TEST_F(ServerListTest, ServersSharingAnIPAreToldApartByPort) {
 }
 
 // A file as an administrator keeps it: comments, other sections, CRLF line
-// ends, a restrictive mode and an entry beyond ServerNumber.
+// ends, a restrictive mode, time-outs and an entry beyond ServerNumber.
 const char kKeptFile[] =
     "; token servers\r\n[Proxy]\r\nServerIP0=keep\r\n[ServerSet]\r\nServerNumber = 3\r\n"
+    "CallTimeout = 30\r\nConnectTimeout=5\r\n"
     "ServerIP0 = 10.0.0.1\r\nServerPort0=800\r\n# second\r\nServerIP1=10.0.0.2\r\n"
     "ServerPort1=801\r\nServerIP2=10.0.0.3\r\nServerPort2=802\r\nServerIP3=10.0.0.4\r\n"
     "ServerPort3=803\r\n[Tail]\r\nx=1\r\n";
@@ -178,6 +179,7 @@ TEST_F(ServerListWriteBackTest, RotatedOrderReplacesOnlyTheValues) {
   list.reset();
   EXPECT_EQ(ReadConfig(),
             "; token servers\r\n[Proxy]\r\nServerIP0=keep\r\n[ServerSet]\r\nServerNumber = 3\r\n"
+            "CallTimeout = 30\r\nConnectTimeout=5\r\n"
             "ServerIP0 = 10.0.0.2\r\nServerPort0=801\r\n# second\r\nServerIP1=10.0.0.3\r\n"
             "ServerPort1=802\r\nServerIP2=10.0.0.1\r\nServerPort2=800\r\nServerIP3=10.0.0.4\r\n"
             "ServerPort3=803\r\n[Tail]\r\nx=1\r\n");
