@@ -3,6 +3,8 @@
 #include "config/server_list.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -224,6 +226,28 @@ TEST_F(ServerListWriteBackTest, FileRemovedWhileLoadedIsNotRecreated) {
   std::filesystem::remove(ConfigPath());
   list.reset();
   EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
+}
+
+// A process id that no longer runs: a child that has exited and been reaped.
+pid_t DeadPid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+TEST_F(ServerListWriteBackTest, RemovesTemporariesOfDeadWritersOnly) {
+  const std::string dead = ConfigPath() + ".tmp" + std::to_string(DeadPid()) + ".a1B2c3";
+  const std::string live = ConfigPath() + ".tmp" + std::to_string(::getppid()) + ".a1B2c3";
+  const std::string unrelated = ConfigPath() + ".tmp" + std::to_string(DeadPid()) + ".bak";
+  for (const std::string& path : {dead, live, unrelated}) std::ofstream(path) << "partial";
+  auto list = Load();
+  list->RotateIfCurrent(list->Current());
+  list.reset();
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
+  EXPECT_NE(ReadConfig().find("ServerIP0 = 10.0.0.2"), std::string::npos);  // written back
 }
 
 }  // namespace
