@@ -46,7 +46,8 @@ void HttpConnectionClose(HttpConnection* connection) {
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
   if (!connection->resolved) {
-    const int code = platform::LookupIpv4(connection->host, &connection->address);
+    const int code = platform::LookupIpv4(connection->host, &connection->address,
+                                          connection->connectTimeout * std::int64_t{1000});
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
     connection->resolved = true;
   }
