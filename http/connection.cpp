@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "http/limits.h"
+#include "platform/clock.h"
 
 namespace zcv {
 namespace {
@@ -22,6 +23,32 @@ int FailOpen(HttpConnection* connection, int kind, int code) {
   return -1;
 }
 
+// Waits until the socket is ready as the transport asked, at most until the
+// phase ends: 1 ready, 0 timed out, -1 error.
+int WaitFor(const HttpConnection* connection, platform::Want want) {
+  const std::int64_t deadline = connection->deadline;
+  switch (want) {
+    case platform::Want::kReadable:
+      return platform::WaitReadable(connection->socket, deadline);
+    case platform::Want::kWritable:
+      return platform::WaitWritable(connection->socket, deadline);
+    case platform::Want::kNothing:
+      break;
+  }
+  return -1;
+}
+
+// Brings the transport up, waiting as it asks within the connect phase. 0,
+// or an error number.
+int StartTransport(HttpConnection* connection) {
+  for (;;) {
+    const platform::TransferResult result = connection->transport->Start();
+    if (result.error != 0) return result.error;
+    if (result.want == platform::Want::kNothing) return 0;
+    if (WaitFor(connection, result.want) != 1) return platform::TimedOutError();
+  }
+}
+
 }  // namespace
 
 HttpConnection* HttpConnectionCreate() {
@@ -38,16 +65,37 @@ void HttpConnectionDestroy(HttpConnection* connection) {
 }
 
 void HttpConnectionClose(HttpConnection* connection) {
+  connection->transport.reset();
   if (connection->socket == platform::kNoSocket) return;
   platform::CloseSocket(connection->socket);
   connection->socket = platform::kNoSocket;
 }
 
+void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket) {
+  HttpConnectionClose(connection);
+  connection->socket = socket;
+  platform::MakeNonBlocking(socket);
+  connection->transport = platform::MakePlainTransport(socket);
+}
+
+void HttpConnectionStartPhase(HttpConnection* connection, int seconds) {
+  const std::int64_t span = static_cast<std::int64_t>(seconds < 0 ? 0 : seconds) * 1000;
+  connection->deadline = platform::MonotonicMilliseconds() + span;
+  if (connection->cutoff != 0 && connection->cutoff < connection->deadline) {
+    connection->deadline = connection->cutoff;
+  }
+}
+
 int HttpConnectionOpen(HttpConnection* connection) {
   if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
+  // Past the cut-off not even the lookup is begun.
+  if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
+    return FailOpen(connection, kFailureSocket, platform::TimedOutError());
+  }
   if (!connection->resolved) {
+    HttpConnectionStartPhase(connection, connection->connectTimeout);  // bounds the lookup too
     const int code = platform::LookupIpv4(connection->host, &connection->address,
-                                          connection->connectTimeout * std::int64_t{1000});
+                                          connection->deadline - platform::MonotonicMilliseconds());
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
     connection->resolved = true;
   }
@@ -61,23 +109,15 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
   error = platform::StartConnect(connection->socket, connection->address);
   if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  if (platform::WaitConnected(connection->socket, connection->connectTimeout, &error) != 1) {
+  HttpConnectionStartPhase(connection, connection->connectTimeout);
+  if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
     return FailOpen(connection, kFailureSocket, error);
   }
+  // The one place where the stream over the connected socket is chosen.
+  connection->transport = platform::MakePlainTransport(connection->socket);
+  error = StartTransport(connection);
+  if (error != 0) return FailOpen(connection, kFailureSocket, error);
   return 0;
-}
-
-int HttpWaitConnected(platform::SocketHandle socket, int seconds) {
-  int error = 0;
-  return platform::WaitConnected(socket, seconds, &error);
-}
-
-int HttpWaitWritable(platform::SocketHandle socket, int seconds) {
-  return platform::WaitWritable(socket, seconds);
-}
-
-int HttpWaitReadable(platform::SocketHandle socket, int seconds) {
-  return platform::WaitReadable(socket, seconds);
 }
 
 int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length) {
@@ -94,16 +134,24 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
     connection->done = 0;
     connection->remaining = connection->used;
   }
-  if (HttpWaitWritable(connection->socket, connection->sendTimeout) != 1) return -1;
-  int error = 0;
-  const long sent =
-      platform::SendSome(connection->socket, connection->buffer.get() + connection->done,
-                         static_cast<std::size_t>(connection->remaining), moreFollows, &error);
-  connection->lastCount = static_cast<int>(sent);
-  if (sent <= 0) return -1;
-  connection->remaining -= static_cast<int>(sent);
-  connection->done += static_cast<int>(sent);
-  return connection->remaining == 0 ? 2 : 1;
+  if (!connection->transport) return -1;
+  for (;;) {
+    const platform::TransferResult result =
+        connection->transport->Send(connection->buffer.get() + connection->done,
+                                    static_cast<std::size_t>(connection->remaining), moreFollows);
+    if (result.count > 0) {
+      const int sent = static_cast<int>(result.count);
+      connection->lastCount = sent;
+      connection->remaining -= sent;
+      connection->done += sent;
+      return connection->remaining == 0 ? 2 : 1;
+    }
+    if (result.want == platform::Want::kNothing || result.error != 0) {
+      connection->lastCount = result.error != 0 ? -1 : 0;
+      return -1;
+    }
+    if (WaitFor(connection, result.want) != 1) return -1;
+  }
 }
 
 int HttpConnectionReceive(HttpConnection* connection) {
@@ -114,20 +162,31 @@ int HttpConnectionReceive(HttpConnection* connection) {
   if (connection->capacity - connection->used < connection->remaining) {
     GrowTo(connection, connection->capacity + connection->remaining);
   }
-  if (HttpWaitReadable(connection->socket, connection->receiveTimeout) != 1) return -1;
+  if (!connection->transport) return -1;
   const int wanted =
       connection->remaining < connection->unit ? connection->remaining : connection->unit;
-  int error = 0;
-  const long received =
-      platform::ReceiveSome(connection->socket, connection->buffer.get() + connection->used,
-                            static_cast<std::size_t>(wanted), &error);
-  connection->lastCount = static_cast<int>(received);
-  if (received < 0) return -1;
-  if (received == 0) return 2;
-  connection->remaining -= static_cast<int>(received);
-  connection->done += static_cast<int>(received);
-  connection->used += static_cast<int>(received);
-  return connection->remaining == 0 ? 2 : 1;
+  for (;;) {
+    const platform::TransferResult result = connection->transport->Receive(
+        connection->buffer.get() + connection->used, static_cast<std::size_t>(wanted));
+    if (result.count > 0) {
+      const int received = static_cast<int>(result.count);
+      connection->lastCount = received;
+      connection->remaining -= received;
+      connection->done += received;
+      connection->used += received;
+      return connection->remaining == 0 ? 2 : 1;
+    }
+    if (result.closed) {
+      connection->lastCount = 0;
+      return 2;
+    }
+    if (result.error != 0 || result.want == platform::Want::kNothing) {
+      connection->lastCount = -1;
+      return -1;
+    }
+    // A wait that runs out leaves `lastCount` as it was.
+    if (WaitFor(connection, result.want) != 1) return -1;
+  }
 }
 
 void HttpConnectionResetBuffer(HttpConnection* connection) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/socket.h"
+#include "platform/transport.h"
 
 namespace zcv {
 
@@ -19,6 +20,9 @@ struct HttpConnection {
   platform::Ipv4Address address;
   const char* host = nullptr;  // borrowed from the request's URI
   platform::SocketHandle socket = platform::kNoSocket;
+  // The stream over `socket` that every send and receive goes through; made
+  // once the socket is connected, reset before the socket is closed.
+  std::unique_ptr<platform::Transport> transport;
   std::uint16_t port = 80;
   int failureKind = kFailureLookup;
   int failureCode = 0;
@@ -30,32 +34,40 @@ struct HttpConnection {
   int unit = 0;
   int lastCount = 0;  // result of the last send or receive call
   int chunkLength = 0;
-  int connectTimeout = 0;  // seconds, as are the two below
+  // Seconds. Each bounds one whole phase: the connect, sending the request,
+  // and reading the response from the request's last byte to the body's.
+  int connectTimeout = 0;
   int receiveTimeout = 0;
   int sendTimeout = 0;
+  std::int64_t cutoff = 0;              // monotonic ms no wait goes past; 0 none
+  std::int64_t deadline = 0;            // monotonic ms at which the current phase ends
   const char* failureReason = nullptr;  // static text of the last read failure
 };
 
 HttpConnection* HttpConnectionCreate();
 void HttpConnectionDestroy(HttpConnection* connection);
 
+// Starts a phase: its waits, all together, end `seconds` from now, or at
+// the cut-off when that comes first. Before the first phase nothing waits.
+void HttpConnectionStartPhase(HttpConnection* connection, int seconds);
+
 // Resolves `host` once, then connects without blocking within
-// `connectTimeout`. 0 connected; -1 failed with `failureKind` and
+// `connectTimeout` (its own phase). 0 connected; -1 failed with `failureKind` and
 // `failureCode` set (untouched when no host is bound).
 int HttpConnectionOpen(HttpConnection* connection);
 
-// Readiness waits of whole seconds: 1 ready/connected, 0 timed out (not for
-// HttpWaitConnected, which fails instead), -1 error.
-int HttpWaitConnected(platform::SocketHandle socket, int seconds);
-int HttpWaitWritable(platform::SocketHandle socket, int seconds);
-int HttpWaitReadable(platform::SocketHandle socket, int seconds);
+// Takes over a connected socket (which it closes), makes it non-blocking and
+// reads and writes it through the plain stream.
+void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket);
 
 // Appends bytes, growing the buffer by exactly what does not fit. 1.
 int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length);
-// One send step over the buffered bytes: 1 more to send, 2 all sent, -1
-// failed. `moreFollows` lets the last bytes wait for the next send.
+// One send step over the buffered bytes, waiting at most until the phase
+// ends: 1 more to send, 2 all sent, -1 failed. `moreFollows` lets the last bytes wait for the next
+// send.
 int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
-// One receive step towards `remaining` (one unit when idle): 1 more wanted,
+// One receive step towards `remaining` (one unit when idle), waiting at
+// most until the phase ends: 1 more wanted,
 // 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1
 // failed.
 int HttpConnectionReceive(HttpConnection* connection);
@@ -63,7 +75,7 @@ int HttpConnectionReceive(HttpConnection* connection);
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.
 void HttpConnectionConsume(HttpConnection* connection, int position);
-// Closes the socket if one is open.
+// Drops the transport and closes the socket if one is open.
 void HttpConnectionClose(HttpConnection* connection);
 
 // Position of the first occurrence of the pattern, or -1.

@@ -81,6 +81,12 @@ int HttpRequestSetSendTimeout(HttpRequest* request, int seconds) {
   return 0;
 }
 
+int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs) {
+  if (request == nullptr) return -1;
+  request->connection->cutoff = monotonicMs;
+  return 0;
+}
+
 int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value) {
   if (request == nullptr) return 0;
   return HttpHeaderSet(request->outgoing->headers, name, value);
@@ -120,8 +126,12 @@ int HttpRequestExecute(HttpRequest* request) {
     }
     request->connected = 1;
   }
+  HttpConnectionStartPhase(connection, connection->sendTimeout);
   if (HttpWriteRequest(request->outgoing, connection) != 2) return -1;
   request->state = kStateReadingHead;
+
+  // One deadline for the whole response, however its bytes arrive.
+  HttpConnectionStartPhase(connection, connection->receiveTimeout);
 
   if (HttpReadResponseHead(request->response, connection) != 2) return -1;
   request->state = kStateReadingBody;

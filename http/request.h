@@ -3,6 +3,8 @@
 // Operations report by integer result and never throw.
 #pragma once
 
+#include <cstdint>
+
 namespace zcv {
 
 struct HttpRequest;
@@ -10,10 +12,16 @@ struct HttpRequest;
 HttpRequest* HttpRequestCreate();
 // 0 stored; -1 missing argument or malformed URI (the previous URI is kept).
 int HttpRequestSetUri(HttpRequest* request, const char* uri);
-// 0; -1 when the request is missing. Whole seconds.
+// 0; -1 when the request is missing. Whole seconds, each bounding a whole
+// phase: the connect, sending the request, and reading the response from
+// the request's last byte to the body's last.
 int HttpRequestSetConnectTimeout(HttpRequest* request, int seconds);
 int HttpRequestSetReceiveTimeout(HttpRequest* request, int seconds);
 int HttpRequestSetSendTimeout(HttpRequest* request, int seconds);
+// An instant on platform::MonotonicMilliseconds() that no wait of the
+// exchange (connect, send, receive; not the name lookup) goes past; 0 for
+// none. 0; -1 when the request is missing.
+int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs);
 // 1 stored; 0 not stored.
 int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value);
 // 0 ready; 1 the scheme is not "http".

@@ -1,5 +1,6 @@
 // IPv4 TCP sockets for the HTTP client: host lookup, non-blocking connect,
-// bounded readiness waits, single send and receive calls, and error texts.
+// readiness waits up to a deadline, single send and receive calls, and
+// error texts.
 #pragma once
 
 #include <cstddef>
@@ -40,27 +41,41 @@ SocketHandle OpenTcpSocket(int* error);
 // Non-blocking mode without send coalescing delay. 0, or an error number.
 int PrepareTcpSocket(SocketHandle socket);
 
+// Non-blocking mode alone, for a stream socket of any kind. 0, or an error
+// number.
+int MakeNonBlocking(SocketHandle socket);
+
 // Starts connecting; 0 when the attempt is under way or complete, otherwise
 // an error number.
 int StartConnect(SocketHandle socket, const Ipv4Address& address);
 
-// Waits up to `seconds` for a started connection. 1 connected; -1 failed,
-// `*error` then holds the pending error (a time-out reports a time-out error).
-int WaitConnected(SocketHandle socket, int seconds, int* error);
+// The waits below end at `deadline_ms`, a time on MonotonicMilliseconds()
+// (platform/clock.h); a deadline already past still looks once.
+
+// Waits for a started connection. 1 connected; -1 failed, `*error` then
+// holds the pending error (a time-out reports TimedOutError()).
+int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error);
 
 // 1 ready; 0 timed out; -1 error. A closed or failed peer counts as ready
 // so that the following call reports it.
-int WaitReadable(SocketHandle socket, int seconds);
-int WaitWritable(SocketHandle socket, int seconds);
+int WaitReadable(SocketHandle socket, std::int64_t deadline_ms);
+int WaitWritable(SocketHandle socket, std::int64_t deadline_ms);
+
+// The error number of a wait that ran out of time.
+int TimedOutError();
+
+// What SendSome and ReceiveSome return when the socket cannot move a byte
+// without blocking.
+constexpr long kWouldBlock = -2;
 
 // One send call; `more_follows` lets the bytes wait for the next send so
-// both leave together. Never raises a signal. The count sent, or -1 with
-// `*error` set.
+// both leave together. Never raises a signal. The count sent, kWouldBlock,
+// or -1 with `*error` set.
 long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool more_follows,
               int* error);
 
-// One receive call: the count received (0 when the peer closed), or -1 with
-// `*error` set.
+// One receive call: the count received (0 when the peer closed),
+// kWouldBlock, or -1 with `*error` set.
 long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* error);
 
 void CloseSocket(SocketHandle socket);

@@ -1,6 +1,6 @@
 // POSIX sockets behind platform/socket.h (name lookups live in
-// resolver_posix.cpp): poll-based waits, EINTR retried here so that callers
-// see only real outcomes.
+// resolver_posix.cpp): poll-based waits up to a monotonic deadline, EINTR
+// retried here so that callers see only real outcomes.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,47 +9,44 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 namespace zcv::platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Seconds beyond this would overflow poll's millisecond argument.
-constexpr int kMaxWaitSeconds = INT_MAX / 1000;
-
-// poll() on one descriptor for `events`, retried on EINTR with the time left.
-// The poll result: positive ready, 0 timed out, negative failed.
-int PollFor(SocketHandle socket, short events, int seconds, short* revents) {
+// poll() on one descriptor for `events` until `deadline_ms`, retried on
+// EINTR with the time left. The poll result: positive ready, 0 timed out,
+// negative failed.
+int PollFor(SocketHandle socket, short events, std::int64_t deadline_ms, short* revents) {
   if (socket == kNoSocket) {
     errno = EBADF;
     return -1;
   }
-  if (seconds < 0) seconds = 0;
-  if (seconds > kMaxWaitSeconds) seconds = kMaxWaitSeconds;
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const std::int64_t left = deadline_ms - MonotonicMilliseconds();
+    const int wait = left <= 0 ? 0 : left > INT_MAX ? INT_MAX : static_cast<int>(left);
     pollfd entry{socket, events, 0};
-    const int result = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    const int result = ::poll(&entry, 1, wait);
     if (result < 0 && errno == EINTR) continue;
+    // A wait capped at INT_MAX milliseconds goes on to the deadline.
+    if (result == 0 && wait == INT_MAX) continue;
     *revents = entry.revents;
     return result;
   }
 }
 
-int Wait(SocketHandle socket, short events, int seconds) {
+int Wait(SocketHandle socket, short events, std::int64_t deadline_ms) {
   short revents = 0;
-  const int result = PollFor(socket, events, seconds, &revents);
+  const int result = PollFor(socket, events, deadline_ms, &revents);
   if (result > 0) return (revents & POLLNVAL) ? -1 : 1;
   return result == 0 ? 0 : -1;
 }
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 // strerror_r has a GNU and an XSI signature; these overloads take either.
 [[maybe_unused]] const char* Message(int result, const char* buffer) {
@@ -65,9 +62,15 @@ SocketHandle OpenTcpSocket(int* error) {
   return handle < 0 ? kNoSocket : handle;
 }
 
-int PrepareTcpSocket(SocketHandle socket) {
+int MakeNonBlocking(SocketHandle socket) {
   const int flags = ::fcntl(socket, F_GETFL, 0);
   if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
+  return 0;
+}
+
+int PrepareTcpSocket(SocketHandle socket) {
+  const int error = MakeNonBlocking(socket);
+  if (error != 0) return error;
   const int on = 1;
   if (::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0) return errno;
   return 0;
@@ -85,9 +88,9 @@ int StartConnect(SocketHandle socket, const Ipv4Address& address) {
   return (err == EINPROGRESS || err == EINTR) ? 0 : err;
 }
 
-int WaitConnected(SocketHandle socket, int seconds, int* error) {
+int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error) {
   short revents = 0;
-  const int result = PollFor(socket, POLLIN | POLLOUT, seconds, &revents);
+  const int result = PollFor(socket, POLLIN | POLLOUT, deadline_ms, &revents);
   if (result <= 0) {
     *error = result == 0 ? ETIMEDOUT : errno;
     return -1;
@@ -105,9 +108,15 @@ int WaitConnected(SocketHandle socket, int seconds, int* error) {
   return 1;
 }
 
-int WaitReadable(SocketHandle socket, int seconds) { return Wait(socket, POLLIN, seconds); }
+int WaitReadable(SocketHandle socket, std::int64_t deadline_ms) {
+  return Wait(socket, POLLIN, deadline_ms);
+}
 
-int WaitWritable(SocketHandle socket, int seconds) { return Wait(socket, POLLOUT, seconds); }
+int WaitWritable(SocketHandle socket, std::int64_t deadline_ms) {
+  return Wait(socket, POLLOUT, deadline_ms);
+}
+
+int TimedOutError() { return ETIMEDOUT; }
 
 long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool more_follows,
               int* error) {
@@ -116,6 +125,7 @@ long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool m
     const ssize_t sent = ::send(socket, bytes, length, flags);
     if (sent >= 0) return static_cast<long>(sent);
     if (errno == EINTR) continue;
+    if (WouldBlock(errno)) return kWouldBlock;
     *error = errno;
     return -1;
   }
@@ -126,6 +136,7 @@ long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* erro
     const ssize_t received = ::recv(socket, bytes, length, 0);
     if (received >= 0) return static_cast<long>(received);
     if (errno == EINTR) continue;
+    if (WouldBlock(errno)) return kWouldBlock;
     *error = errno;
     return -1;
   }

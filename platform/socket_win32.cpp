@@ -1,12 +1,14 @@
 // Windows Sockets 1.1 behind platform/socket.h: gethostbyname (per-thread
-// result on Windows, so safe from many threads), ioctlsocket and select.
-// The socket layer is started once when the DLL is loaded.
+// result on Windows, so safe from many threads), ioctlsocket, and select
+// with the time left until a deadline. The socket layer is started once
+// when the DLL is loaded.
 #include <winsock2.h>
 
 #include <climits>
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/clock.h"
 #include "platform/socket.h"
 
 namespace zcv::platform {
@@ -15,31 +17,39 @@ namespace {
 static_assert(sizeof(SOCKET) == sizeof(SocketHandle), "a 32-bit build keeps SOCKET in an int");
 
 constexpr std::size_t kMaxChunk = INT_MAX;
+// What the seconds of a timeval hold, in milliseconds.
+constexpr std::int64_t kMaxWaitMilliseconds = static_cast<std::int64_t>(LONG_MAX) * 1000;
 
 SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
-timeval Seconds(int seconds) {
+// The time left until `deadline_ms`, at most what a timeval's seconds hold.
+timeval TimeLeft(std::int64_t deadline_ms) {
+  std::int64_t left = deadline_ms - MonotonicMilliseconds();
+  if (left < 0) left = 0;
+  if (left > kMaxWaitMilliseconds) left = kMaxWaitMilliseconds;
   timeval limit{};
-  limit.tv_sec = seconds < 0 ? 0 : seconds;
+  limit.tv_sec = static_cast<long>(left / 1000);
+  limit.tv_usec = static_cast<long>(left % 1000) * 1000;
   return limit;
 }
 
-// One select on this socket alone; the select result.
-int SelectOne(SocketHandle socket, fd_set* read, fd_set* write, fd_set* error, int seconds) {
+// One select on this socket alone until the deadline; the select result.
+int SelectOne(SocketHandle socket, fd_set* read, fd_set* write, fd_set* error,
+              std::int64_t deadline_ms) {
   for (fd_set* set : {read, write, error}) {
     if (set == nullptr) continue;
     FD_ZERO(set);
     FD_SET(Native(socket), set);
   }
-  timeval limit = Seconds(seconds);
+  timeval limit = TimeLeft(deadline_ms);
   return ::select(0, read, write, error, &limit);
 }
 
-int Wait(SocketHandle socket, bool forWriting, int seconds) {
+int Wait(SocketHandle socket, bool forWriting, std::int64_t deadline_ms) {
   if (socket == kNoSocket) return -1;
   fd_set ready;
-  const int result = forWriting ? SelectOne(socket, nullptr, &ready, nullptr, seconds)
-                                : SelectOne(socket, &ready, nullptr, nullptr, seconds);
+  const int result = forWriting ? SelectOne(socket, nullptr, &ready, nullptr, deadline_ms)
+                                : SelectOne(socket, &ready, nullptr, nullptr, deadline_ms);
   if (result > 0) return 1;
   return result == 0 ? 0 : -1;
 }
@@ -89,9 +99,14 @@ SocketHandle OpenTcpSocket(int* error) {
   return static_cast<SocketHandle>(handle);
 }
 
-int PrepareTcpSocket(SocketHandle socket) {
+int MakeNonBlocking(SocketHandle socket) {
   u_long nonBlocking = 1;
-  if (::ioctlsocket(Native(socket), FIONBIO, &nonBlocking) != 0) return ::WSAGetLastError();
+  return ::ioctlsocket(Native(socket), FIONBIO, &nonBlocking) != 0 ? ::WSAGetLastError() : 0;
+}
+
+int PrepareTcpSocket(SocketHandle socket) {
+  const int error = MakeNonBlocking(socket);
+  if (error != 0) return error;
   const BOOL on = TRUE;
   if (::setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
                    sizeof on) != 0) {
@@ -112,12 +127,12 @@ int StartConnect(SocketHandle socket, const Ipv4Address& address) {
   return err == WSAEWOULDBLOCK ? 0 : err;
 }
 
-int WaitConnected(SocketHandle socket, int seconds, int* error) {
+int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error) {
   // Windows reports a refused or otherwise failed connection in the
   // exception set only; watching it too ends such an attempt at once
   // instead of after the whole connect time-out.
   fd_set readable, writable, failed;
-  const int result = SelectOne(socket, &readable, &writable, &failed, seconds);
+  const int result = SelectOne(socket, &readable, &writable, &failed, deadline_ms);
   if (result <= 0) {
     *error = result == 0 ? WSAETIMEDOUT : ::WSAGetLastError();
     return -1;
@@ -138,15 +153,21 @@ int WaitConnected(SocketHandle socket, int seconds, int* error) {
   return 1;
 }
 
-int WaitReadable(SocketHandle socket, int seconds) { return Wait(socket, false, seconds); }
+int WaitReadable(SocketHandle socket, std::int64_t deadline_ms) {
+  return Wait(socket, false, deadline_ms);
+}
 
-int WaitWritable(SocketHandle socket, int seconds) { return Wait(socket, true, seconds); }
+int WaitWritable(SocketHandle socket, std::int64_t deadline_ms) {
+  return Wait(socket, true, deadline_ms);
+}
+
+int TimedOutError() { return WSAETIMEDOUT; }
 
 long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool, int* error) {
   const int sent = ::send(Native(socket), bytes, Clamp(length), 0);
   if (sent == SOCKET_ERROR) {
     *error = ::WSAGetLastError();
-    return -1;
+    return *error == WSAEWOULDBLOCK ? kWouldBlock : -1;
   }
   return sent;
 }
@@ -155,7 +176,7 @@ long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* erro
   const int received = ::recv(Native(socket), bytes, Clamp(length), 0);
   if (received == SOCKET_ERROR) {
     *error = ::WSAGetLastError();
-    return -1;
+    return *error == WSAEWOULDBLOCK ? kWouldBlock : -1;
   }
   return received;
 }

@@ -2,10 +2,12 @@
 // exception path. Shared by all 28 operations.
 #include "service/call_frame.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/error_text.h"
 #include "service/expire_time.h"
 #include "service/request_helpers.h"
@@ -58,33 +60,40 @@ class CallDeadline {
  public:
   explicit CallDeadline(const ServiceContext& context)
       : clock_(context.monotonicMs),
-        endMs_(context.timeouts.call == kNoCallTimeout
-                   ? 0
-                   : clock_() + std::int64_t{context.timeouts.call} * kMillisPerSecond) {}
+        limited_(context.timeouts.call != kNoCallTimeout),
+        endMs_(limited_ ? clock_() + std::int64_t{context.timeouts.call} * kMillisPerSecond : 0) {}
 
-  bool Passed() const { return endMs_ != 0 && clock_() >= endMs_; }
-  // 0 for none, as the HTTP client takes it.
-  std::int64_t cutoffMs() const { return endMs_; }
+  bool Passed() const { return limited_ && clock_() >= endMs_; }
+  // The same end on the HTTP client's clock, for an attempt starting now;
+  // 0 for none, as the client takes it.
+  std::int64_t cutoffMs() const {
+    if (!limited_) return 0;
+    return platform::MonotonicMilliseconds() + std::max<std::int64_t>(endMs_ - clock_(), 0);
+  }
 
  private:
   static constexpr std::int64_t kMillisPerSecond = 1000;
   std::int64_t (*clock_)();
+  bool limited_;
   std::int64_t endMs_;
 };
 
 int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* path,
-                ReplyValues& values) {
+                std::int64_t cutoffMs, ReplyValues& values) {
   switch (outputs.reply) {
     case Outputs::Reply::kPassword:
-      return PasswordRequestHelper(context, path, &values.code, outputs.resvPassWord);
+      return PasswordRequestHelper(context, path, cutoffMs, &values.code, outputs.resvPassWord);
     case Outputs::Reply::kBindInfo:
-      return BindInfoRequestHelper(context, path, &values.code, outputs.rowCount, outputs.rows);
+      return BindInfoRequestHelper(context, path, cutoffMs, &values.code, outputs.rowCount,
+                                   outputs.rows);
     case Outputs::Reply::kStatus:
-      return StatusRequestHelper(context, path, &values.code, &values.expire, &values.status);
+      return StatusRequestHelper(context, path, cutoffMs, &values.code, &values.expire,
+                                 &values.status);
     case Outputs::Reply::kResult:
       break;
   }
-  return RequestHelper(context, path, &values.code, outputs.expireText ? &values.expire : nullptr);
+  return RequestHelper(context, path, cutoffMs, &values.code,
+                       outputs.expireText ? &values.expire : nullptr);
 }
 
 ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
@@ -97,7 +106,7 @@ ResultCode RunAttempts(ServiceContext& context, const Operation& operation, cons
   bool replied = false;
   const CallDeadline deadline(context);
   for (int attempt = 0; attempt < context.servers.count() && !deadline.Passed(); ++attempt) {
-    if (AttemptOnce(context, outputs, path, values) == 1) {
+    if (AttemptOnce(context, outputs, path, deadline.cutoffMs(), values) == 1) {
       replied = true;
       break;
     }

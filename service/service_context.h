@@ -20,7 +20,7 @@ struct ServiceContext {
   FailureGate& gate;
   AttemptTimeouts timeouts;
   std::time_t (*clock)();
-  std::int64_t (*monotonicMs)() = platform::MonotonicMs;  // the call deadline's clock
+  std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
 };
 
 // The context of the loaded module, or null before load and after unload.

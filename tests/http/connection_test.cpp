@@ -22,7 +22,10 @@ using ConnectionPtr = std::unique_ptr<HttpConnection, ConnectionDeleter>;
 
 class HttpConnectionTest : public ::testing::Test {
  protected:
-  HttpConnectionTest() { connection_->socket = pair_.ReleaseLocal(); }
+  HttpConnectionTest() {
+    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
+    HttpConnectionStartPhase(connection_.get(), 1);
+  }
 
   std::string Buffered() const { return std::string(connection_->buffer.get(), connection_->used); }
 
@@ -110,14 +113,13 @@ TEST_F(HttpConnectionTest, ReceiveTellsTargetReachedFromPeerClosed) {
 TEST_F(HttpConnectionTest, ReceiveTimeOutChangesNothing) {
   pair_.Write("ab");
   ASSERT_EQ(HttpConnectionReceive(connection_.get()), 1);
-  connection_->receiveTimeout = 0;
+  HttpConnectionStartPhase(connection_.get(), 0);
   EXPECT_EQ(HttpConnectionReceive(connection_.get()), -1);
   EXPECT_EQ(connection_->used, 2);
   EXPECT_EQ(connection_->lastCount, 2);
 }
 
 TEST_F(HttpConnectionTest, SendMovesTheWholeBufferThenFailsOnClosedPeer) {
-  connection_->sendTimeout = 1;
   HttpConnectionAppend(connection_.get(), "hello", 5);
   EXPECT_EQ(HttpConnectionSend(connection_.get()), 2);
   EXPECT_EQ(connection_->done, 5);

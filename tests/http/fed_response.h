@@ -26,9 +26,9 @@ struct FedResponse {
   FedResponse(const std::string& bytes, int unit, bool close) {
     pair.Write(bytes);
     if (close) pair.CloseRemote();
-    connection->socket = pair.ReleaseLocal();
+    HttpConnectionAttach(connection.get(), pair.ReleaseLocal());
     connection->unit = unit;
-    connection->receiveTimeout = 0;
+    HttpConnectionStartPhase(connection.get(), 0);
     HttpConnectionResetBuffer(connection.get());
   }
 

@@ -6,10 +6,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "http/request_record.h"
+#include "platform/clock.h"
 #include "tests/support/script_server.h"
 
 namespace zcv {
@@ -104,6 +106,57 @@ TEST(HttpRequestTest, ReadsAResponseArrivingByteByByte) {
   const RequestPtr request = MakeRequest(Url(server.port()));
   ASSERT_EQ(HttpRequestExecute(request.get()), 1) << Reason(request.get());
   EXPECT_EQ(Body(request.get()), "helloabc");
+}
+
+// Each phase's time-out bounds the phase as a whole, and the cut-off ends
+// every wait: a server that trickles, one that never reads a request too
+// large for the socket buffers, and one that stalls. Without the bounds
+// each row would take ten seconds or more.
+TEST(HttpRequestTest, PhasesAreBoundedAsAWhole) {
+  using Clock = std::chrono::steady_clock;
+  const std::string reply = HttpReply("<Result>9999</Result>");
+  const struct {
+    const char* name;
+    Script script;
+    test::HeadRead headRead;
+    std::size_t headerBytes;  // of one request header, to fill the send path
+    int cutoffMillis;         // from the start; 0 none
+    int result;
+    int state;  // after the execution
+  } cases[] = {
+      {"trickle", test::Trickle(reply, 1, 200), test::HeadRead::kRead, 0, 0, -1, kStateReadingHead},
+      {"at once", Script{Send(reply)}, test::HeadRead::kRead, 0, 0, 1, kStateIdle},
+      {"never reads", Script{Hang()}, test::HeadRead::kSkip, 32 << 20, 0, -1, kStateSending},
+      {"cut-off", Script{Hang()}, test::HeadRead::kRead, 0, 300, -1, kStateReadingHead},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server(c.script, c.headRead);
+    const RequestPtr request = MakeRequest(Url(server.port()));
+    if (c.headerBytes > 0) {
+      const std::string value(c.headerBytes, 'v');
+      HttpRequestSetHeader(request.get(), "X-Fill", value.c_str());
+      HttpRequestPrepare(request.get());
+    }
+    if (c.cutoffMillis > 0) {
+      HttpRequestSetReceiveTimeout(request.get(), 10);
+      HttpRequestSetCutoff(request.get(), platform::MonotonicMilliseconds() + c.cutoffMillis);
+    }
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(HttpRequestExecute(request.get()), c.result);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    EXPECT_EQ(request->state, c.state);
+  }
+}
+
+TEST(HttpRequestTest, PassedCutoffFailsBeforeConnecting) {
+  ScriptServer server(Script{Send(HttpReply("x"))});
+  const RequestPtr request = MakeRequest(Url(server.port()));
+  EXPECT_EQ(HttpRequestSetCutoff(request.get(), platform::MonotonicMilliseconds() - 1), 0);
+  EXPECT_EQ(HttpRequestExecute(request.get()), -1);
+  EXPECT_EQ(request->connection->failureKind, kFailureSocket);
+  EXPECT_EQ(server.connections(), 0);
+  EXPECT_EQ(HttpRequestSetCutoff(nullptr, 1), -1);
 }
 
 TEST(HttpRequestTest, KeepsTheSocketWithoutClose) {

@@ -20,8 +20,8 @@ struct Deleter {
 class HttpWriteRequestTest : public ::testing::Test {
  protected:
   HttpWriteRequestTest() {
-    connection_->socket = pair_.ReleaseLocal();
-    connection_->sendTimeout = 1;
+    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
+    HttpConnectionStartPhase(connection_.get(), 1);
     outgoing_->host = "10.0.0.7";
     outgoing_->path = "/TokenAuth.asp?iCardNo=1&iDynpasswd=2";
   }

@@ -339,5 +339,21 @@ TEST_F(CallFrameTest, CallTimeoutStopsTheFailoverAndCountsForTheGate) {
   EXPECT_EQ(gate().failures(), 1);
 }
 
+TEST_F(CallFrameTest, CallTimeoutCutsTheAttemptUnderWay) {
+  ScriptServer first(Script{Hang()}), second(Script{Hang()}), third(Script{Hang()});
+  timeouts_.receive = 15;  // without the call's limit, 45 s over the three
+  timeouts_.call = 2;
+  StartService({first.port(), second.port(), third.port()});
+
+  const auto start = std::chrono::steady_clock::now();
+  char expireText[20] = {};
+  EXPECT_EQ(TokenAuth(1, 2, expireText), kNoAnswer);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_EQ(first.connections(), 1);
+  EXPECT_EQ(second.connections() + third.connections(), 0);
+  EXPECT_THAT(LogMessages(), ElementsAre(kConnectError));
+  EXPECT_EQ(gate().failures(), 1);
+}
+
 }  // namespace
 }  // namespace zcv::test

@@ -45,7 +45,7 @@ class ServiceFixture : public ::testing::Test {
   std::string dir_;
   // Written as keys by the next StartService; CallTimeout only when set.
   AttemptTimeouts timeouts_{1, 1, 1};
-  std::int64_t (*monotonicClock_)() = platform::MonotonicMs;  // for the next start
+  std::int64_t (*monotonicClock_)() = platform::MonotonicMilliseconds;  // for the next start
 
  private:
   ServiceMutex mutex_;
