@@ -313,7 +313,14 @@ int Soak(int seconds) {
 
   dlclose(module);
   std::filesystem::current_path(home);
-  for (auto& server : servers) server->Stop();
+  bool everyServerReached = true;
+  std::printf("connections:");
+  for (auto& server : servers) {
+    server->Stop();
+    everyServerReached &= server->connections() > 0;
+    std::printf(" %s %ld", BehaviourName(server->behaviour()), server->connections());
+  }
+  std::printf("\n");
   const std::string log = ReadFile(dir + "/logfile.txt");
   std::filesystem::remove_all(dir);
   servers.clear();
@@ -342,6 +349,7 @@ int Soak(int seconds) {
   bool ok = true;
   ok &=
       Check(total.calls > 0 && total.accepted > 0, "calls made, some accepted by the good server");
+  ok &= Check(everyServerReached, "every server reached");
   ok &= Check(total.unexpected == 0, "every result 9999 or 1012");
   ok &= Check(descriptorsAtEnd == descriptorsAtStart, "open descriptors as at the start");
   if (kSanitized) {
