@@ -108,3 +108,11 @@ lint: deps
 
 clean:
 	rm -rf build build-asan build-tsan build-win build-deb
+
+# A long soak: 8 host threads against misbehaving loopback servers.
+SOAK_SECONDS ?= 600
+.PHONY: soak
+soak: deps
+	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target zcv_soak
+	./build/tests/soak/zcv_soak $(SOAK_SECONDS)

@@ -122,7 +122,8 @@ void ServerList::ReadConfigFile() {
       }
       Store(servers_[i].port, port);
     }
-    valid_ = ReadTlsSettings(text, log_, &tls_);
+    if (!ReadTimeouts(text, log_, &timeouts_)) valid_ = false;
+    if (valid_ && !ReadTlsSettings(text, log_, &tls_)) valid_ = false;
   } catch (...) {
     log_.WriteLog(kReadExceptionMessage);
     valid_ = false;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 #include "platform/tls.h"
@@ -26,7 +27,8 @@ bool SameServer(const ServerEntry& a, const ServerEntry& b);
 class ServerList {
  public:
   // Reads section ServerSet of the INI file (ServerNumber, ServerIP<i>,
-  // ServerPort<i>); logs and marks the list invalid on any failure.
+  // ServerPort<i> and the optional time-outs); logs and marks the list
+  // invalid on any failure.
   ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log);
   // Writes the rotated order back, but only when it changed since load and
   // the file's entries are still the ones read; never damages the file.
@@ -40,6 +42,7 @@ class ServerList {
   int count() const { return count_; }
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
+  const AttemptTimeouts& timeouts() const { return timeouts_; }
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
@@ -59,6 +62,7 @@ class ServerList {
   LogFile& log_;
   int count_ = 0;
   bool valid_ = false;
+  AttemptTimeouts timeouts_;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load

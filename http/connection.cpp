@@ -119,7 +119,9 @@ int HttpConnectionOpen(HttpConnection* connection) {
     return FailOpen(connection, kFailureSocket, platform::TimedOutError());
   }
   if (!connection->resolved) {
-    const int code = platform::LookupIpv4(connection->host, &connection->address);
+    HttpConnectionStartPhase(connection, connection->connectTimeout);  // bounds the lookup too
+    const int code = platform::LookupIpv4(connection->host, &connection->address,
+                                          connection->deadline - platform::MonotonicMilliseconds());
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
     connection->resolved = true;
   }

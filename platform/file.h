@@ -20,6 +20,9 @@ bool ReadWholeFile(const std::string& path, std::string* out);
 // in the same directory with the original's mode, flushes it to disk and
 // renames it over the original (following a symbolic link to its target).
 // Never creates the file; on any failure the original is left as it was.
+// The temporary file's name carries the writer's process id: temporary
+// files of the same original whose writers no longer run (killed during a
+// replacement) are removed first; those of running processes never are.
 bool ReplaceFileContents(const std::string& path, const std::string& contents);
 
 }  // namespace zcv::platform

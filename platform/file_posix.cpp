@@ -1,6 +1,8 @@
 // POSIX replacement of a file's contents. Every descriptor is opened
 // close-on-exec so that a host's child processes never inherit it.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,13 +10,20 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "platform/file.h"
 
 namespace zcv::platform {
 namespace {
 
-constexpr char kTempSuffix[] = ".XXXXXX";
+// A temporary file is named "<file>.tmp<pid>.XXXXXX" after the process that
+// writes it, so that a later write-back can tell a file whose writer died
+// from one that a running process is still writing.
+constexpr char kTempMarker[] = ".tmp";
+constexpr char kTempUnique[] = ".XXXXXX";
+constexpr std::size_t kUniqueChars = sizeof kTempUnique - 2;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -50,6 +59,52 @@ void SyncDirectory(const std::string& directory) {
   ::close(fd);
 }
 
+std::string BaseNameOf(const std::string& path) {
+  std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A process that no longer runs; one that merely belongs to another user
+// (EPERM) still runs.
+bool ProcessGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// The writer's pid when `name` is a temporary file of `base`, otherwise 0.
+pid_t TempWriter(const char* name, const std::string& base) {
+  const std::size_t prefix = base.size() + sizeof kTempMarker - 1;
+  if (std::strncmp(name, base.c_str(), base.size()) != 0 ||
+      std::strncmp(name + base.size(), kTempMarker, sizeof kTempMarker - 1) != 0) {
+    return 0;
+  }
+  const char* digits = name + prefix;
+  char* end = nullptr;
+  errno = 0;
+  const long pid = std::strtol(digits, &end, 10);
+  if (end == digits || *digits < '1' || *digits > '9' || errno != 0 || pid <= 0 || pid > INT_MAX ||
+      *end != '.' || std::strlen(end + 1) != kUniqueChars) {
+    return 0;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Removes the temporary files that killed write-backs left beside `target`.
+// A file of this process, or of any process still running, is left alone.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  const std::string base = BaseNameOf(target);
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(directory.c_str()));
+  if (!dir) return;
+  const pid_t self = ::getpid();
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const pid_t writer = TempWriter(entry->d_name, base);
+    if (writer == 0 || writer == self || !ProcessGone(writer)) continue;
+    ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+  }
+}
+
 }  // namespace
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
@@ -59,7 +114,8 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (::stat(resolved, &original) != 0 || !S_ISREG(original.st_mode)) return false;
 
   std::string target(resolved);
-  std::string temp = target + kTempSuffix;
+  RemoveStaleTemporaries(target);
+  std::string temp = target + kTempMarker + std::to_string(::getpid()) + kTempUnique;
   int fd = ::mkostemp(&temp[0], O_CLOEXEC);
   if (fd < 0) return false;
   KeepOwner(fd, original);

@@ -1,6 +1,10 @@
 // Windows replacement of a file's contents, keeping its bytes as they are.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/file.h"
@@ -8,7 +12,10 @@
 namespace zcv::platform {
 namespace {
 
-constexpr char kTempPrefix[] = "zcv";
+// A temporary file is named "<file>.tmp<pid>.<n>" after the process that
+// writes it, so that a later replacement can tell a file whose writer died
+// from one that a running process is still writing.
+constexpr char kTempMarker[] = ".tmp";
 
 struct HandleCloser {
   void operator()(HANDLE handle) const { ::CloseHandle(handle); }
@@ -29,8 +36,62 @@ bool IsRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// A process that no longer runs; one the caller may not open still runs.
+bool ProcessGone(DWORD pid) {
+  HandlePtr process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+  return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+}
+
+// The writer's process id when `name` is "<base>.tmp<pid>.<n>", otherwise 0.
+DWORD TempWriter(const char* name, const std::string& base) {
+  const std::size_t prefix = base.size() + sizeof kTempMarker - 1;
+  if (::_strnicmp(name, base.c_str(), base.size()) != 0 ||
+      ::_strnicmp(name + base.size(), kTempMarker, sizeof kTempMarker - 1) != 0) {
+    return 0;
+  }
+  const char* digits = name + prefix;
+  char* end = nullptr;
+  const unsigned long pid = std::strtoul(digits, &end, 10);
+  if (end == digits || *digits < '1' || *digits > '9' || *end != '.' || end[1] == '\0') return 0;
+  return static_cast<DWORD>(pid);
+}
+
+struct FindCloser {
+  void operator()(HANDLE find) const { ::FindClose(find); }
+};
+
+// Removes the temporary files that killed replacements left beside `path`.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::string directory = DirectoryOf(path);
+  const std::string::size_type slash = path.find_last_of("\\/:");
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string separator =
+      directory.empty() || directory.back() == '\\' || directory.back() == '/' ? "" : "\\";
+  WIN32_FIND_DATAA found;
+  const std::string pattern = directory + separator + base + kTempMarker + "*";
+  HANDLE first = ::FindFirstFileA(pattern.c_str(), &found);
+  if (first == INVALID_HANDLE_VALUE) return;
+  std::unique_ptr<void, FindCloser> find(first);
+  const DWORD self = ::GetCurrentProcessId();
+  do {
+    const DWORD writer = TempWriter(found.cFileName, base);
+    if (writer == 0 || writer == self || !ProcessGone(writer)) continue;
+    ::DeleteFileA((directory + separator + found.cFileName).c_str());
+  } while (::FindNextFileA(find.get(), &found));
+}
+
+// A fresh temporary file name of this process beside `path`.
+std::string TempNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "%s%lu.%u", kTempMarker,
+                static_cast<unsigned long>(::GetCurrentProcessId()), counter++);
+  return path + suffix;
+}
+
 bool WriteAndFlush(const std::string& path, const std::string& contents) {
-  HandlePtr file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+  HandlePtr file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
@@ -55,14 +116,14 @@ bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (!IsRegularFile(path)) return false;
   // The new contents go to a fresh file beside the original, which then
   // takes the original's place with its attributes and security kept.
-  char temp[MAX_PATH];
-  if (::GetTempFileNameA(DirectoryOf(path).c_str(), kTempPrefix, 0, temp) == 0) return false;
+  RemoveStaleTemporaries(path);
+  const std::string temp = TempNameFor(path);
   if (WriteAndFlush(temp, contents) &&
-      ::ReplaceFileA(path.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+      ::ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                      nullptr)) {
     return true;
   }
-  ::DeleteFileA(temp);
+  ::DeleteFileA(temp.c_str());
   return false;
 }
 

@@ -97,6 +97,10 @@ std::string ReadIniValue(const std::string& text, const std::string& section,
   return text.substr(value.begin, std::min(value.end - value.begin, bufferBytes - 1));
 }
 
+bool HasIniKey(const std::string& text, const std::string& section, const std::string& key) {
+  return FindValue(text, section, key).has_value();
+}
+
 bool ReplaceIniValues(const std::string& text, const std::string& section,
                       const std::vector<IniValue>& values, std::string* out) {
   struct Edit {

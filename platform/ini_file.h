@@ -15,6 +15,10 @@ namespace zcv::platform {
 std::string ReadIniValue(const std::string& text, const std::string& section,
                          const std::string& key, std::size_t bufferBytes);
 
+// Whether `key` appears in the first section named `section`, even with an
+// empty value: what tells an optional key left out from one given empty.
+bool HasIniKey(const std::string& text, const std::string& section, const std::string& key);
+
 struct IniValue {
   std::string key;
   std::string value;

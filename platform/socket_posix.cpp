@@ -1,7 +1,7 @@
-// POSIX sockets behind platform/socket.h: getaddrinfo, poll-based waits up
-// to a monotonic deadline, EINTR retried here so that callers see only real outcomes.
+// POSIX sockets behind platform/socket.h (name lookups live in
+// resolver_posix.cpp): poll-based waits up to a monotonic deadline, EINTR
+// retried here so that callers see only real outcomes.
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -55,47 +55,6 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 [[maybe_unused]] const char* Message(const char* result, const char*) { return result; }
 
 }  // namespace
-
-int MapResolverError(int resolver_error) {
-  switch (resolver_error) {
-    case EAI_NONAME:
-      return kLookupHostNotFound;
-    case EAI_AGAIN:
-      return kLookupTryAgain;
-    case EAI_FAIL:
-      return kLookupNoRecovery;
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-      return kLookupNoData;
-#endif
-#ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY:
-      return kLookupNoData;
-#endif
-    default:
-      return kLookupUnknown;
-  }
-}
-
-int LookupIpv4(const char* host, Ipv4Address* address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(host, nullptr, &hints, &found);
-  if (result != 0) return MapResolverError(result);
-  int code = kLookupNoData;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
-    sockaddr_in ipv4;
-    std::memcpy(&ipv4, entry->ai_addr, sizeof ipv4);
-    std::memcpy(address->bytes, &ipv4.sin_addr.s_addr, sizeof address->bytes);
-    code = 0;
-    break;
-  }
-  ::freeaddrinfo(found);
-  return code;
-}
 
 SocketHandle OpenTcpSocket(int* error) {
   const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

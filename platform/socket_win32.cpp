@@ -79,7 +79,7 @@ int MapResolverError(int resolver_error) {
   }
 }
 
-int LookupIpv4(const char* host, Ipv4Address* address) {
+int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t /*timeoutMs*/) {
   const hostent* found = ::gethostbyname(host);
   if (found == nullptr) return MapResolverError(::WSAGetLastError());
   if (found->h_addrtype != AF_INET || found->h_length != sizeof address->bytes ||

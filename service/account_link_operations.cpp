@@ -6,12 +6,14 @@ namespace zcv {
 namespace {
 constexpr Operation kBindEsale{"TokenBindEsale.asp?iCardNo=%d&iDynpasswd=%d",
                                "in function TokenBindEsale  %s", kShortPathBytes, false};
-constexpr Operation kBindEsaleNext{"TokenBindEsaleNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
-                                   "in function TokenBindEsaleNext  %s", kShortPathBytes, false};
+constexpr Operation kBindEsaleNext{
+    "TokenBindEsaleNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
+    "in function TokenBindEsaleNext  %s", kShortPathBytes, false};
 constexpr Operation kBindOther{"TokenBindOther.asp?iCardNo=%d&iDynpasswd=%d",
                                "in function TokenBindOther  %s", kShortPathBytes, false};
-constexpr Operation kBindOtherNext{"TokenBindOtherNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
-                                   "in function TokenBindOtherNext  %s", kShortPathBytes, false};
+constexpr Operation kBindOtherNext{
+    "TokenBindOtherNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
+    "in function TokenBindOtherNext  %s", kShortPathBytes, false};
 }  // namespace
 }  // namespace zcv
 

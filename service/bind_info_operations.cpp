@@ -15,8 +15,8 @@ constexpr Operation kBindInfoQueryNext{
 using namespace zcv;
 
 ResultCode TokenBindInfoQuery(int iCardNo, int iDynpasswd, int* rowCount, pTokenBindInfo* rows) {
-  return CallService(kBindInfoQuery, {Output(rows), Output(rowCount)},
-                     BindingRows(rowCount, rows), iCardNo, iDynpasswd);
+  return CallService(kBindInfoQuery, {Output(rows), Output(rowCount)}, BindingRows(rowCount, rows),
+                     iCardNo, iDynpasswd);
 }
 
 ResultCode TokenBindInfoQueryNext(int iCardNo, int iDynpasswd1, int iDynpasswd2, int* rowCount,

@@ -50,45 +50,42 @@ ResultCode TokenBinding2(int iCardNo, int iDynpasswd, int iAppNo, int iAppNo2, c
                      sAccount);
 }
 
-ResultCode TokenBinding2Next(int iCardNo, int iDynpasswd1, int iDynpasswd2, int iAppNo,
-                             int iAppNo2, char* sAccount, char* resvPassWord) {
-  return CallService(kBinding2Next,
-                     {Output(resvPassWord), RequiredText(sAccount, kAccountLimit)},
+ResultCode TokenBinding2Next(int iCardNo, int iDynpasswd1, int iDynpasswd2, int iAppNo, int iAppNo2,
+                             char* sAccount, char* resvPassWord) {
+  return CallService(kBinding2Next, {Output(resvPassWord), RequiredText(sAccount, kAccountLimit)},
                      ReservedPassword(resvPassWord), iCardNo, iDynpasswd1, iDynpasswd2, iAppNo,
                      iAppNo2, sAccount);
 }
 
 // The unbinding operations take the service number second but send it last.
-ResultCode TokenUnBinding(int iCardNo, char* sServiceNo, int iDynpasswd, int iAppNo,
-                          int iAppNo2, char* sAccount) {
+ResultCode TokenUnBinding(int iCardNo, char* sServiceNo, int iDynpasswd, int iAppNo, int iAppNo2,
+                          char* sAccount) {
   return CallService(kUnBinding, {RequiredText(sAccount, kAccountLimit), OptionalText(sServiceNo)},
                      ResultOnly(), iCardNo, iDynpasswd, iAppNo, iAppNo2, sAccount, sServiceNo);
 }
 
-ResultCode TokenUnBinding2(int iCardNo, char* sServiceNo, int iDynpasswd, int iAppNo,
-                           int iAppNo2, char* sAccount) {
-  return CallService(kUnBinding2,
-                     {RequiredText(sAccount, kAccountLimit), OptionalText(sServiceNo)},
+ResultCode TokenUnBinding2(int iCardNo, char* sServiceNo, int iDynpasswd, int iAppNo, int iAppNo2,
+                           char* sAccount) {
+  return CallService(kUnBinding2, {RequiredText(sAccount, kAccountLimit), OptionalText(sServiceNo)},
                      ResultOnly(), iCardNo, iDynpasswd, iAppNo, iAppNo2, sAccount, sServiceNo);
 }
 
 ResultCode TokenUnBinding2Next(int iCardNo, char* sServiceNo, int iDynpasswd1, int iDynpasswd2,
                                int iAppNo, int iAppNo2, char* sAccount) {
-  return CallService(kUnBinding2Next,
-                     {RequiredText(sAccount, kAccountLimit), OptionalText(sServiceNo)},
-                     ResultOnly(), iCardNo, iDynpasswd1, iDynpasswd2, iAppNo, iAppNo2, sAccount,
-                     sServiceNo);
+  return CallService(
+      kUnBinding2Next, {RequiredText(sAccount, kAccountLimit), OptionalText(sServiceNo)},
+      ResultOnly(), iCardNo, iDynpasswd1, iDynpasswd2, iAppNo, iAppNo2, sAccount, sServiceNo);
 }
 
 ResultCode TokenUnBindingEx(int iCardNo, int iAppNo, int iAppNo2, char* sAccount) {
-  return CallService(kUnBindingEx, {RequiredText(sAccount, kAccountLimit)}, ResultOnly(),
-                     iCardNo, iAppNo, iAppNo2, sAccount);
+  return CallService(kUnBindingEx, {RequiredText(sAccount, kAccountLimit)}, ResultOnly(), iCardNo,
+                     iAppNo, iAppNo2, sAccount);
 }
 
 ResultCode TokenUnBindingEx2(int iCardNo, int iAppNo, int iAppNo2, char* sAccount,
                              char* sResvPassWord) {
-  return CallService(kUnBindingEx2,
-                     {RequiredText(sAccount, kAccountLimit),
-                      RequiredText(sResvPassWord, kResvPassWordLimit)},
-                     ResultOnly(), iCardNo, iAppNo, iAppNo2, sAccount, sResvPassWord);
+  return CallService(
+      kUnBindingEx2,
+      {RequiredText(sAccount, kAccountLimit), RequiredText(sResvPassWord, kResvPassWordLimit)},
+      ResultOnly(), iCardNo, iAppNo, iAppNo2, sAccount, sResvPassWord);
 }

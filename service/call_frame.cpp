@@ -2,9 +2,12 @@
 // exception path. Shared by all 28 operations.
 #include "service/call_frame.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/error_text.h"
 #include "service/expire_time.h"
 #include "service/request_helpers.h"
@@ -51,32 +54,59 @@ struct ReplyValues {
   int status = 0;
 };
 
+// The end of the time a call may spend over all its attempts, on the
+// context's monotonic clock; a call without CallTimeout never passes it.
+class CallDeadline {
+ public:
+  explicit CallDeadline(const ServiceContext& context)
+      : clock_(context.monotonicMs),
+        limited_(context.timeouts.call != kNoCallTimeout),
+        endMs_(limited_ ? clock_() + std::int64_t{context.timeouts.call} * kMillisPerSecond : 0) {}
+
+  bool Passed() const { return limited_ && clock_() >= endMs_; }
+  // The same end on the HTTP client's clock, for an attempt starting now;
+  // 0 for none, as the client takes it.
+  std::int64_t cutoffMs() const {
+    if (!limited_) return 0;
+    return platform::MonotonicMilliseconds() + std::max<std::int64_t>(endMs_ - clock_(), 0);
+  }
+
+ private:
+  static constexpr std::int64_t kMillisPerSecond = 1000;
+  std::int64_t (*clock_)();
+  bool limited_;
+  std::int64_t endMs_;
+};
+
 int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* path,
-                ReplyValues& values) {
+                std::int64_t cutoffMs, ReplyValues& values) {
   switch (outputs.reply) {
     case Outputs::Reply::kPassword:
-      return PasswordRequestHelper(context, path, &values.code, outputs.resvPassWord);
+      return PasswordRequestHelper(context, path, cutoffMs, &values.code, outputs.resvPassWord);
     case Outputs::Reply::kBindInfo:
-      return BindInfoRequestHelper(context, path, &values.code, outputs.rowCount, outputs.rows);
+      return BindInfoRequestHelper(context, path, cutoffMs, &values.code, outputs.rowCount,
+                                   outputs.rows);
     case Outputs::Reply::kStatus:
-      return StatusRequestHelper(context, path, &values.code, &values.expire, &values.status);
+      return StatusRequestHelper(context, path, cutoffMs, &values.code, &values.expire,
+                                 &values.status);
     case Outputs::Reply::kResult:
       break;
   }
-  return RequestHelper(context, path, &values.code,
+  return RequestHelper(context, path, cutoffMs, &values.code,
                        outputs.expireText ? &values.expire : nullptr);
 }
 
-ResultCode RunAttempts(ServiceContext& context, const Operation& operation,
-                       const Outputs& outputs, PathFormatter formatPath, bool holdsBusy) {
+ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
+                       PathFormatter formatPath, bool holdsBusy) {
   char path[kLongPathBytes] = {};
   ServerEntry seen = context.servers.Current();
   formatPath(path, operation.pathBytes);
 
   ReplyValues values;
   bool replied = false;
-  for (int attempt = 0; attempt < context.servers.count(); ++attempt) {
-    if (AttemptOnce(context, outputs, path, values) == 1) {
+  const CallDeadline deadline(context);
+  for (int attempt = 0; attempt < context.servers.count() && !deadline.Passed(); ++attempt) {
+    if (AttemptOnce(context, outputs, path, deadline.cutoffMs(), values) == 1) {
       replied = true;
       break;
     }

@@ -32,8 +32,8 @@ constexpr Operation kUnLossNext{
 using namespace zcv;
 
 ResultCode TokenEnable(char* sServiceNo, int iDynPasswd, char* strUserName, int iIDType,
-                       char* strID, char* strMobile, char* strTel, char* strPost,
-                       char* strEmail, char* strAddress, char* expireText) {
+                       char* strID, char* strMobile, char* strTel, char* strPost, char* strEmail,
+                       char* strAddress, char* expireText) {
   return CallService(kEnable,
                      {Output(expireText), OptionalText(sServiceNo, kServiceNoLimit),
                       OptionalText(strUserName, kUserNameLimit), OptionalText(strID, kIdLimit),
@@ -44,28 +44,27 @@ ResultCode TokenEnable(char* sServiceNo, int iDynPasswd, char* strUserName, int 
                      strMobile, strTel, strPost, strEmail, strAddress);
 }
 
-ResultCode TokenEnableNext(char* sServiceNo, int iDynPasswd1, int iDynPasswd2,
-                           char* strUserName, int iIDType, char* strID, char* strMobile,
-                           char* strTel, char* strPost, char* strEmail, char* strAddress,
-                           char* expireText) {
+ResultCode TokenEnableNext(char* sServiceNo, int iDynPasswd1, int iDynPasswd2, char* strUserName,
+                           int iIDType, char* strID, char* strMobile, char* strTel, char* strPost,
+                           char* strEmail, char* strAddress, char* expireText) {
   return CallService(kEnableNext,
                      {Output(expireText), OptionalText(sServiceNo, kServiceNoLimit),
                       OptionalText(strUserName, kUserNameLimit), OptionalText(strID, kIdLimit),
                       OptionalText(strMobile, kMobileLimit), OptionalText(strTel, kTelLimit),
                       OptionalText(strPost, kPostLimit), OptionalText(strEmail, kEmailLimit),
                       OptionalText(strAddress, kAddressLimit)},
-                     Expiry(expireText), sServiceNo, iDynPasswd1, iDynPasswd2, strUserName,
-                     iIDType, strID, strMobile, strTel, strPost, strEmail, strAddress);
+                     Expiry(expireText), sServiceNo, iDynPasswd1, iDynPasswd2, strUserName, iIDType,
+                     strID, strMobile, strTel, strPost, strEmail, strAddress);
 }
 
 // The operator name has no limit of its own: the path is cut to fit instead.
 ResultCode TokenDisable(int iCardNo, char* sServiceNo, char* sIdCode, int iAppNo, int iAppNo2,
                         char* sAccount, char* sOperator) {
-  return CallService(kDisable,
-                     {RequiredText(sServiceNo, kServiceNoLimit), RequiredText(sIdCode, kIdCodeLimit),
-                      OptionalText(sAccount, kAccountLimit), OptionalText(sOperator)},
-                     ResultOnly(), iCardNo, sServiceNo, sIdCode, iAppNo, iAppNo2, sAccount,
-                     sOperator);
+  return CallService(
+      kDisable,
+      {RequiredText(sServiceNo, kServiceNoLimit), RequiredText(sIdCode, kIdCodeLimit),
+       OptionalText(sAccount, kAccountLimit), OptionalText(sOperator)},
+      ResultOnly(), iCardNo, sServiceNo, sIdCode, iAppNo, iAppNo2, sAccount, sOperator);
 }
 
 ResultCode TokenLoss(int iCardNo, char* sServiceNo, int iType, int iAppNo, int iAppNo2,

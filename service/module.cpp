@@ -16,7 +16,7 @@ struct Module {
   LogFile log{ZCV_LOG_FILE, mutex};
   ServerList servers{ZCV_CONFIG_FILE, mutex, log};
   FailureGate gate;
-  ServiceContext context{mutex, log, servers, gate, AttemptTimeouts{}, platform::NowSeconds};
+  ServiceContext context{mutex, log, servers, gate, servers.timeouts(), platform::NowSeconds};
 
   Module() { SetActiveContext(&context); }
   ~Module() { SetActiveContext(nullptr); }

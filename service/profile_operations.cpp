@@ -18,9 +18,9 @@ constexpr Operation kModifyInfoNext{
 
 using namespace zcv;
 
-ResultCode TokenModifyInfo(int iCardNo, int iDynPasswd, char* strUserName, int iIDType,
-                           char* strID, char* strMobile, char* strTel, char* strPost,
-                           char* strEmail, char* strAddress) {
+ResultCode TokenModifyInfo(int iCardNo, int iDynPasswd, char* strUserName, int iIDType, char* strID,
+                           char* strMobile, char* strTel, char* strPost, char* strEmail,
+                           char* strAddress) {
   return CallService(kModifyInfo,
                      {OptionalText(strUserName, kUserNameLimit), OptionalText(strID, kIdLimit),
                       OptionalText(strMobile, kMobileLimit), OptionalText(strTel, kTelLimit),

@@ -17,19 +17,17 @@ constexpr Operation kChangeNext{
 
 using namespace zcv;
 
-ResultCode TokenChange(int iCardNoOld, char* sServiceNoOld, char* sServiceNoNew,
-                       int iDynPasswd) {
-  return CallService(kChange,
-                     {RequiredText(sServiceNoOld, kServiceNoLimit),
-                      RequiredText(sServiceNoNew, kServiceNoLimit)},
-                     ResultOnly(), iCardNoOld, sServiceNoOld, sServiceNoNew, iDynPasswd);
+ResultCode TokenChange(int iCardNoOld, char* sServiceNoOld, char* sServiceNoNew, int iDynPasswd) {
+  return CallService(
+      kChange,
+      {RequiredText(sServiceNoOld, kServiceNoLimit), RequiredText(sServiceNoNew, kServiceNoLimit)},
+      ResultOnly(), iCardNoOld, sServiceNoOld, sServiceNoNew, iDynPasswd);
 }
 
 ResultCode TokenChangeNext(int iCardNoOld, char* sServiceNoOld, char* sServiceNoNew,
                            int iDynPasswd1, int iDynPasswd2) {
-  return CallService(kChangeNext,
-                     {RequiredText(sServiceNoOld, kServiceNoLimit),
-                      RequiredText(sServiceNoNew, kServiceNoLimit)},
-                     ResultOnly(), iCardNoOld, sServiceNoOld, sServiceNoNew, iDynPasswd1,
-                     iDynPasswd2);
+  return CallService(
+      kChangeNext,
+      {RequiredText(sServiceNoOld, kServiceNoLimit), RequiredText(sServiceNoNew, kServiceNoLimit)},
+      ResultOnly(), iCardNoOld, sServiceNoOld, sServiceNoNew, iDynPasswd1, iDynPasswd2);
 }

@@ -25,7 +25,7 @@ constexpr int kMessageBytes = 256;
 
 // Fetches the current server's reply body into `body` (NUL-terminated).
 // Logs and returns false when there is none of an acceptable length.
-bool FetchReplyBody(ServiceContext& context, const char* path,
+bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cutoffMs,
                     char (&body)[kMaxReplyBodyBytes + 1]) {
   // IP and port of one and the same server, read in one locked step.
   const ServerEntry server = context.servers.Current();
@@ -41,6 +41,7 @@ bool FetchReplyBody(ServiceContext& context, const char* path,
   HttpRequestSetReceiveTimeout(request.get(), context.timeouts.receive);
   HttpRequestSetSendTimeout(request.get(), context.timeouts.send);
   HttpRequestSetTls(request.get(), context.servers.tls());
+  HttpRequestSetCutoff(request.get(), cutoffMs);
   HttpRequestSetHeader(request.get(), "Connection", "close");
   HttpRequestPrepare(request.get());
   if (HttpRequestExecute(request.get()) != 1) {
@@ -66,10 +67,11 @@ bool FetchReplyBody(ServiceContext& context, const char* path,
 }
 
 template <typename Reader>
-int Attempt(ServiceContext& context, const char* path, unsigned* code, Reader read) {
+int Attempt(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
+            Reader read) {
   *code = kNoAnswer;
   char body[kMaxReplyBodyBytes + 1] = {};
-  if (!FetchReplyBody(context, path, body)) return 0;
+  if (!FetchReplyBody(context, path, cutoffMs, body)) return 0;
   const int result = read(body);
   if (result == 0) context.log.WriteLog("parse xml error\n");
   return result;
@@ -77,20 +79,21 @@ int Attempt(ServiceContext& context, const char* path, unsigned* code, Reader re
 
 }  // namespace
 
-int RequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire) {
-  return Attempt(context, path, code,
+int RequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
+                  int* expire) {
+  return Attempt(context, path, cutoffMs, code,
                  [&](const char* body) { return ResultReplyReader(body, code, expire); });
 }
 
-int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* code,
-                          char* resvPassWord) {
-  return Attempt(context, path, code,
+int PasswordRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                          unsigned* code, char* resvPassWord) {
+  return Attempt(context, path, cutoffMs, code,
                  [&](const char* body) { return PasswordReplyReader(body, code, resvPassWord); });
 }
 
-int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* rowCount,
-                          pTokenBindInfo* rows) {
-  return Attempt(context, path, code, [&](const char* body) {
+int BindInfoRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                          unsigned* code, int* rowCount, pTokenBindInfo* rows) {
+  return Attempt(context, path, cutoffMs, code, [&](const char* body) {
     // This helper, not its reader, holds the COM apartment. Failing to
     // enter it is not a failed attempt: it ends the call through the
     // exception path, with no further server tried.
@@ -100,9 +103,9 @@ int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* c
   });
 }
 
-int StatusRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire,
-                        int* status) {
-  return Attempt(context, path, code,
+int StatusRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                        unsigned* code, int* expire, int* status) {
+  return Attempt(context, path, cutoffMs, code,
                  [&](const char* body) { return StatusReplyReader(body, code, expire, status); });
 }
 

@@ -2,7 +2,11 @@
 // over HTTP and hand its body to the operation's reply reader. Each returns
 // 1 when a reply was read and 0 otherwise (with 1012 in *code); every
 // failure is logged. None retries: retrying belongs to the call frame.
+// `cutoffMs` (on platform::MonotonicMilliseconds(), 0 for none) is the end
+// of the call's time: the attempt is cut there.
 #pragma once
+
+#include <cstdint>
 
 #include "service/service_context.h"
 #include "zephyrcoilvault.h"
@@ -12,15 +16,16 @@ namespace zcv {
 constexpr int kMaxReplyBodyBytes = 2048;
 
 // Reads Result and, with a non-null expire, ExpireTime.
-int RequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire);
+int RequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
+                  int* expire);
 // Reads Result and, on 9999, ResvPassWord into resvPassWord.
-int PasswordRequestHelper(ServiceContext& context, const char* path, unsigned* code,
-                          char* resvPassWord);
+int PasswordRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                          unsigned* code, char* resvPassWord);
 // Reads Result, RowCount and the binding rows straight into the caller's storage.
-int BindInfoRequestHelper(ServiceContext& context, const char* path, unsigned* code,
-                          int* rowCount, pTokenBindInfo* rows);
+int BindInfoRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                          unsigned* code, int* rowCount, pTokenBindInfo* rows);
 // Reads Result and, on 9999, ExpireTime and CardStatus.
-int StatusRequestHelper(ServiceContext& context, const char* path, unsigned* code, int* expire,
-                        int* status);
+int StatusRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
+                        unsigned* code, int* expire, int* status);
 
 }  // namespace zcv

@@ -10,8 +10,6 @@ std::atomic<ServiceContext*> active{nullptr};
 
 ServiceContext* ActiveContext() { return active.load(std::memory_order_acquire); }
 
-void SetActiveContext(ServiceContext* context) {
-  active.store(context, std::memory_order_release);
-}
+void SetActiveContext(ServiceContext* context) { active.store(context, std::memory_order_release); }
 
 }  // namespace zcv

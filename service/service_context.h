@@ -2,22 +2,16 @@
 // process-wide pointer that the loaded module sets (tests set their own).
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 
 #include "config/server_list.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
+#include "platform/clock.h"
 #include "service/failure_gate.h"
 
 namespace zcv {
-
-// Seconds each attempt may wait: for the connection, and before each single
-// send or receive.
-struct AttemptTimeouts {
-  int connect = 10;
-  int receive = 15;
-  int send = 15;
-};
 
 struct ServiceContext {
   ServiceMutex& mutex;
@@ -26,6 +20,7 @@ struct ServiceContext {
   FailureGate& gate;
   AttemptTimeouts timeouts;
   std::time_t (*clock)();
+  std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
 };
 
 // The context of the loaded module, or null before load and after unload.

@@ -11,6 +11,5 @@ constexpr Operation kStatus{"TokenStatus.asp?iCardNo=%d", "in function TokenStat
 using namespace zcv;
 
 ResultCode TokenStatus(int iCardNo, int& cardStatus, char* expireText) {
-  return CallService(kStatus, {Output(expireText)}, CardStatus(&cardStatus, expireText),
-                     iCardNo);
+  return CallService(kStatus, {Output(expireText)}, CardStatus(&cardStatus, expireText), iCardNo);
 }

@@ -3,6 +3,8 @@
 #include "config/server_list.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -149,9 +151,10 @@ TEST_F(ServerListTest, ServersSharingAnIPAreToldApartByPort) {
 }
 
 // A file as an administrator keeps it: comments, other sections, CRLF line
-// ends, a restrictive mode and an entry beyond ServerNumber.
+// ends, a restrictive mode, time-outs and an entry beyond ServerNumber.
 const char kKeptFile[] =
     "; token servers\r\n[Proxy]\r\nServerIP0=keep\r\n[ServerSet]\r\nServerNumber = 3\r\n"
+    "CallTimeout = 30\r\nConnectTimeout=5\r\n"
     "ServerIP0 = 10.0.0.1\r\nServerPort0=800\r\n# second\r\nServerIP1=10.0.0.2\r\n"
     "ServerPort1=801\r\nServerIP2=10.0.0.3\r\nServerPort2=802\r\nServerIP3=10.0.0.4\r\n"
     "ServerPort3=803\r\n[Tail]\r\nx=1\r\n";
@@ -178,6 +181,7 @@ TEST_F(ServerListWriteBackTest, RotatedOrderReplacesOnlyTheValues) {
   list.reset();
   EXPECT_EQ(ReadConfig(),
             "; token servers\r\n[Proxy]\r\nServerIP0=keep\r\n[ServerSet]\r\nServerNumber = 3\r\n"
+            "CallTimeout = 30\r\nConnectTimeout=5\r\n"
             "ServerIP0 = 10.0.0.2\r\nServerPort0=801\r\n# second\r\nServerIP1=10.0.0.3\r\n"
             "ServerPort1=802\r\nServerIP2=10.0.0.1\r\nServerPort2=800\r\nServerIP3=10.0.0.4\r\n"
             "ServerPort3=803\r\n[Tail]\r\nx=1\r\n");
@@ -222,6 +226,28 @@ TEST_F(ServerListWriteBackTest, FileRemovedWhileLoadedIsNotRecreated) {
   std::filesystem::remove(ConfigPath());
   list.reset();
   EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
+}
+
+// A process id that no longer runs: a child that has exited and been reaped.
+pid_t DeadPid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+TEST_F(ServerListWriteBackTest, RemovesTemporariesOfDeadWritersOnly) {
+  const std::string dead = ConfigPath() + ".tmp" + std::to_string(DeadPid()) + ".a1B2c3";
+  const std::string live = ConfigPath() + ".tmp" + std::to_string(::getppid()) + ".a1B2c3";
+  const std::string unrelated = ConfigPath() + ".tmp" + std::to_string(DeadPid()) + ".bak";
+  for (const std::string& path : {dead, live, unrelated}) std::ofstream(path) << "partial";
+  auto list = Load();
+  list->RotateIfCurrent(list->Current());
+  list.reset();
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
+  EXPECT_NE(ReadConfig().find("ServerIP0 = 10.0.0.2"), std::string::npos);  // written back
 }
 
 }  // namespace

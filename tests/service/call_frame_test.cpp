@@ -1,8 +1,11 @@
 // The call frame end to end: failover and rotation, the failure gate, the
 // attempt's log lines, the exception path, result codes and outputs.
+#include "service/call_frame.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -11,7 +14,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "service/call_frame.h"
 #include "service_fixture.h"
 #include "support/script_server.h"
 #include "zephyrcoilvault.h"
@@ -25,8 +27,8 @@ using ::testing::IsEmpty;
 const std::string kConnectError = "127.0.0.1  connect error\n";
 
 std::string Accepting(int expire = 1704067200) {
-  return HttpReply(Reply("<Result>9999</Result><ExpireTime>" + std::to_string(expire) +
-                         "</ExpireTime>"));
+  return HttpReply(
+      Reply("<Result>9999</Result><ExpireTime>" + std::to_string(expire) + "</ExpireTime>"));
 }
 
 class CallFrameTest : public ServiceFixture {};
@@ -94,7 +96,8 @@ TEST_F(CallFrameTest, RefusedArgumentSendsNothingAndLeavesTheGateAlone) {
 }
 
 TEST_F(CallFrameTest, VerdictOtherThanAcceptedLeavesTheExpiryUntouched) {
-  ScriptServer server(Script{Send(HttpReply(Reply("<Result>17</Result><ExpireTime>5</ExpireTime>")))});
+  ScriptServer server(
+      Script{Send(HttpReply(Reply("<Result>17</Result><ExpireTime>5</ExpireTime>")))});
   StartService({server.port()});
   char expireText[20] = "caller's";
   EXPECT_EQ(TokenAuth(1, 2, expireText), 17u);
@@ -269,6 +272,87 @@ TEST_F(CallFrameTest, ExceptionIsLoggedWithTheSystemTextAndReleasesTheGate) {
   EXPECT_EQ(log[0].back(), '\n');
   EXPECT_FALSE(gate().busy());
   EXPECT_EQ(gate().failures(), 3);
+}
+
+// ---- Operator time-outs ---------------------------------------------------
+
+// "读<key>参数配置文件错误，须为1至600的整数秒\n" as GBK bytes.
+std::string InvalidTimeoutMessage(const std::string& key) {
+  return "\xb6\xc1" + key +
+         "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+         "1\xd6\xc1"
+         "600\xb5\xc4\xd5\xfb\xca\xfd\xc3\xeb\n";
+}
+
+TEST_F(CallFrameTest, TimeoutKeysAreWholeSecondsFromOneTo600) {
+  struct Case {
+    const char* line;
+    const char* invalidKey;  // null: the value is accepted
+  } cases[] = {
+      {"ConnectTimeout=0", "ConnectTimeout"}, {"SendTimeout=601", "SendTimeout"},
+      {"ReceiveTimeout=", "ReceiveTimeout"},  {"CallTimeout=ten", "CallTimeout"},
+      {"CallTimeout=-5", "CallTimeout"},      {"ConnectTimeout=1.5", "ConnectTimeout"},
+      {"SendTimeout=+3", "SendTimeout"},      {"ReceiveTimeout=99999999999", "ReceiveTimeout"},
+      {"ConnectTimeout = 600", nullptr},      {"CallTimeout=\"007\"", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ScriptServer server(Script{Send(HttpReply(
+        Reply("<Result>9999</Result><ExpireTime>0</ExpireTime><CardStatus>1</CardStatus>")))});
+    StopService();
+    std::remove((dir_ + "/logfile.txt").c_str());
+    StartServiceWithIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
+                        std::to_string(server.port()) + "\n" + c.line + "\n");
+    char expireText[20] = {};
+    int status = 0;
+    const ResultCode expected = c.invalidKey ? kNoAnswer : kAccepted;
+    EXPECT_EQ(TokenAuth(1, 2, expireText), expected);
+    EXPECT_EQ(TokenStatus(1, status, expireText), expected);
+    if (c.invalidKey) {
+      EXPECT_THAT(LogMessages(), ElementsAre(InvalidTimeoutMessage(c.invalidKey)));
+      EXPECT_EQ(server.connections(), 0);
+    } else {
+      EXPECT_THAT(LogMessages(), IsEmpty());
+    }
+  }
+}
+
+std::atomic<std::int64_t> fakeMonotonicMs{0};
+std::int64_t FakeMonotonic() { return fakeMonotonicMs.load(); }
+
+TEST_F(CallFrameTest, CallTimeoutStopsTheFailoverAndCountsForTheGate) {
+  // Each stalling server lets a second of the call's time pass.
+  auto stalling = [](const std::string&) {
+    fakeMonotonicMs += 1000;
+    return Script{Hang()};
+  };
+  ScriptServer first(stalling), second(stalling), third(stalling);
+  timeouts_.call = 2;
+  monotonicClock_ = FakeMonotonic;
+  StartService({first.port(), second.port(), third.port()});
+
+  char expireText[20] = "untouched";
+  EXPECT_EQ(TokenAuth(1, 2, expireText), kNoAnswer);
+  EXPECT_STREQ(expireText, "untouched");
+  EXPECT_EQ(first.connections() + second.connections(), 2);
+  EXPECT_EQ(third.connections(), 0);  // the call's time had run out
+  EXPECT_EQ(gate().failures(), 1);
+}
+
+TEST_F(CallFrameTest, CallTimeoutCutsTheAttemptUnderWay) {
+  ScriptServer first(Script{Hang()}), second(Script{Hang()}), third(Script{Hang()});
+  timeouts_.receive = 15;  // without the call's limit, 45 s over the three
+  timeouts_.call = 2;
+  StartService({first.port(), second.port(), third.port()});
+
+  const auto start = std::chrono::steady_clock::now();
+  char expireText[20] = {};
+  EXPECT_EQ(TokenAuth(1, 2, expireText), kNoAnswer);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_EQ(first.connections(), 1);
+  EXPECT_EQ(second.connections() + third.connections(), 0);
+  EXPECT_THAT(LogMessages(), ElementsAre(kConnectError));
+  EXPECT_EQ(gate().failures(), 1);
 }
 
 }  // namespace

@@ -33,6 +33,9 @@ void ServiceFixture::StartService(const std::vector<std::uint16_t>& ports) {
   for (std::size_t i = 0; i < ports.size(); ++i) {
     ini << "ServerIP" << i << "=127.0.0.1\nServerPort" << i << "=" << ports[i] << "\n";
   }
+  ini << "ConnectTimeout=" << timeouts_.connect << "\nSendTimeout=" << timeouts_.send
+      << "\nReceiveTimeout=" << timeouts_.receive << "\n";
+  if (timeouts_.call != kNoCallTimeout) ini << "CallTimeout=" << timeouts_.call << "\n";
   StartServiceWithIni(ini.str());
 }
 
@@ -41,8 +44,8 @@ void ServiceFixture::StartServiceWithIni(const std::string& iniText) {
   std::ofstream(dir_ + "/cfgfile.ini") << iniText;
   log_ = std::make_unique<LogFile>(dir_ + "/logfile.txt", mutex_);
   servers_ = std::make_unique<ServerList>(dir_ + "/cfgfile.ini", mutex_, *log_);
-  context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, timeouts_,
-                                    &FakeClock});
+  context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
+                                    &FakeClock, monotonicClock_});
   SetActiveContext(context_.get());
 }
 

@@ -14,6 +14,7 @@
 #include "config/server_list.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
+#include "platform/clock.h"
 #include "service/failure_gate.h"
 #include "service/service_context.h"
 
@@ -28,9 +29,10 @@ class ServiceFixture : public ::testing::Test {
   ~ServiceFixture() override;
 
   // Writes an INI file listing 127.0.0.1 with these ports, in order, and
-  // builds the service on it with one-second time-outs.
+  // the time-outs of timeouts_, and builds the service on it.
   void StartService(const std::vector<std::uint16_t>& ports);
-  // Builds the service on an INI file of the given text.
+  // Builds the service on an INI file of the given text, with the
+  // time-outs it sets.
   void StartServiceWithIni(const std::string& iniText);
   void StopService();
 
@@ -41,7 +43,9 @@ class ServiceFixture : public ::testing::Test {
   FailureGate& gate() { return gate_; }
 
   std::string dir_;
-  AttemptTimeouts timeouts_{1, 1, 1};  // used by the next StartService
+  // Written as keys by the next StartService; CallTimeout only when set.
+  AttemptTimeouts timeouts_{1, 1, 1};
+  std::int64_t (*monotonicClock_)() = platform::MonotonicMilliseconds;  // for the next start
 
  private:
   ServiceMutex mutex_;

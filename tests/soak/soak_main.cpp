@@ -1,0 +1,377 @@
+// The soak: one host process whose 8 threads call a mix of operations
+// through the real shared library, for a bounded time and count, against
+// ten loopback servers of which only one behaves. At the end it prints and
+// checks: descriptors as at the start, resident memory growth after the
+// warm-up, every log entry whole, no caller buffer written against the
+// rules (guard bytes around every buffer), and the longest call within the
+// bound that the configured time-outs imply. Exit status 0 when all hold.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "soak_server.h"
+#include "support/script_server.h"
+#include "zephyrcoilvault.h"
+
+namespace zcv::soak {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kThreads = 8;
+constexpr long kMaxCallsPerThread = 1000000;
+// Short time-outs, so that the bound on a call is a few seconds.
+constexpr int kConnectSeconds = 1;
+constexpr int kSendSeconds = 1;
+constexpr int kReceiveSeconds = 1;
+constexpr int kCallSeconds = 3;
+#if defined(ZCV_SOAK_SANITIZED)
+constexpr bool kSanitized = true;
+constexpr double kCallSlackSeconds = 2.0;  // instrumented code runs slower
+#else
+constexpr bool kSanitized = false;
+constexpr double kCallSlackSeconds = 1.0;
+#endif
+constexpr long kMaxRssGrowthBytes = 1024 * 1024;
+constexpr std::size_t kGuardBytes = 16;
+constexpr unsigned char kGuard = 0xA5;
+constexpr char kUnwritten = 'U';
+
+// ---- The library's operations, looked up in the loaded module -------------
+
+struct Api {
+  ResultCode (*auth)(int, int, char*);
+  ResultCode (*binding2)(int, int, int, int, char*, char*);
+  ResultCode (*bindInfo)(int, int, int*, pTokenBindInfo*);
+  ResultCode (*status)(int, int&, char*);
+  ResultCode (*enable)(char*, int, char*, int, char*, char*, char*, char*, char*, char*, char*);
+  ResultCode (*bindOther)(int, int, char*);
+};
+
+template <typename F>
+bool Find(void* module, const char* name, F* out) {
+  *out = reinterpret_cast<F>(dlsym(module, name));
+  return *out != nullptr;
+}
+
+bool LoadApi(void* module, Api* api) {
+  return Find(module, "_Z9TokenAuthiiPc", &api->auth) &&
+         Find(module, "_Z13TokenBinding2iiiiPcS_", &api->binding2) &&
+         Find(module, "_Z18TokenBindInfoQueryiiPiP14pTokenBindInfo", &api->bindInfo) &&
+         Find(module, "_Z11TokenStatusiRiPc", &api->status) &&
+         Find(module, "_Z11TokenEnablePciS_iS_S_S_S_S_S_S_", &api->enable) &&
+         Find(module, "_Z14TokenBindOtheriiPc", &api->bindOther);
+}
+
+// ---- Caller buffers with guard bytes on both sides ------------------------
+
+template <std::size_t N>
+struct Guarded {
+  unsigned char before[kGuardBytes];
+  char bytes[N];
+  unsigned char after[kGuardBytes];
+
+  void Fill() {
+    std::memset(before, kGuard, kGuardBytes);
+    std::memset(bytes, kUnwritten, N);
+    std::memset(after, kGuard, kGuardBytes);
+  }
+  bool GuardsIntact() const {
+    for (std::size_t i = 0; i < kGuardBytes; ++i) {
+      if (before[i] != kGuard || after[i] != kGuard) return false;
+    }
+    return true;
+  }
+  bool Unwritten(std::size_t from = 0) const {
+    for (std::size_t i = from; i < N; ++i) {
+      if (bytes[i] != kUnwritten) return false;
+    }
+    return true;
+  }
+  bool Terminated() const { return std::memchr(bytes, '\0', N) != nullptr; }
+};
+
+// ---- One thread's calls ---------------------------------------------------
+
+struct Tally {
+  long calls = 0;
+  long accepted = 0;
+  long noAnswer = 0;
+  long unexpected = 0;     // a result other than 9999 or 1012
+  long brokenBuffers = 0;  // a write outside a buffer, or against the rules
+  double longestSeconds = 0;
+};
+
+bool ExpiryRulesHold(ResultCode code, const Guarded<kExpireTextBytes>& expire) {
+  if (!expire.GuardsIntact()) return false;
+  return code == kAccepted ? expire.Terminated() : expire.Unwritten();
+}
+
+bool PasswordRulesHold(ResultCode code, const Guarded<kResvPassWordBytes>& password) {
+  if (!password.GuardsIntact()) return false;
+  return code == kAccepted ? password.Terminated() : password.Unwritten();
+}
+
+// One call of the operation `which`; true when its buffers obey the rules.
+bool CallOne(const Api& api, int which, int card, ResultCode* code) {
+  Guarded<kExpireTextBytes> expire;
+  Guarded<kResvPassWordBytes> password;
+  expire.Fill();
+  password.Fill();
+  char account[] = "soak-account-0000001";  // 20 bytes, the limit
+  switch (which) {
+    case 0:
+      *code = api.auth(card, 123456, expire.bytes);
+      return ExpiryRulesHold(*code, expire);
+    case 1:
+      *code = api.binding2(card, 123456, 1, 2, account, password.bytes);
+      return PasswordRulesHold(*code, password);
+    case 2: {
+      Guarded<sizeof(pTokenBindInfo) * kMaxBindRows> rows;
+      Guarded<sizeof(int)> count;
+      rows.Fill();
+      count.Fill();
+      int* rowCount = reinterpret_cast<int*>(count.bytes);
+      const int before = *rowCount;
+      *code = api.bindInfo(card, 123456, rowCount, reinterpret_cast<pTokenBindInfo*>(rows.bytes));
+      if (!rows.GuardsIntact() || !count.GuardsIntact()) return false;
+      if (*code != kAccepted) return (*rowCount == before || *rowCount == 0) && rows.Unwritten();
+      const int written = std::clamp(*rowCount, 0, kMaxBindRows);
+      return rows.Unwritten(sizeof(pTokenBindInfo) * static_cast<std::size_t>(written));
+    }
+    case 3: {
+      Guarded<sizeof(int)> status;
+      status.Fill();
+      *code = api.status(card, *reinterpret_cast<int*>(status.bytes), expire.bytes);
+      if (!status.GuardsIntact()) return false;
+      if (*code != kAccepted && !status.Unwritten()) return false;
+      return ExpiryRulesHold(*code, expire);
+    }
+    case 4: {
+      // Every profile text at its limit: the longest request there is.
+      std::string name(20, 'n'), id(20, 'i'), mobile(20, 'm'), tel(20, 't'), post(10, 'p'),
+          email(40, 'e'), address(100, 'a');
+      char service[] = "SOAK0000000000000001";
+      *code = api.enable(service, 123456, name.data(), 1, id.data(), mobile.data(), tel.data(),
+                         post.data(), email.data(), address.data(), expire.bytes);
+      return ExpiryRulesHold(*code, expire);
+    }
+    default:
+      *code = api.bindOther(card, 123456, password.bytes);
+      return PasswordRulesHold(*code, password);
+  }
+}
+
+void RunCalls(const Api& api, int thread, Clock::time_point end, Tally* tally) {
+  for (long i = 0; i < kMaxCallsPerThread && Clock::now() < end; ++i) {
+    const Clock::time_point start = Clock::now();
+    ResultCode code = 0;
+    const bool rulesHeld =
+        CallOne(api, static_cast<int>((thread + i) % 6), thread * 1000 + 1, &code);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    tally->longestSeconds = std::max(tally->longestSeconds, seconds);
+    ++tally->calls;
+    if (code == kAccepted) {
+      ++tally->accepted;
+    } else if (code == kNoAnswer) {
+      ++tally->noAnswer;
+    } else {
+      ++tally->unexpected;
+    }
+    if (!rulesHeld) ++tally->brokenBuffers;
+  }
+}
+
+// ---- What the process holds -----------------------------------------------
+
+int OpenDescriptors() {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir("/proc/self/fd"), closedir);
+  int count = 0;
+  while (dir && readdir(dir.get()) != nullptr) ++count;
+  return count;
+}
+
+long ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Entries are "<YYYYmmdd.HH:MM:SS> : <message> ", each message one of the
+// attempt's failure lines. Returns the count of entries that are not.
+long BrokenLogEntries(const std::string& text, long* entries) {
+  static const char* const kMessages[] = {"127.0.0.1  connect error\n", "get body len error \n",
+                                          "parse xml error\n"};
+  constexpr std::size_t kStamp = 17;
+  long broken = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    ++*entries;
+    bool whole = pos + kStamp + 3 <= text.size() && text.compare(pos + kStamp, 3, " : ") == 0;
+    for (std::size_t i = 0; whole && i < kStamp; ++i) {
+      const char c = text[pos + i];
+      whole = (i == 8) ? c == '.' : (i == 11 || i == 14) ? c == ':' : (c >= '0' && c <= '9');
+    }
+    if (!whole) return broken + 1;  // no way to find the next entry's start
+    pos += kStamp + 3;
+    bool known = false;
+    for (const char* message : kMessages) {
+      const std::size_t length = std::strlen(message);
+      if (text.compare(pos, length + 1, std::string(message) + ' ') == 0) {
+        pos += length + 1;
+        known = true;
+        break;
+      }
+    }
+    if (!known) return broken + 1;
+  }
+  return broken;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Ini(const std::vector<std::uint16_t>& ports) {
+  std::ostringstream ini;
+  ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    ini << "ServerIP" << i << "=127.0.0.1\nServerPort" << i << "=" << ports[i] << "\n";
+  }
+  ini << "ConnectTimeout=" << kConnectSeconds << "\nSendTimeout=" << kSendSeconds
+      << "\nReceiveTimeout=" << kReceiveSeconds << "\nCallTimeout=" << kCallSeconds << "\n";
+  return ini.str();
+}
+
+bool Check(bool holds, const char* what) {
+  std::printf("  %-58s %s\n", what, holds ? "ok" : "FAILED");
+  return holds;
+}
+
+int Soak(int seconds) {
+  const std::uint16_t refused = test::UnusedPort();  // holds its socket from here on
+  const std::string dir = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zcv-soak-XXXXXX").string();
+    return std::string(mkdtemp(pattern.data()));
+  }();
+  const std::filesystem::path home = std::filesystem::current_path();
+  const int descriptorsAtStart = OpenDescriptors();
+
+  const Behaviour kBad[] = {Behaviour::kReset,        Behaviour::kCloseMidHead,
+                            Behaviour::kCloseMidBody, Behaviour::kWrongLength,
+                            Behaviour::kTrickle,      Behaviour::kStall,
+                            Behaviour::kFloodHead,    Behaviour::kBadReplies};
+  std::vector<std::unique_ptr<SoakServer>> servers;
+  for (Behaviour b : kBad) servers.push_back(std::make_unique<SoakServer>(b));
+  servers.insert(servers.begin() + 4, std::make_unique<SoakServer>(Behaviour::kGood));
+  std::vector<std::uint16_t> ports{refused};
+  for (const auto& server : servers) ports.push_back(server->port());
+
+  std::ofstream(dir + "/cfgfile.ini") << Ini(ports);
+  std::filesystem::current_path(dir);  // the test module reads and logs here
+  void* module = dlopen(ZCV_SOAK_MODULE, RTLD_NOW | RTLD_LOCAL);
+  Api api{};
+  if (module == nullptr || !LoadApi(module, &api)) {
+    std::fprintf(stderr, "soak: cannot load %s\n", ZCV_SOAK_MODULE);
+    return 2;
+  }
+
+  std::printf("soak: %d s, %d threads, %zu servers (1 refusing", seconds, kThreads, ports.size());
+  for (const auto& server : servers) std::printf(", %s", BehaviourName(server->behaviour()));
+  std::printf(")\n");
+
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point end = start + std::chrono::seconds(seconds);
+  std::vector<Tally> tallies(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back(RunCalls, std::cref(api), t, end, &tallies[static_cast<std::size_t>(t)]);
+  }
+  // Warm-up: allocator arenas, thread stacks and the log's buffers settle.
+  std::this_thread::sleep_until(start + std::chrono::seconds(std::max(2, seconds / 5)));
+  const long rssAfterWarmUp = ResidentBytes();
+  for (std::thread& thread : threads) thread.join();
+  const long rssAtEnd = ResidentBytes();
+
+  dlclose(module);
+  std::filesystem::current_path(home);
+  bool everyServerReached = true;
+  std::printf("connections:");
+  for (auto& server : servers) {
+    server->Stop();
+    everyServerReached &= server->connections() > 0;
+    std::printf(" %s %ld", BehaviourName(server->behaviour()), server->connections());
+  }
+  std::printf("\n");
+  const std::string log = ReadFile(dir + "/logfile.txt");
+  std::filesystem::remove_all(dir);
+  servers.clear();
+  const int descriptorsAtEnd = OpenDescriptors();
+
+  Tally total;
+  for (const Tally& t : tallies) {
+    total.calls += t.calls;
+    total.accepted += t.accepted;
+    total.noAnswer += t.noAnswer;
+    total.unexpected += t.unexpected;
+    total.brokenBuffers += t.brokenBuffers;
+    total.longestSeconds = std::max(total.longestSeconds, t.longestSeconds);
+  }
+  long entries = 0;
+  const long brokenEntries = BrokenLogEntries(log, &entries);
+  const double bound = kCallSeconds + kCallSlackSeconds;
+  const long growth = rssAtEnd - rssAfterWarmUp;
+
+  std::printf("calls %ld: accepted %ld, no answer %ld, other %ld; log entries %ld\n", total.calls,
+              total.accepted, total.noAnswer, total.unexpected, entries);
+  std::printf("descriptors %d -> %d; resident memory after warm-up %ld KiB, growth %ld KiB\n",
+              descriptorsAtStart, descriptorsAtEnd, rssAfterWarmUp / 1024, growth / 1024);
+  std::printf("longest call %.2f s (bound %.1f s: CallTimeout %d s and %.1f s slack)\n",
+              total.longestSeconds, bound, kCallSeconds, kCallSlackSeconds);
+  bool ok = true;
+  ok &=
+      Check(total.calls > 0 && total.accepted > 0, "calls made, some accepted by the good server");
+  ok &= Check(everyServerReached, "every server reached");
+  ok &= Check(total.unexpected == 0, "every result 9999 or 1012");
+  ok &= Check(descriptorsAtEnd == descriptorsAtStart, "open descriptors as at the start");
+  if (kSanitized) {
+    std::printf("  %-58s %s\n", "resident memory growth (not judged under a sanitizer)", "-");
+  } else {
+    ok &= Check(growth < kMaxRssGrowthBytes, "resident memory growth after warm-up under 1 MiB");
+  }
+  ok &= Check(brokenEntries == 0 && entries > 0, "every log entry whole");
+  ok &= Check(total.brokenBuffers == 0, "no buffer written outside the rules or its bounds");
+  ok &= Check(total.longestSeconds <= bound, "longest call within the configured bound");
+  std::printf("soak %s\n", ok ? "passed" : "FAILED");
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace zcv::soak
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+  if (seconds < 1) {
+    std::fprintf(stderr, "usage: %s [seconds]\n", argv[0]);
+    return 2;
+  }
+  return zcv::soak::Soak(seconds);
+}
