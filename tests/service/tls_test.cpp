@@ -37,7 +37,8 @@ class TlsTest : public ServiceFixture {
   std::string Ini(const std::string& host, const std::vector<std::uint16_t>& ports,
                   const std::string& tlsLines = "") const {
     std::ostringstream ini;
-    ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
+    ini << "[ServerSet]\nServerNumber=" << ports.size() << "\nConnectTimeout=1\nSendTimeout=1\n"
+        << "ReceiveTimeout=1\n";
     for (std::size_t i = 0; i < ports.size(); ++i) {
       ini << "ServerIP" << i << "=" << host << "\nServerPort" << i << "=" << ports[i] << "\n";
     }
