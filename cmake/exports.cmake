@@ -119,9 +119,11 @@ function(zcv_names_header_text out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# <library> <package> #MINVER# and one line per versioned ELF symbol.
+# <library> <package> #MINVER#, the version node's own symbol, and one line
+# per versioned ELF symbol.
 function(zcv_symbols_file_text out library package minver)
   set(text "${library} ${package} #MINVER#\n")
+  string(APPEND text " ${ZCV_SYMBOL_VERSION}@${ZCV_SYMBOL_VERSION} ${minver}\n")
   foreach(elf IN LISTS ZCV_EXPORT_ELF)
     string(APPEND text " ${elf}@${ZCV_SYMBOL_VERSION} ${minver}\n")
   endforeach()
