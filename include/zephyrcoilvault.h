@@ -11,6 +11,8 @@
 
 #include <cstddef>
 
+#include "zephyrcoilvault_version.h"  // ZCV_VERSION_MAJOR, _MINOR, _PATCH
+
 #if defined(ZCV_BUILDING_LIBRARY) && !defined(_WIN32)
 #define ZCV_EXPORT __attribute__((visibility("default")))
 #else
@@ -27,7 +29,7 @@ constexpr ResultCode kAccepted = 9999;         // the service accepted the reque
 constexpr ResultCode kArgumentRefused = 1011;  // an argument was refused; nothing was sent
 constexpr ResultCode kNoAnswer = 1012;         // no usable answer from any server
 
-constexpr std::size_t kExpireTextBytes = 20;  // "YYYY-MM-DD hh:mm:ss" and its NUL
+constexpr std::size_t kExpireTextBytes = 20;   // "YYYY-MM-DD hh:mm:ss" and its NUL
 constexpr std::size_t kResvPassWordBytes = 7;  // six characters and a NUL
 constexpr int kMaxBindRows = 10;               // rows ever written by a query
 }  // namespace zcv
@@ -67,9 +69,8 @@ ZCV_EXPORT ResultCode TokenBinding(int iCardNo, int iDynpasswd, int iAppNo, int 
                                    char* sAccount, char* resvPassWord);
 ZCV_EXPORT ResultCode TokenBinding2(int iCardNo, int iDynpasswd, int iAppNo, int iAppNo2,
                                     char* sAccount, char* resvPassWord);
-ZCV_EXPORT ResultCode TokenBinding2Next(int iCardNo, int iDynpasswd1, int iDynpasswd2,
-                                        int iAppNo, int iAppNo2, char* sAccount,
-                                        char* resvPassWord);
+ZCV_EXPORT ResultCode TokenBinding2Next(int iCardNo, int iDynpasswd1, int iDynpasswd2, int iAppNo,
+                                        int iAppNo2, char* sAccount, char* resvPassWord);
 
 // Removes a binding, proven by one or two one-time passwords and the card's
 // service number (sent last; null is sent as "(null)"). No outputs.
@@ -78,8 +79,7 @@ ZCV_EXPORT ResultCode TokenUnBinding(int iCardNo, char* sServiceNo, int iDynpass
 ZCV_EXPORT ResultCode TokenUnBinding2(int iCardNo, char* sServiceNo, int iDynpasswd, int iAppNo,
                                       int iAppNo2, char* sAccount);
 ZCV_EXPORT ResultCode TokenUnBinding2Next(int iCardNo, char* sServiceNo, int iDynpasswd1,
-                                          int iDynpasswd2, int iAppNo, int iAppNo2,
-                                          char* sAccount);
+                                          int iDynpasswd2, int iAppNo, int iAppNo2, char* sAccount);
 // Removes a binding without a password. No outputs.
 ZCV_EXPORT ResultCode TokenUnBindingEx(int iCardNo, int iAppNo, int iAppNo2, char* sAccount);
 // Removes a binding with the reserved password it returned (at most 6 bytes).
@@ -91,23 +91,21 @@ ZCV_EXPORT ResultCode TokenUnBindingEx2(int iCardNo, int iAppNo, int iAppNo2, ch
 // texts may be null (sent as "(null)"); limits: 20 bytes, strPost 10,
 // strEmail 40, strAddress 100. On kAccepted, expireText (20 bytes) receives
 // the card's expiry as local time.
-ZCV_EXPORT ResultCode TokenEnable(char* sServiceNo, int iDynPasswd, char* strUserName,
-                                  int iIDType, char* strID, char* strMobile, char* strTel,
-                                  char* strPost, char* strEmail, char* strAddress,
-                                  char* expireText);
+ZCV_EXPORT ResultCode TokenEnable(char* sServiceNo, int iDynPasswd, char* strUserName, int iIDType,
+                                  char* strID, char* strMobile, char* strTel, char* strPost,
+                                  char* strEmail, char* strAddress, char* expireText);
 ZCV_EXPORT ResultCode TokenEnableNext(char* sServiceNo, int iDynPasswd1, int iDynPasswd2,
-                                      char* strUserName, int iIDType, char* strID,
-                                      char* strMobile, char* strTel, char* strPost,
-                                      char* strEmail, char* strAddress, char* expireText);
+                                      char* strUserName, int iIDType, char* strID, char* strMobile,
+                                      char* strTel, char* strPost, char* strEmail, char* strAddress,
+                                      char* expireText);
 // Takes a card out of service. sServiceNo and sIdCode are required.
 ZCV_EXPORT ResultCode TokenDisable(int iCardNo, char* sServiceNo, char* sIdCode, int iAppNo,
                                    int iAppNo2, char* sAccount, char* sOperator);
 // Reports a card lost.
-ZCV_EXPORT ResultCode TokenLoss(int iCardNo, char* sServiceNo, int iType, int iAppNo,
-                                int iAppNo2, char* sAccount, char* sOperator);
+ZCV_EXPORT ResultCode TokenLoss(int iCardNo, char* sServiceNo, int iType, int iAppNo, int iAppNo2,
+                                char* sAccount, char* sOperator);
 // Withdraws a loss report, proven by one or two one-time passwords.
-ZCV_EXPORT ResultCode TokenUnLoss(int iCardNo, char* sServiceNo, int iDynPasswd,
-                                  char* sOperator);
+ZCV_EXPORT ResultCode TokenUnLoss(int iCardNo, char* sServiceNo, int iDynPasswd, char* sOperator);
 ZCV_EXPORT ResultCode TokenUnLossNext(int iCardNo, char* sServiceNo, int iDynPasswd1,
                                       int iDynPasswd2, char* sOperator);
 
@@ -133,9 +131,9 @@ ZCV_EXPORT ResultCode TokenChange(int iCardNoOld, char* sServiceNoOld, char* sSe
 ZCV_EXPORT ResultCode TokenChangeNext(int iCardNoOld, char* sServiceNoOld, char* sServiceNoNew,
                                       int iDynPasswd1, int iDynPasswd2);
 // Changes the holder's profile; the texts follow the limits of TokenEnable.
-ZCV_EXPORT ResultCode TokenModifyInfo(int iCardNo, int iDynPasswd, char* strUserName,
-                                      int iIDType, char* strID, char* strMobile, char* strTel,
-                                      char* strPost, char* strEmail, char* strAddress);
+ZCV_EXPORT ResultCode TokenModifyInfo(int iCardNo, int iDynPasswd, char* strUserName, int iIDType,
+                                      char* strID, char* strMobile, char* strTel, char* strPost,
+                                      char* strEmail, char* strAddress);
 ZCV_EXPORT ResultCode TokenModifyInfoNext(int iCardNo, int iDynPasswd1, int iDynPasswd2,
                                           char* strUserName, int iIDType, char* strID,
                                           char* strMobile, char* strTel, char* strPost,

@@ -12,6 +12,7 @@ packages=(
   # The 32-bit Windows DLL: cross compiler, GoogleTest's sources, and Wine
   # (its 32-bit part comes from the i386 architecture) to run the tests.
   g++-mingw-w64-i686-posix googletest wine wine32:i386
+  scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
 )
 
 missing=()

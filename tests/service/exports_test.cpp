@@ -25,7 +25,7 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
     std::istringstream fields(line);
     std::string address, type, name;
     fields >> address >> type >> name;
-    if (!name.empty()) names.insert(name);
+    if (!name.empty() && type != "A") names.insert(name);
   }
   return names;
 }

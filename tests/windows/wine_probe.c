@@ -1,0 +1,7 @@
+/* The smallest 32-bit Windows program: prints a word that proves Wine ran it. */
+#include <stdio.h>
+
+int main(void) {
+  puts("zcv-wine-probe-ok");
+  return 0;
+}

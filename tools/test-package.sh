@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The Debian packages as a host's administrator meets them (root; behind
+# `make test-package`): lintian, apt-get install, the installed
+# configuration pointed at a zcvsim on loopback, zcvctl, a C++ host built
+# against /usr and a Java host without a library path authenticating a
+# card, a failed attempt logged by an unprivileged member of the log group,
+# then purge and a check that nothing the packages installed is left.
+# Whatever happens, the machine is left as it was found.
+#   tools/test-package.sh <folder with the .debs>
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+debs=$(cd "$1" && pwd)
+readonly packages=(libzephyrcoilvault1 libzephyrcoilvault-dev libzephyrcoilvault-java
+  zephyrcoilvault-tools)
+readonly group=zephyrcoilvault
+readonly config=/etc/zephyrcoilvault/cfgfile.ini
+readonly logfile=/var/log/zephyrcoilvault/logfile.txt
+readonly sim_lifetime=300     # the simulator stops by itself after this
+readonly start_wait_steps=100 # of 0.05 s: 5 s for the simulator to listen
+readonly card=1001 service_no=SN-1001
+
+say() { printf '\n== test-package: %s\n' "$*"; }
+fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
+
+[ "$(id -u)" -eq 0 ] || fail "run as root (it installs and purges packages)"
+for p in "${packages[@]}"; do
+  if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q installed; then
+    fail "$p is installed already; purge it first so that this test can restore the machine"
+  fi
+done
+[ -e /etc/zephyrcoilvault ] || [ -e /var/log/zephyrcoilvault ] &&
+  fail "/etc/zephyrcoilvault or /var/log/zephyrcoilvault exists already"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zcv-test-package.XXXXXX")
+chmod 755 "$work"
+dpkg-query -W -f='${Package}:${Architecture}\n' | sort >"$work/before"
+group_existed=0
+getent group "$group" >/dev/null && group_existed=1
+sim_pid=""
+
+restore() {
+  local status=$?
+  set +e
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
+  local installed=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q installed && installed+=("$p")
+  done
+  [ ${#installed[@]} -eq 0 ] || apt-get purge -y -q "${installed[@]}" >/dev/null
+  # Packages that apt brought in for ours go too.
+  dpkg-query -W -f='${Package}:${Architecture}\n' | sort >"$work/after"
+  mapfile -t added < <(comm -13 "$work/before" "$work/after")
+  [ ${#added[@]} -eq 0 ] || apt-get purge -y -q "${added[@]}" >/dev/null
+  [ "$group_existed" -eq 1 ] || ! getent group "$group" >/dev/null || delgroup --quiet --system "$group"
+  rm -rf "$work"
+  [ "$status" -eq 0 ] && echo "test-package: passed; the machine is as it was" ||
+    echo "test-package: failed; the machine is restored" >&2
+  exit "$status"
+}
+trap restore EXIT
+trap 'exit 130' INT TERM
+
+say "lintian"
+lintian --fail-on error,warning --info "$debs"/*.changes || fail "lintian reported errors or warnings"
+echo "lintian: no errors, no warnings"
+
+# Every path the packages hold, and which of them were there before.
+for deb in "$debs"/*.deb; do dpkg-deb -c "$deb"; done | awk '{ print substr($6, 2) }' |
+  sed 's:/$::' | grep -v '^$' | sort -u >"$work/paths"
+echo "/var/log/zephyrcoilvault" >>"$work/paths"
+while read -r path; do [ -e "$path" ] || [ -L "$path" ] && echo "$path"; done <"$work/paths" >"$work/existing"
+
+say "apt-get install ./$(basename "$debs")/*.deb"
+(cd "$debs/.." && apt-get install -y -q --no-install-recommends ./"$(basename "$debs")"/*.deb) >"$work/apt.log" ||
+  { cat "$work/apt.log"; fail "apt-get install"; }
+stat -c '%A %U:%G %n' /var/log/zephyrcoilvault "$logfile" "$config"
+
+say "zcvsim on loopback, and the installed configuration pointed at it"
+zcvsim add-card --db "$work/cards.db" --card "$card" --service-no "$service_no" --valid-days 30
+zcvsim serve --db "$work/cards.db" --port 0 --port-file "$work/port" --max-seconds "$sim_lifetime" \
+  >"$work/sim.out" 2>&1 &
+sim_pid=$!
+for ((n = 0; n < start_wait_steps; n++)); do [ -s "$work/port" ] && break; sleep 0.05; done
+[ -s "$work/port" ] || { cat "$work/sim.out"; fail "zcvsim did not start"; }
+port=$(cat "$work/port")
+sed -i "s/^ServerNumber=0$/ServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=$port/" "$config"
+grep -A2 '^ServerNumber=1' "$config"
+otp() { zcvsim otp --db "$work/cards.db" --card "$card"; }
+
+say "installed zcvctl puts the card into service and authenticates it"
+zcvctl enable --service-no "$service_no" --password "$(otp)" --user-name "Ann Lee" --id-type 1 \
+  --id ID-4711 || fail "zcvctl enable"
+zcvctl auth --card "$card" --password "$(otp)" || fail "zcvctl auth"
+
+say "C++ hosts built against /usr (CMake package and pkg-config)"
+"$root/examples/build-hosts.sh" "$work/hosts"
+for host in "$work/hosts/cmake/host" "$work/hosts/pkg-config/host"; do
+  "$host" "$card" "$(otp)" | tee "$work/host.out"
+  grep -q '^9999 ' "$work/host.out" || fail "$host did not get 9999"
+done
+
+say "Java host: java -cp /usr/share/java/zephyrcoilvault.jar:. Host"
+mkdir "$work/java"
+javac -cp /usr/share/java/zephyrcoilvault.jar -d "$work/java" "$root/examples/java/Host.java"
+(cd "$work/java" && java -cp /usr/share/java/zephyrcoilvault.jar:. Host "$card" "$(otp)") |
+  tee "$work/java.out"
+grep -q '^9999 ' "$work/java.out" || fail "the Java host did not get 9999"
+
+say "a failed attempt, by an unprivileged member of group $group, lands in $logfile"
+kill "$sim_pid"
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+lines_before=$(wc -l <"$logfile")
+gid=$(getent group "$group" | cut -d: -f3)
+setpriv --reuid=nobody --regid=nogroup --groups="$gid" zcvctl auth --card "$card" --password 1 &&
+  fail "zcvctl auth succeeded with the simulator stopped"
+[ "$(wc -l <"$logfile")" -gt "$lines_before" ] || fail "nothing was appended to $logfile"
+tail -n 3 "$logfile"
+
+say "purge, and nothing the packages installed is left"
+apt-get purge -y -q "${packages[@]}" >"$work/apt.log" || { cat "$work/apt.log"; fail "apt-get purge"; }
+left=$(comm -23 "$work/paths" "$work/existing" | while read -r path; do
+  [ -e "$path" ] || [ -L "$path" ] && echo "$path"; done)
+[ -z "$left" ] || fail "left after purge: $left"
+echo "nothing left"
