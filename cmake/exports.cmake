@@ -3,7 +3,8 @@
 # Linux version script, the Windows .def file and the tests' lists into the
 # build tree. Run as a script, it writes the Debian symbols file:
 #   cmake -DTABLE=<exports.list> -DOUTPUT=<file> -DLIBRARY=<soname>
-#         -DPACKAGE=<package> -DMINVER=<version> -P exports.cmake
+#         -DPACKAGE=<package> -DMINVER=<version>
+#         [-DBUILD_DEPENDS_PACKAGE=<dev package>] -P exports.cmake
 
 # The version node that every exported ELF symbol carries.
 set(ZCV_SYMBOL_VERSION ZEPHYRCOILVAULT_1.0)
@@ -119,9 +120,15 @@ function(zcv_names_header_text out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# <library> <package> #MINVER# and one line per versioned ELF symbol.
-function(zcv_symbols_file_text out library package minver)
+# <library> <package> #MINVER#, the -dev package whose version build
+# dependencies carry, the version node's own symbol, and one line per
+# versioned ELF symbol.
+function(zcv_symbols_file_text out library package minver dev_package)
   set(text "${library} ${package} #MINVER#\n")
+  if(dev_package)
+    string(APPEND text "* Build-Depends-Package: ${dev_package}\n")
+  endif()
+  string(APPEND text " ${ZCV_SYMBOL_VERSION}@${ZCV_SYMBOL_VERSION} ${minver}\n")
   foreach(elf IN LISTS ZCV_EXPORT_ELF)
     string(APPEND text " ${elf}@${ZCV_SYMBOL_VERSION} ${minver}\n")
   endforeach()
@@ -135,7 +142,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     endif()
   endforeach()
   zcv_read_exports("${TABLE}")
-  zcv_symbols_file_text(text "${LIBRARY}" "${PACKAGE}" "${MINVER}")
+  zcv_symbols_file_text(text "${LIBRARY}" "${PACKAGE}" "${MINVER}" "${BUILD_DEPENDS_PACKAGE}")
   file(WRITE "${OUTPUT}" "${text}")
   return()
 endif()
