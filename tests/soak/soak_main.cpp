@@ -39,12 +39,14 @@ constexpr int kConnectSeconds = 1;
 constexpr int kSendSeconds = 1;
 constexpr int kReceiveSeconds = 1;
 constexpr int kCallSeconds = 3;
+// The slack covers scheduling on a loaded machine, not server behaviour: a
+// call that a server could hold would take far longer than any of these.
 #if defined(ZCV_SOAK_SANITIZED)
 constexpr bool kSanitized = true;
-constexpr double kCallSlackSeconds = 2.0;  // instrumented code runs slower
+constexpr double kCallSlackSeconds = 6.0;  // instrumented code runs many times slower
 #else
 constexpr bool kSanitized = false;
-constexpr double kCallSlackSeconds = 1.0;
+constexpr double kCallSlackSeconds = 2.0;
 #endif
 constexpr long kMaxRssGrowthBytes = 1024 * 1024;
 constexpr std::size_t kGuardBytes = 16;
