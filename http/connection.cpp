@@ -118,8 +118,10 @@ int HttpConnectionOpen(HttpConnection* connection) {
   if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
     return FailOpen(connection, kFailureSocket, platform::TimedOutError());
   }
+  // One connect time-out bounds the lookup and the connect together, so an
+  // attempt never outlasts its three time-outs added up.
+  HttpConnectionStartPhase(connection, connection->connectTimeout);
   if (!connection->resolved) {
-    HttpConnectionStartPhase(connection, connection->connectTimeout);  // bounds the lookup too
     const int code = platform::LookupIpv4(connection->host, &connection->address,
                                           connection->deadline - platform::MonotonicMilliseconds());
     if (code != 0) return FailOpen(connection, kFailureLookup, code);
@@ -128,7 +130,6 @@ int HttpConnectionOpen(HttpConnection* connection) {
   connection->address.port = connection->port;
   // A socket left from an earlier failed attempt would otherwise leak.
   HttpConnectionClose(connection);
-  HttpConnectionStartPhase(connection, connection->connectTimeout);
   int error = 0;
   connection->socket = platform::OpenTcpSocket(&error);
   if (connection->socket == platform::kNoSocket) return FailOpen(connection, kFailureSocket, error);

@@ -26,7 +26,7 @@ int HttpRequestSetSendTimeout(HttpRequest* request, int seconds);
 // URI's host; null for plain TCP. 0; -1 when the request is missing.
 int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context);
 // An instant on platform::MonotonicMilliseconds() that no wait of the
-// exchange (connect, send, receive; not the name lookup) goes past; 0 for
+// exchange (name lookup, connect, send, receive) goes past; 0 for
 // none. 0; -1 when the request is missing.
 int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs);
 // 1 stored; 0 not stored.
