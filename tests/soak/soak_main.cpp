@@ -5,6 +5,9 @@
 // warm-up, every log entry whole, no caller buffer written against the
 // rules (guard bytes around every buffer), and the longest call within the
 // bound that the configured time-outs imply. Exit status 0 when all hold.
+// With --tls every server is reached over TLS: the same faults behind a TLS
+// front, and servers whose TLS itself is wrong, whose replies must never be
+// accepted and whose failures must be logged as TLS errors.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -25,6 +28,8 @@
 
 #include "soak_server.h"
 #include "support/script_server.h"
+#include "support/tls_script_server.h"
+#include "support/tls_test_pki.h"
 #include "zephyrcoilvault.h"
 
 namespace zcv::soak {
@@ -52,6 +57,11 @@ constexpr long kMaxRssGrowthBytes = 1024 * 1024;
 constexpr std::size_t kGuardBytes = 16;
 constexpr unsigned char kGuard = 0xA5;
 constexpr char kUnwritten = 'U';
+// What the servers that must never be believed put into their replies.
+constexpr char kForbiddenPassword[] = "666666";
+constexpr char kForbiddenExpireTime[] = "2000000000";  // in 2033
+constexpr char kForbiddenYear[] = "2033";
+constexpr char kForbiddenAccount[] = "forbidden";
 
 // ---- The library's operations, looked up in the loaded module -------------
 
@@ -115,6 +125,7 @@ struct Tally {
   long noAnswer = 0;
   long unexpected = 0;     // a result other than 9999 or 1012
   long brokenBuffers = 0;  // a write outside a buffer, or against the rules
+  long forbidden = 0;      // accepted from a server that must never be believed
   double longestSeconds = 0;
 };
 
@@ -128,12 +139,16 @@ bool PasswordRulesHold(ResultCode code, const Guarded<kResvPassWordBytes>& passw
   return code == kAccepted ? password.Terminated() : password.Unwritten();
 }
 
-// One call of the operation `which`; true when its buffers obey the rules.
-bool CallOne(const Api& api, int which, int card, ResultCode* code) {
-  Guarded<kExpireTextBytes> expire;
-  Guarded<kResvPassWordBytes> password;
-  expire.Fill();
-  password.Fill();
+bool Contains(const char* bytes, std::size_t size, const char* text) {
+  return std::string(bytes, size).find(text) != std::string::npos;
+}
+
+// One call of the operation `which` into `expire` and `password`; true when
+// its buffers obey the rules. Sets `forbidden` when binding rows came from a
+// server that must never be believed.
+bool CallInto(const Api& api, int which, int card, ResultCode* code,
+              Guarded<kExpireTextBytes>& expire, Guarded<kResvPassWordBytes>& password,
+              bool* forbidden) {
   char account[] = "soak-account-0000001";  // 20 bytes, the limit
   switch (which) {
     case 0:
@@ -153,6 +168,7 @@ bool CallOne(const Api& api, int which, int card, ResultCode* code) {
       if (!rows.GuardsIntact() || !count.GuardsIntact()) return false;
       if (*code != kAccepted) return (*rowCount == before || *rowCount == 0) && rows.Unwritten();
       const int written = std::clamp(*rowCount, 0, kMaxBindRows);
+      if (Contains(rows.bytes, sizeof rows.bytes, kForbiddenAccount)) *forbidden = true;
       return rows.Unwritten(sizeof(pTokenBindInfo) * static_cast<std::size_t>(written));
     }
     case 3: {
@@ -178,12 +194,27 @@ bool CallOne(const Api& api, int which, int card, ResultCode* code) {
   }
 }
 
+// As CallInto, with fresh buffers; `forbidden` tells whether anything the
+// call returned came from a server that must never be believed.
+bool CallOne(const Api& api, int which, int card, ResultCode* code, bool* forbidden) {
+  Guarded<kExpireTextBytes> expire;
+  Guarded<kResvPassWordBytes> password;
+  expire.Fill();
+  password.Fill();
+  *forbidden = false;
+  const bool held = CallInto(api, which, card, code, expire, password, forbidden);
+  *forbidden = *forbidden || Contains(expire.bytes, sizeof expire.bytes, kForbiddenYear) ||
+               Contains(password.bytes, sizeof password.bytes, kForbiddenPassword);
+  return held;
+}
+
 void RunCalls(const Api& api, int thread, Clock::time_point end, Tally* tally) {
   for (long i = 0; i < kMaxCallsPerThread && Clock::now() < end; ++i) {
     const Clock::time_point start = Clock::now();
     ResultCode code = 0;
+    bool forbidden = false;
     const bool rulesHeld =
-        CallOne(api, static_cast<int>((thread + i) % 6), thread * 1000 + 1, &code);
+        CallOne(api, static_cast<int>((thread + i) % 6), thread * 1000 + 1, &code, &forbidden);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     tally->longestSeconds = std::max(tally->longestSeconds, seconds);
     ++tally->calls;
@@ -195,6 +226,7 @@ void RunCalls(const Api& api, int thread, Clock::time_point end, Tally* tally) {
       ++tally->unexpected;
     }
     if (!rulesHeld) ++tally->brokenBuffers;
+    if (forbidden) ++tally->forbidden;
   }
 }
 
@@ -214,9 +246,27 @@ long ResidentBytes() {
   return resident * sysconf(_SC_PAGESIZE);
 }
 
+struct LogCount {
+  long entries = 0;
+  long tlsErrors = 0;
+};
+
+// Length of a "127.0.0.1  tls error: <reason>\n" message at `pos`, the
+// reason one line of printable text; 0 when there is none.
+std::size_t TlsErrorLength(const std::string& text, std::size_t pos) {
+  static const std::string kPrefix = "127.0.0.1  tls error: ";
+  if (text.compare(pos, kPrefix.size(), kPrefix) != 0) return 0;
+  std::size_t end = pos + kPrefix.size();
+  while (end < text.size() && text[end] >= ' ' && text[end] <= '~') ++end;
+  if (end == pos + kPrefix.size() || end >= text.size() || text[end] != '\n') return 0;
+  return end + 1 - pos;
+}
+
 // Entries are "<YYYYmmdd.HH:MM:SS> : <message> ", each message one of the
-// attempt's failure lines. Returns the count of entries that are not.
-long BrokenLogEntries(const std::string& text, long* entries) {
+// attempt's failure lines, TLS errors among them only when `tls`. Returns
+// the count of entries that are not.
+long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
+  long* entries = &count->entries;
   static const char* const kMessages[] = {"127.0.0.1  connect error\n", "get body len error \n",
                                           "parse xml error\n"};
   constexpr std::size_t kStamp = 17;
@@ -240,6 +290,12 @@ long BrokenLogEntries(const std::string& text, long* entries) {
         break;
       }
     }
+    const std::size_t tlsError = tls && !known ? TlsErrorLength(text, pos) : 0;
+    if (tlsError != 0 && text.compare(pos + tlsError, 1, " ") == 0) {
+      pos += tlsError + 1;
+      ++count->tlsErrors;
+      known = true;
+    }
     if (!known) return broken + 1;
   }
   return broken;
@@ -252,7 +308,7 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-std::string Ini(const std::vector<std::uint16_t>& ports) {
+std::string Ini(const std::vector<std::uint16_t>& ports, const std::string& caFile) {
   std::ostringstream ini;
   ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
   for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -260,6 +316,7 @@ std::string Ini(const std::vector<std::uint16_t>& ports) {
   }
   ini << "ConnectTimeout=" << kConnectSeconds << "\nSendTimeout=" << kSendSeconds
       << "\nReceiveTimeout=" << kReceiveSeconds << "\nCallTimeout=" << kCallSeconds << "\n";
+  if (!caFile.empty()) ini << "[TLS]\nEnabled=1\nCAFile=" << caFile << "\n";
   return ini.str();
 }
 
@@ -268,8 +325,96 @@ bool Check(bool holds, const char* what) {
   return holds;
 }
 
-int Soak(int seconds) {
+// The good reply with every value a caller sees replaced, so that a reply
+// from a server that must never be believed is recognised where it lands.
+std::string ForbiddenReplyBody() {
+  std::string body = GoodReplyBody();
+  auto replace = [&body](const std::string& from, const std::string& to) {
+    for (std::size_t at = body.find(from); at != std::string::npos; at = body.find(from, at)) {
+      body.replace(at, from.size(), to);
+      at += to.size();
+    }
+  };
+  replace("123456", kForbiddenPassword);
+  replace("1704067200", kForbiddenExpireTime);
+  replace("account-", kForbiddenAccount);
+  return body;
+}
+
+// One server of the list: a SoakServer, reached directly or behind a TLS
+// front. `tlsOwn` marks the ones whose TLS itself is wrong.
+struct Server {
+  std::string name;
+  std::unique_ptr<SoakServer> backend;
+  std::unique_ptr<test::TlsScriptServer> front;
+  bool tlsOwn = false;       // must never be believed
+  bool inHandshake = false;  // every connection fails in the handshake
+
+  std::uint16_t port() const { return front ? front->port() : backend->port(); }
+  long connections() const { return front ? front->accepted() : backend->connections(); }
+  void Stop() {
+    if (front) front->Stop();
+    backend->Stop();
+  }
+};
+
+Server Plain(Behaviour behaviour) {
+  return Server{BehaviourName(behaviour), std::make_unique<SoakServer>(behaviour), nullptr};
+}
+
+std::vector<Server> PlainServers() {
+  const Behaviour kBad[] = {Behaviour::kReset,        Behaviour::kCloseMidHead,
+                            Behaviour::kCloseMidBody, Behaviour::kWrongLength,
+                            Behaviour::kTrickle,      Behaviour::kStall,
+                            Behaviour::kFloodHead,    Behaviour::kBadReplies};
+  std::vector<Server> servers;
+  for (Behaviour b : kBad) servers.push_back(Plain(b));
+  servers.insert(servers.begin() + 4, Plain(Behaviour::kGood));
+  return servers;
+}
+
+Server Fronted(const char* name, Behaviour behaviour, const test::Credential& credential,
+               bool closeNotify = true) {
+  const bool tlsOwn = &credential != &test::Pki().ip || !closeNotify;
+  Server server{
+      name,
+      std::make_unique<SoakServer>(behaviour, tlsOwn ? ForbiddenReplyBody() : GoodReplyBody()),
+      nullptr, tlsOwn, &credential != &test::Pki().ip};
+  test::TlsServerOptions options;
+  options.credential = credential;
+  options.closeNotify = closeNotify;
+  server.front = std::make_unique<test::TlsScriptServer>(server.backend->port(), options);
+  return server;
+}
+
+// Ten servers reached over TLS: the good one and some faults behind a TLS
+// front, then servers whose TLS is wrong: a certificate for another name,
+// an expired one, a server that answers the handshake in clear or with
+// garbage, one that stalls the handshake, and a reply read until the close
+// that comes without the TLS close.
+std::vector<Server> TlsServers() {
+  const test::TestPki& pki = test::Pki();
+  std::vector<Server> servers;
+  servers.push_back(Fronted("tls-trickle", Behaviour::kTrickle, pki.ip));
+  servers.push_back(Fronted("tls-stall", Behaviour::kStall, pki.ip));
+  servers.push_back(Fronted("tls-close-mid-body", Behaviour::kCloseMidBody, pki.ip));
+  servers.push_back(Fronted("tls-good", Behaviour::kGood, pki.ip));
+  servers.push_back(Fronted("tls-bad-replies", Behaviour::kBadReplies, pki.ip));
+  servers.push_back(Fronted("tls-other-name", Behaviour::kGood, pki.otherName));
+  servers.push_back(Fronted("tls-expired", Behaviour::kGood, pki.expired));
+  servers.push_back(Server{
+      "no-handshake", std::make_unique<SoakServer>(Behaviour::kNoHandshake, ForbiddenReplyBody()),
+      nullptr, true, true});
+  servers.push_back(Server{"stalled-handshake", std::make_unique<SoakServer>(Behaviour::kStall),
+                           nullptr, true, true});
+  servers.push_back(
+      Fronted("tls-until-close-unclosed", Behaviour::kUntilClose, pki.ip, /*closeNotify=*/false));
+  return servers;
+}
+
+int Soak(int seconds, bool tls) {
   const std::uint16_t refused = test::UnusedPort();  // holds its socket from here on
+  if (tls) test::Pki();  // made before counting: key generation may open descriptors
   const std::string dir = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "zcv-soak-XXXXXX").string();
     return std::string(mkdtemp(pattern.data()));
@@ -277,17 +422,17 @@ int Soak(int seconds) {
   const std::filesystem::path home = std::filesystem::current_path();
   const int descriptorsAtStart = OpenDescriptors();
 
-  const Behaviour kBad[] = {Behaviour::kReset,        Behaviour::kCloseMidHead,
-                            Behaviour::kCloseMidBody, Behaviour::kWrongLength,
-                            Behaviour::kTrickle,      Behaviour::kStall,
-                            Behaviour::kFloodHead,    Behaviour::kBadReplies};
-  std::vector<std::unique_ptr<SoakServer>> servers;
-  for (Behaviour b : kBad) servers.push_back(std::make_unique<SoakServer>(b));
-  servers.insert(servers.begin() + 4, std::make_unique<SoakServer>(Behaviour::kGood));
-  std::vector<std::uint16_t> ports{refused};
-  for (const auto& server : servers) ports.push_back(server->port());
-
-  std::ofstream(dir + "/cfgfile.ini") << Ini(ports);
+  // The plain list starts with a refused port; the TLS list has no room.
+  std::vector<std::uint16_t> ports;
+  if (!tls) ports.push_back(refused);
+  std::vector<Server> servers = tls ? TlsServers() : PlainServers();
+  for (const Server& server : servers) ports.push_back(server.port());
+  std::string caFile;
+  if (tls) {
+    caFile = dir + "/ca.pem";
+    std::ofstream(caFile) << test::Pki().caPem;
+  }
+  std::ofstream(dir + "/cfgfile.ini") << Ini(ports, caFile);
   std::filesystem::current_path(dir);  // the test module reads and logs here
   void* module = dlopen(ZCV_SOAK_MODULE, RTLD_NOW | RTLD_LOCAL);
   Api api{};
@@ -296,8 +441,9 @@ int Soak(int seconds) {
     return 2;
   }
 
-  std::printf("soak: %d s, %d threads, %zu servers (1 refusing", seconds, kThreads, ports.size());
-  for (const auto& server : servers) std::printf(", %s", BehaviourName(server->behaviour()));
+  std::printf("soak: %d s, %d threads, %zu servers (%s", seconds, kThreads, ports.size(),
+              tls ? "TLS" : "1 refusing");
+  for (const Server& server : servers) std::printf(", %s", server.name.c_str());
   std::printf(")\n");
 
   const Clock::time_point start = Clock::now();
@@ -316,11 +462,13 @@ int Soak(int seconds) {
   dlclose(module);
   std::filesystem::current_path(home);
   bool everyServerReached = true;
+  long handshakeFailures = 0;  // connections to servers that fail every handshake
   std::printf("connections:");
-  for (auto& server : servers) {
-    server->Stop();
-    everyServerReached &= server->connections() > 0;
-    std::printf(" %s %ld", BehaviourName(server->behaviour()), server->connections());
+  for (Server& server : servers) {
+    server.Stop();
+    everyServerReached &= server.connections() > 0;
+    if (server.inHandshake) handshakeFailures += server.connections();
+    std::printf(" %s %ld", server.name.c_str(), server.connections());
   }
   std::printf("\n");
   const std::string log = ReadFile(dir + "/logfile.txt");
@@ -335,15 +483,21 @@ int Soak(int seconds) {
     total.noAnswer += t.noAnswer;
     total.unexpected += t.unexpected;
     total.brokenBuffers += t.brokenBuffers;
+    total.forbidden += t.forbidden;
     total.longestSeconds = std::max(total.longestSeconds, t.longestSeconds);
   }
-  long entries = 0;
-  const long brokenEntries = BrokenLogEntries(log, &entries);
+  LogCount logged;
+  const long brokenEntries = BrokenLogEntries(log, tls, &logged);
   const double bound = kCallSeconds + kCallSlackSeconds;
   const long growth = rssAtEnd - rssAfterWarmUp;
 
   std::printf("calls %ld: accepted %ld, no answer %ld, other %ld; log entries %ld\n", total.calls,
-              total.accepted, total.noAnswer, total.unexpected, entries);
+              total.accepted, total.noAnswer, total.unexpected, logged.entries);
+  if (tls) {
+    std::printf(
+        "TLS errors logged %ld, handshakes failed %ld, accepted from a refused server %ld\n",
+        logged.tlsErrors, handshakeFailures, total.forbidden);
+  }
   std::printf("descriptors %d -> %d; resident memory after warm-up %ld KiB, growth %ld KiB\n",
               descriptorsAtStart, descriptorsAtEnd, rssAfterWarmUp / 1024, growth / 1024);
   std::printf("longest call %.2f s (bound %.1f s: CallTimeout %d s and %.1f s slack)\n",
@@ -359,7 +513,12 @@ int Soak(int seconds) {
   } else {
     ok &= Check(growth < kMaxRssGrowthBytes, "resident memory growth after warm-up under 1 MiB");
   }
-  ok &= Check(brokenEntries == 0 && entries > 0, "every log entry whole");
+  ok &= Check(brokenEntries == 0 && logged.entries > 0, "every log entry whole");
+  if (tls) {
+    ok &= Check(logged.tlsErrors >= handshakeFailures && handshakeFailures > 0,
+                "every failed handshake logged as a TLS error");
+    ok &= Check(total.forbidden == 0, "nothing accepted from a server whose TLS is wrong");
+  }
   ok &= Check(total.brokenBuffers == 0, "no buffer written outside the rules or its bounds");
   ok &= Check(total.longestSeconds <= bound, "longest call within the configured bound");
   std::printf("soak %s\n", ok ? "passed" : "FAILED");
@@ -371,9 +530,10 @@ int Soak(int seconds) {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-  if (seconds < 1) {
-    std::fprintf(stderr, "usage: %s [seconds]\n", argv[0]);
+  const bool tls = argc > 2 && std::strcmp(argv[2], "--tls") == 0;
+  if (seconds < 1 || argc > 3 || (argc == 3 && !tls)) {
+    std::fprintf(stderr, "usage: %s [seconds [--tls]]\n", argv[0]);
     return 2;
   }
-  return zcv::soak::Soak(seconds);
+  return zcv::soak::Soak(seconds, tls);
 }

@@ -76,8 +76,7 @@ std::string Garbage(long seed) {
 }
 
 // Sets what the connection sends, and how, once its request has arrived.
-void Answer(Behaviour behaviour, Connection& c) {
-  const std::string good = GoodReplyBody();
+void Answer(Behaviour behaviour, const std::string& good, Connection& c) {
   switch (behaviour) {
     case Behaviour::kGood:
       if (c.number % kGoodCycle != kGoodCycle - 1) c.out = Reply(good);
@@ -135,13 +134,19 @@ void Answer(Behaviour behaviour, Connection& c) {
           break;
       }
       break;
+    case Behaviour::kUntilClose:
+      c.out = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n" + good;
+      break;
+    case Behaviour::kNoHandshake:
+      c.out = c.number % 2 == 0 ? Reply(good) : Garbage(c.number);
+      break;
   }
   c.answering = true;
   c.nextSend = Clock::now();
 }
 
 // Reads what the client sent; false once it has closed or failed.
-bool ReadFrom(Behaviour behaviour, Connection& c) {
+bool ReadFrom(Behaviour behaviour, const std::string& good, Connection& c) {
   char chunk[4096];
   for (;;) {
     const long n = net::ReceiveSome(c.socket, chunk, sizeof chunk);
@@ -149,10 +154,11 @@ bool ReadFrom(Behaviour behaviour, Connection& c) {
     if (n <= 0) return false;
     if (c.answering) continue;  // the rest of a request is dropped
     c.head.append(chunk, static_cast<std::size_t>(n));
-    if (c.head.find(kHeadEnd) != std::string::npos || c.head.size() > kMaxHeadBytes) {
+    if (behaviour == Behaviour::kNoHandshake || c.head.find(kHeadEnd) != std::string::npos ||
+        c.head.size() > kMaxHeadBytes) {
       c.head.clear();
       c.head.shrink_to_fit();
-      Answer(behaviour, c);
+      Answer(behaviour, good, c);
     }
   }
 }
@@ -194,9 +200,9 @@ void Drop(Connection& c) {
 }  // namespace
 
 const char* BehaviourName(Behaviour behaviour) {
-  static const char* const kNames[] = {"good",           "reset",        "close-mid-head",
-                                       "close-mid-body", "wrong-length", "trickle",
-                                       "stall",          "flood-head",   "bad-replies"};
+  static const char* const kNames[] = {
+      "good",  "reset",      "close-mid-head", "close-mid-body", "wrong-length", "trickle",
+      "stall", "flood-head", "bad-replies",    "until-close",    "no-handshake"};
   return kNames[static_cast<int>(behaviour)];
 }
 
@@ -207,7 +213,8 @@ std::string GoodReplyBody() {
       Rows(2));
 }
 
-SoakServer::SoakServer(Behaviour behaviour) : behaviour_(behaviour) {
+SoakServer::SoakServer(Behaviour behaviour, std::string goodBody)
+    : behaviour_(behaviour), goodBody_(std::move(goodBody)) {
   listener_ = net::ListenOnLoopback(&port_);
   if (listener_ == net::kNoSocket || !net::MakeWakeUp(&wakeWatch_, &wakeSignal_)) {
     std::fprintf(stderr, "soak: cannot start a loopback server\n");
@@ -254,7 +261,8 @@ void SoakServer::Run() {
     for (std::size_t i = 0; i < open.size(); ++i) {
       Connection& c = open[i];
       bool alive = true;
-      if (entries[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) alive = ReadFrom(behaviour_, c);
+      if (entries[i + 2].revents & (POLLIN | POLLHUP | POLLERR))
+        alive = ReadFrom(behaviour_, goodBody_, c);
       if (alive && c.answering) alive = SendTo(c);
       if (alive) {
         kept.push_back(std::move(c));

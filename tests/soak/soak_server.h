@@ -23,6 +23,9 @@ enum class Behaviour {
   kFloodHead,     // response headers beyond any sensible size
   kBadReplies,    // in turn: garbage, broken XML, an over-long reserved
                   // password, and more binding rows than a caller can hold
+  kUntilClose,    // the good reply without a length, ended by closing
+  kNoHandshake,   // answers the first bytes, whatever they are, in turn with
+                  // the good reply in clear and with garbage
 };
 
 const char* BehaviourName(Behaviour behaviour);
@@ -32,7 +35,8 @@ std::string GoodReplyBody();
 
 class SoakServer {
  public:
-  explicit SoakServer(Behaviour behaviour);
+  // `goodBody` is what the behaviour sends where it sends the good reply.
+  explicit SoakServer(Behaviour behaviour, std::string goodBody = GoodReplyBody());
   ~SoakServer();
   SoakServer(const SoakServer&) = delete;
   SoakServer& operator=(const SoakServer&) = delete;
@@ -47,6 +51,7 @@ class SoakServer {
   void Run();
 
   Behaviour behaviour_;
+  std::string goodBody_;
   int listener_ = -1;
   int wakeWatch_ = -1;
   int wakeSignal_ = -1;

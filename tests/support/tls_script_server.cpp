@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <stdexcept>
@@ -188,7 +189,20 @@ void LoadCredential(SSL_CTX* ctx, const Credential& credential) {
 }  // namespace
 
 TlsScriptServer::TlsScriptServer(Script script, const TlsServerOptions& options)
-    : inner_(std::move(script)), context_(std::make_unique<Context>()), options_(options) {
+    : inner_(std::in_place, std::move(script)),
+      context_(std::make_unique<Context>()),
+      options_(options) {
+  upstream_ = inner_->port();
+  Start();
+}
+
+TlsScriptServer::TlsScriptServer(std::uint16_t upstream, const TlsServerOptions& options)
+    : upstream_(upstream), context_(std::make_unique<Context>()), options_(options) {
+  Start();
+}
+
+void TlsScriptServer::Start() {
+  const TlsServerOptions& options = options_;
   SSL_CTX* ctx = context_->ctx = SSL_CTX_new(TLS_server_method());
   if (ctx == nullptr) Die("making the context");
   LoadCredential(ctx, options.credential);
@@ -218,9 +232,27 @@ void TlsScriptServer::AcceptLoop() {
          Wait::kReady) {
     const int socket = net::Accept(listener_);
     if (socket == net::kNoSocket) continue;
+    ++accepted_;
     std::lock_guard<std::mutex> lock(mutex_);
-    workers_.emplace_back(&TlsScriptServer::Serve, this, socket);
+    JoinFinished();
+    workers_.emplace_back([this, socket] {
+      Serve(socket);
+      std::lock_guard<std::mutex> done(mutex_);
+      finished_.push_back(std::this_thread::get_id());
+    });
   }
+}
+
+// Called with mutex_ held; a finished worker has already let go of it.
+void TlsScriptServer::JoinFinished() {
+  for (const std::thread::id id : finished_) {
+    const auto worker = std::find_if(workers_.begin(), workers_.end(),
+                                     [id](const std::thread& t) { return t.get_id() == id; });
+    if (worker == workers_.end()) continue;
+    worker->join();
+    workers_.erase(worker);
+  }
+  finished_.clear();
 }
 
 void TlsScriptServer::Serve(int socket) {
@@ -239,7 +271,7 @@ void TlsScriptServer::Serve(int socket) {
   }
   ++handshakes_;
   if (SSL_session_reused(ssl) == 1) ++resumed_;
-  const int inner = ConnectInner(inner_.port());
+  const int inner = ConnectInner(upstream_);
   const Ending ending = inner < 0 ? Ending::kClose : Relay(ssl, socket, inner, wake_read_);
   if (inner >= 0) ::close(inner);
   if (ending == Ending::kReset) {
@@ -266,7 +298,7 @@ void TlsScriptServer::Stop() {
   }
   for (std::thread& worker : workers) worker.join();
   net::CloseSocket(listener_);
-  inner_.Stop();
+  if (inner_) inner_->Stop();
   net::CloseWakeUp(wake_read_, wake_write_);
 }
 

@@ -1,13 +1,15 @@
 // TlsScriptServer: the loopback ScriptServer behind TLS. Each connection's
 // handshake is made here, then the plain bytes are relayed to and from an
 // inner ScriptServer, so the same scripts serve both. The end of a script
-// becomes the server's TLS close, or a bare TCP close when asked.
+// becomes the server's TLS close, or a bare TCP close when asked. It can
+// also front any server already listening on loopback.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -27,13 +29,16 @@ struct TlsServerOptions {
 class TlsScriptServer {
  public:
   TlsScriptServer(Script script, const TlsServerOptions& options);
+  // Relays to the server listening on loopback port `upstream` instead.
+  TlsScriptServer(std::uint16_t upstream, const TlsServerOptions& options);
   ~TlsScriptServer();
   TlsScriptServer(const TlsScriptServer&) = delete;
   TlsScriptServer& operator=(const TlsScriptServer&) = delete;
 
   std::uint16_t port() const { return port_; }
   // The inner server's view: request heads as received in clear.
-  const ScriptServer& plain() const { return inner_; }
+  const ScriptServer& plain() const { return *inner_; }
+  int accepted() const { return accepted_; }
   int handshakes() const { return handshakes_; }
   int resumed() const { return resumed_; }
   // Ends every connection and joins all threads. Idempotent.
@@ -41,10 +46,13 @@ class TlsScriptServer {
 
  private:
   struct Context;
+  void Start();
   void AcceptLoop();
   void Serve(int socket);
+  void JoinFinished();
 
-  ScriptServer inner_;
+  std::optional<ScriptServer> inner_;
+  std::uint16_t upstream_ = 0;
   std::unique_ptr<Context> context_;
   TlsServerOptions options_;
   int listener_ = -1;
@@ -54,7 +62,11 @@ class TlsScriptServer {
   std::thread acceptor_;
   std::mutex mutex_;
   std::vector<std::thread> workers_;
+  // Workers done serving, joined at the next accept so that a long run
+  // does not pile up finished threads.
+  std::vector<std::thread::id> finished_;
   bool stopped_ = false;
+  std::atomic<int> accepted_{0};
   std::atomic<int> handshakes_{0};
   std::atomic<int> resumed_{0};
 };
