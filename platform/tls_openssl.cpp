@@ -138,16 +138,20 @@ long BioControl(BIO* bio, int command, long, void*) {
 }
 
 const BIO_METHOD* SocketBioMethod() {
-  static BIO_METHOD* const method = [] {
-    BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "zcv socket");
-    if (m != nullptr) {
-      BIO_meth_set_write(m, BioWrite);
-      BIO_meth_set_read(m, BioRead);
-      BIO_meth_set_ctrl(m, BioControl);
-    }
-    return m;
-  }();
-  return method;
+  // Freed when the module unloads, so a host that loads and unloads the
+  // library again and again does not leak it.
+  static const std::unique_ptr<BIO_METHOD, decltype(&BIO_meth_free)> method(
+      [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "zcv socket");
+        if (m != nullptr) {
+          BIO_meth_set_write(m, BioWrite);
+          BIO_meth_set_read(m, BioRead);
+          BIO_meth_set_ctrl(m, BioControl);
+        }
+        return m;
+      }(),
+      &BIO_meth_free);
+  return method.get();
 }
 
 bool MatchesPin(X509* certificate, const std::vector<KeyPin>& pins) {
