@@ -17,6 +17,8 @@ namespace zcv {
 namespace {
 
 constexpr std::size_t kExceptionMessageBytes = 300;
+// Room for the decimal text of any int: a sign and ten digits.
+constexpr std::size_t kIntTextBytes = 11;
 
 bool HasControlByte(const char* text) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
@@ -98,7 +100,8 @@ int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* pat
 
 ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
                        PathFormatter formatPath, bool holdsBusy) {
-  char path[kLongPathBytes] = {};
+  // Formatting always ends the path with its NUL: no need to clear it first.
+  char path[kLongPathBytes];
   ServerEntry seen = context.servers.Current();
   formatPath(path, operation.pathBytes);
 
@@ -136,7 +139,74 @@ void LogException(ServiceContext& context, const Operation& operation) {
   context.log.WriteLog(message);
 }
 
+// Appends to a buffer of fixed size, keeping what fits and its NUL.
+class BoundedWriter {
+ public:
+  BoundedWriter(char* out, std::size_t size) : out_(out), room_(size > 0 ? size - 1 : 0) {}
+  ~BoundedWriter() {
+    if (out_ != nullptr) *out_ = '\0';
+  }
+  BoundedWriter(const BoundedWriter&) = delete;
+  BoundedWriter& operator=(const BoundedWriter&) = delete;
+
+  void Write(const char* bytes, std::size_t count) {
+    if (out_ == nullptr) return;
+    const std::size_t kept = std::min(count, room_);
+    std::memcpy(out_, bytes, kept);
+    out_ += kept;
+    room_ -= kept;
+  }
+
+ private:
+  char* out_;  // null when there is no room even for the NUL
+  std::size_t room_;
+};
+
+// Decimal digits of `value`, INT_MIN included, written backwards into the
+// end of `digits`; returns where they start.
+char* FormatInt(int value, char (&digits)[kIntTextBytes]) {
+  char* p = digits + sizeof digits;
+  // Unsigned arithmetic: negating INT_MIN would overflow an int.
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  return p;
+}
+
 }  // namespace
+
+void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
+                    std::initializer_list<TemplateValue> values) {
+  BoundedWriter writer(size > 0 ? out : nullptr, size);
+  const TemplateValue* next = values.begin();
+  const char* p = pathTemplate;
+  while (*p != '\0') {
+    const char* percent = std::strchr(p, '%');
+    if (percent == nullptr) {
+      writer.Write(p, std::strlen(p));
+      break;
+    }
+    writer.Write(p, static_cast<std::size_t>(percent - p));
+    const char conversion = percent[1];
+    if ((conversion == 'd' || conversion == 's') && next != values.end()) {
+      if (next->text != nullptr) {
+        writer.Write(next->text, std::strlen(next->text));
+      } else {
+        char digits[kIntTextBytes];
+        const char* start = FormatInt(next->number, digits);
+        writer.Write(start, static_cast<std::size_t>(digits + sizeof digits - start));
+      }
+      ++next;
+    } else if (conversion == '%') {
+      writer.Write(percent, 1);
+    }
+    if (conversion == '\0') break;
+    p = percent + 2;
+  }
+}
 
 ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
                    const Outputs& outputs, PathFormatter formatPath) noexcept {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <initializer_list>
 
 #include "zephyrcoilvault.h"
@@ -107,15 +106,26 @@ class PathFormatter {
 ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
                    const Outputs& outputs, PathFormatter formatPath) noexcept;
 
-// Values as they go into a path: numbers as they are, a null text as "(null)".
-inline int PathValue(int value) { return value; }
-inline const char* PathValue(const char* text) { return text ? text : "(null)"; }
+// One value of a template: a number, or a text (a null text as "(null)").
+struct TemplateValue {
+  TemplateValue(int value) : number(value) {}  // implicit: built from the call's values
+  TemplateValue(const char* value) : text(value ? value : "(null)") {}
+  int number = 0;
+  const char* text = nullptr;  // null for a number
+};
+
+// Writes `pathTemplate` with its %d and %s conversions (the only ones the
+// templates use) filled from `values` in order, byte for byte as snprintf
+// would, cut to `size` bytes with the NUL. Cheaper than snprintf, which
+// costs more than a tenth of a call.
+void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
+                    std::initializer_list<TemplateValue> values);
 
 template <typename... Values>
 ResultCode CallService(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
                        const Outputs& outputs, Values... values) noexcept {
   return RunCall(operation, checks, outputs, [&](char* path, std::size_t size) {
-    std::snprintf(path, size, operation.pathTemplate, PathValue(values)...);
+    FormatTemplate(path, size, operation.pathTemplate, {TemplateValue(values)...});
   });
 }
 

@@ -3,12 +3,14 @@
 #include "service/request_helpers.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
 #include "http/request.h"
 #include "platform/com_apartment.h"
 #include "reply/reply_readers.h"
+#include "service/call_frame.h"
 
 namespace zcv {
 namespace {
@@ -29,8 +31,8 @@ bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cuto
                     char (&body)[kMaxReplyBodyBytes + 1]) {
   // IP and port of one and the same server, read in one locked step.
   const ServerEntry server = context.servers.Current();
-  char url[kUrlBytes] = {};
-  std::snprintf(url, sizeof url, "http://%s:%s/%s", server.ip, server.port, path);
+  char url[kUrlBytes];
+  FormatTemplate(url, sizeof url, "http://%s:%s/%s", {server.ip, server.port, path});
 
   RequestPtr request(HttpRequestCreate());
   if (HttpRequestSetUri(request.get(), url) == -1) {
@@ -60,9 +62,12 @@ bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cuto
     context.log.WriteLog("get body len error \n");
     return false;
   }
-  int i = 0;
-  for (; i < length && bytes[i] != '\0'; ++i) body[i] = bytes[i];
-  body[i] = '\0';
+  // The body ends at its first NUL, if it holds one.
+  const auto* nul = static_cast<const char*>(std::memchr(bytes, '\0', length));
+  const std::size_t kept =
+      nul != nullptr ? static_cast<std::size_t>(nul - bytes) : static_cast<std::size_t>(length);
+  std::memcpy(body, bytes, kept);
+  body[kept] = '\0';
   return true;
 }
 
@@ -70,7 +75,8 @@ template <typename Reader>
 int Attempt(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
             Reader read) {
   *code = kNoAnswer;
-  char body[kMaxReplyBodyBytes + 1] = {};
+  // Filled and NUL-terminated by a successful fetch; unread otherwise.
+  char body[kMaxReplyBodyBytes + 1];
   if (!FetchReplyBody(context, path, cutoffMs, body)) return 0;
   const int result = read(body);
   if (result == 0) context.log.WriteLog("parse xml error\n");

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -353,6 +355,45 @@ TEST_F(CallFrameTest, CallTimeoutCutsTheAttemptUnderWay) {
   EXPECT_EQ(second.connections() + third.connections(), 0);
   EXPECT_THAT(LogMessages(), ElementsAre(kConnectError));
   EXPECT_EQ(gate().failures(), 1);
+}
+
+// The path formatter against snprintf, whole buffers compared so that a
+// byte written past the cut shows too.
+TEST(FormatTemplateTest, WritesWhatSnprintfWrites) {
+  struct Row {
+    const char* pathTemplate;
+    int first;
+    const char* text;
+    int last;
+    std::size_t size;
+  };
+  const Row rows[] = {
+      {"a.asp?i=%d&s=%s&j=%d", 0, "x", -7, 64},
+      {"a.asp?i=%d&s=%s&j=%d", INT_MIN, "", INT_MAX, 64},
+      {"%d%s%d", -1, nullptr, 1234567890, 64},
+      {"%s%d%d100%%", 42, "text", 9, 64},
+      {"a.asp?i=%d&s=%s&j=%d", 123456, "abcdef", -5, 12},  // cut inside the text
+      {"a.asp?i=%d&s=%s&j=%d", 123456, "abc", -5, 9},      // cut inside a number
+      {"a.asp?i=%d&s=%s&j=%d", 1, "b", 2, 1},
+      {"a.asp?i=%d&s=%s&j=%d", 1, "b", 2, 0},
+  };
+  constexpr std::size_t kBufferBytes = 64;
+  for (const Row& row : rows) {
+    char expected[kBufferBytes];
+    char actual[kBufferBytes];
+    std::memset(expected, '#', sizeof expected);
+    std::memset(actual, '#', sizeof actual);
+    const char* shown = row.text ? row.text : "(null)";
+    if (row.pathTemplate[1] == 's') {
+      std::snprintf(expected, row.size, row.pathTemplate, shown, row.first, row.last);
+      FormatTemplate(actual, row.size, row.pathTemplate, {row.text, row.first, row.last});
+    } else {
+      std::snprintf(expected, row.size, row.pathTemplate, row.first, shown, row.last);
+      FormatTemplate(actual, row.size, row.pathTemplate, {row.first, row.text, row.last});
+    }
+    EXPECT_EQ(std::string(actual, sizeof actual), std::string(expected, sizeof expected))
+        << row.pathTemplate << " size " << row.size;
+  }
 }
 
 }  // namespace
