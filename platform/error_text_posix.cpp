@@ -1,15 +1,19 @@
 // errno's message through the thread-safe strerror_r.
-#include "platform/error_text.h"
-
 #include <cerrno>
 #include <cstring>
+
+#include "platform/error_text.h"
 
 namespace zcv::platform {
 namespace {
 
 // strerror_r has two signatures; these overloads take either.
-[[maybe_unused]] const char* Message(int result, const char* buffer) { return result == 0 ? buffer : ""; }
-[[maybe_unused]] const char* Message(const char* result, const char*) { return result ? result : ""; }
+[[maybe_unused]] const char* Message(int result, const char* buffer) {
+  return result == 0 ? buffer : "";
+}
+[[maybe_unused]] const char* Message(const char* result, const char*) {
+  return result ? result : "";
+}
 
 }  // namespace
 

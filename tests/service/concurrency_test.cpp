@@ -21,8 +21,8 @@ class ConcurrencyTest : public ServiceFixture {};
 
 TEST_F(ConcurrencyTest, ManyThreadsAgainstAnsweringFailingAndStallingServers) {
   ScopedTimeZone zone("UTC");
-  ScriptServer answering(Script{Send(HttpReply(
-      Reply("<Result>9999</Result><ExpireTime>86400</ExpireTime>")))});
+  ScriptServer answering(
+      Script{Send(HttpReply(Reply("<Result>9999</Result><ExpireTime>86400</ExpireTime>")))});
   ScriptServer closing(Script{Close()});
   ScriptServer stalling(Script{Hang()});
   StartService({answering.port(), closing.port(), stalling.port()});
@@ -36,8 +36,8 @@ TEST_F(ConcurrencyTest, ManyThreadsAgainstAnsweringFailingAndStallingServers) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kCallsPerThread; ++i) {
         char expireText[20] = "untouched";
-        const ResultCode code = (t % 2) ? TokenAuth(t, i, expireText)
-                                        : TokenAuth2Next(t, i, i + 1, expireText);
+        const ResultCode code =
+            (t % 2) ? TokenAuth(t, i, expireText) : TokenAuth2Next(t, i, i + 1, expireText);
         if (code == kAccepted && std::string(expireText) == "1970-01-02 00:00:00") {
           ++accepted;
         } else if (code != kNoAnswer || std::string(expireText) != "untouched") {

@@ -29,7 +29,9 @@ std::string Target(const std::string& request) {
 
 class OperationsTest : public ServiceFixture {
  protected:
-  OperationsTest() : server_(Script{Send(HttpReply(kAcceptAll))}) { StartService({server_.port()}); }
+  OperationsTest() : server_(Script{Send(HttpReply(kAcceptAll))}) {
+    StartService({server_.port()});
+  }
 
   std::string LastTarget() const {
     const auto requests = server_.requests();
@@ -78,8 +80,10 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        "&iServiceNo=(null)"},
       {"TokenUnBinding2Next",
        [&] { return TokenUnBinding2Next(1, longSvc.data(), 2, 3, 4, 5, acct.data()); },
-       ("/" + S("TokenUnBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4"
-                "&iAppNo2=5&sAccount=acct&iServiceNo=") + longSvc)
+       ("/" +
+        S("TokenUnBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4"
+          "&iAppNo2=5&sAccount=acct&iServiceNo=") +
+        longSvc)
            .substr(0, 256)},
       {"TokenUnBindingEx", [&] { return TokenUnBindingEx(1, 2, 3, acct.data()); },
        "/TokenUnBindingEx.asp?iCardNo=1&iAppNo=2&iAppNo2=3&sAccount=acct"},
@@ -104,10 +108,11 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        [&] { return TokenDisable(1, svc.data(), id.data(), 2, 3, nullptr, op.data()); },
        "/TokenDisable.asp?iCardNo=1&sServiceNo=svc&sIdCode=i&iAppNo=2&iAppNo2=3"
        "&sAccount=(null)&sOperator=op"},
-      {"TokenLoss",
-       [&] { return TokenLoss(1, svc.data(), 9, 2, 3, acct.data(), longOp.data()); },
-       ("/" + S("TokenLoss.asp?iCardNo=1&sServiceNo=svc&iType=9&iAppNo=2&iAppNo2=3"
-                "&sAccount=acct&sOperator=") + longOp)
+      {"TokenLoss", [&] { return TokenLoss(1, svc.data(), 9, 2, 3, acct.data(), longOp.data()); },
+       ("/" +
+        S("TokenLoss.asp?iCardNo=1&sServiceNo=svc&iType=9&iAppNo=2&iAppNo2=3"
+          "&sAccount=acct&sOperator=") +
+        longOp)
            .substr(0, 256)},
       {"TokenUnLoss", [&] { return TokenUnLoss(1, svc.data(), 2, nullptr); },
        "/TokenUnLoss.asp?iCardNo=1&sServiceNo=svc&iDynPasswd=2&sOperator=(null)"},
@@ -115,8 +120,7 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        "/TokenUnLossNext.asp?iCardNo=1&sServiceNo=svc&iDynPasswd1=2&iDynPasswd2=3&sOperator=op"},
       {"TokenBindInfoQuery", [&] { return TokenBindInfoQuery(7, 8, &rowCount_, rows_); },
        "/TokenBindInfoQuery.asp?icardno=7&iDynpasswd=8"},
-      {"TokenBindInfoQueryNext",
-       [&] { return TokenBindInfoQueryNext(7, 8, 9, &rowCount_, rows_); },
+      {"TokenBindInfoQueryNext", [&] { return TokenBindInfoQueryNext(7, 8, 9, &rowCount_, rows_); },
        "/TokenBindInfoQueryNext.asp?icardno=7&iDynpasswd1=8&iDynpasswd2=9"},
       {"TokenStatus", [&] { return TokenStatus(5, cardStatus_, expireText_); },
        "/TokenStatus.asp?iCardNo=5"},
@@ -173,17 +177,20 @@ TEST_F(OperationsTest, TextArgumentsAreCheckedBeforeAnythingIsSent) {
   char* r = resv_;
   const TextCase cases[] = {
       {"TokenBinding sAccount", 20, true, [&](char* t) { return TokenBinding(1, 2, 3, 4, t, r); }},
-      {"TokenBinding2 sAccount", 20, true, [&](char* t) { return TokenBinding2(1, 2, 3, 4, t, r); }},
+      {"TokenBinding2 sAccount", 20, true,
+       [&](char* t) { return TokenBinding2(1, 2, 3, 4, t, r); }},
       {"TokenBinding2Next sAccount", 20, true,
        [&](char* t) { return TokenBinding2Next(1, 2, 3, 4, 5, t, r); }},
-      {"TokenUnBinding sAccount", 20, true, [&](char* t) { return TokenUnBinding(1, x, 2, 3, 4, t); }},
+      {"TokenUnBinding sAccount", 20, true,
+       [&](char* t) { return TokenUnBinding(1, x, 2, 3, 4, t); }},
       {"TokenUnBinding sServiceNo", -1, false,
        [&](char* t) { return TokenUnBinding(1, t, 2, 3, 4, x); }},
       {"TokenUnBinding2 sAccount", 20, true,
        [&](char* t) { return TokenUnBinding2(1, x, 2, 3, 4, t); }},
       {"TokenUnBinding2Next sServiceNo", -1, false,
        [&](char* t) { return TokenUnBinding2Next(1, t, 2, 3, 4, 5, x); }},
-      {"TokenUnBindingEx sAccount", 20, true, [&](char* t) { return TokenUnBindingEx(1, 2, 3, t); }},
+      {"TokenUnBindingEx sAccount", 20, true,
+       [&](char* t) { return TokenUnBindingEx(1, 2, 3, t); }},
       {"TokenUnBindingEx2 sAccount", 20, true,
        [&](char* t) { return TokenUnBindingEx2(1, 2, 3, t, six); }},
       {"TokenUnBindingEx2 sResvPassWord", 6, true,
@@ -208,7 +215,8 @@ TEST_F(OperationsTest, TextArgumentsAreCheckedBeforeAnythingIsSent) {
        [&](char* t) { return TokenEnableNext(x, 1, 2, x, 1, x, x, x, x, x, t, e); }},
       {"TokenDisable sServiceNo", 20, true,
        [&](char* t) { return TokenDisable(1, t, x, 2, 3, x, x); }},
-      {"TokenDisable sIdCode", 20, true, [&](char* t) { return TokenDisable(1, x, t, 2, 3, x, x); }},
+      {"TokenDisable sIdCode", 20, true,
+       [&](char* t) { return TokenDisable(1, x, t, 2, 3, x, x); }},
       {"TokenDisable sAccount", 20, false,
        [&](char* t) { return TokenDisable(1, x, x, 2, 3, t, x); }},
       {"TokenDisable sOperator", -1, false,
@@ -291,10 +299,10 @@ TEST_F(OperationsTest, OutputsOnAcceptance) {
 }
 
 TEST_F(ServiceFixture, OutputsAreUntouchedOnOtherVerdicts) {
-  ScriptServer refusing(Script{Send(HttpReply(Reply(
-      "<Result>5</Result><ExpireTime>0</ExpireTime><ResvPassWord>654321</ResvPassWord>"
-      "<RowCount>1</RowCount><AppNo>1</AppNo><AppNo2>2</AppNo2><Account>a</Account>"
-      "<Bindtime>t</Bindtime><CardStatus>2</CardStatus>")))});
+  ScriptServer refusing(Script{Send(HttpReply(
+      Reply("<Result>5</Result><ExpireTime>0</ExpireTime><ResvPassWord>654321</ResvPassWord>"
+            "<RowCount>1</RowCount><AppNo>1</AppNo><AppNo2>2</AppNo2><Account>a</Account>"
+            "<Bindtime>t</Bindtime><CardStatus>2</CardStatus>")))});
   StartService({refusing.port()});
   char expireText[20] = "caller";
   char resv[7] = "before";
@@ -321,11 +329,11 @@ TEST_F(ServiceFixture, OutputsAreUntouchedOnOtherVerdicts) {
 
 TEST_F(ServiceFixture, BindingRowsFromEveryServerIntoTheSameStorage) {
   // Two AppNo but one Account: the reading fails on the second row.
-  const std::string shortList = HttpReply(Reply(
-      "<Result>9999</Result><RowCount>2</RowCount>"
-      "<Row><AppNo>11</AppNo><AppNo2>12</AppNo2><Account>first</Account>"
-      "<Bindtime>2024-01-01 10:00:00</Bindtime></Row>"
-      "<Row><AppNo>21</AppNo><AppNo2>22</AppNo2></Row>"));
+  const std::string shortList =
+      HttpReply(Reply("<Result>9999</Result><RowCount>2</RowCount>"
+                      "<Row><AppNo>11</AppNo><AppNo2>12</AppNo2><Account>first</Account>"
+                      "<Bindtime>2024-01-01 10:00:00</Bindtime></Row>"
+                      "<Row><AppNo>21</AppNo><AppNo2>22</AppNo2></Row>"));
   ScriptServer a(Script{Send(shortList)});
   ScriptServer b(Script{Send(shortList)});
   StartService({a.port(), b.port()});
