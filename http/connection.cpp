@@ -77,16 +77,13 @@ void StartStream(HttpConnection* connection) {
 
 HttpConnection* HttpConnectionCreate() {
   auto* connection = new HttpConnection();
-  connection->unit = kIoUnit;
   HttpConnectionResetBuffer(connection);
   return connection;
 }
 
-void HttpConnectionDestroy(HttpConnection* connection) {
-  if (connection == nullptr) return;
-  HttpConnectionClose(connection);
-  delete connection;
-}
+HttpConnection::~HttpConnection() { HttpConnectionClose(this); }
+
+void HttpConnectionDestroy(HttpConnection* connection) { delete connection; }
 
 void HttpConnectionClose(HttpConnection* connection) {
   connection->transport.reset();
@@ -221,8 +218,11 @@ int HttpConnectionReceive(HttpConnection* connection) {
 }
 
 void HttpConnectionResetBuffer(HttpConnection* connection) {
-  connection->buffer.reset(new char[static_cast<std::size_t>(connection->unit)]);
-  connection->capacity = connection->unit;
+  // A buffer of one unit is kept for the next use; a grown one is given back.
+  if (!connection->buffer || connection->capacity != connection->unit) {
+    connection->buffer.reset(new char[static_cast<std::size_t>(connection->unit)]);
+    connection->capacity = connection->unit;
+  }
   connection->used = 0;
   connection->done = 0;
   connection->remaining = 0;

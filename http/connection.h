@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "http/limits.h"
 #include "http/response_parser.h"
 #include "platform/socket.h"
 #include "platform/tls.h"
@@ -37,7 +38,7 @@ struct HttpConnection {
   int used = 0;       // bytes held, from the start of `buffer`
   int done = 0;       // bytes moved by the current operation
   int remaining = 0;  // bytes still wanted; 0 means idle
-  int unit = 0;
+  int unit = kIoUnit;
   int lastCount = 0;        // result of the last send or receive call
   bool peerClosed = false;  // a receive found the stream ended
   HttpResponseParser parser;
@@ -50,6 +51,12 @@ struct HttpConnection {
   std::int64_t cutoff = 0;              // monotonic ms no wait goes past; 0 none
   std::int64_t deadline = 0;            // monotonic ms at which the current phase ends
   const char* failureReason = nullptr;  // static text of the last read failure
+
+  HttpConnection() = default;
+  HttpConnection(const HttpConnection&) = delete;
+  HttpConnection& operator=(const HttpConnection&) = delete;
+  // Closes the socket if one is open.
+  ~HttpConnection();
 };
 
 HttpConnection* HttpConnectionCreate();
@@ -79,7 +86,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
 // 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1
 // failed.
 int HttpConnectionReceive(HttpConnection* connection);
-// A fresh buffer of one unit; ends any operation.
+// An empty buffer of one unit; ends any operation.
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.
 void HttpConnectionConsume(HttpConnection* connection, int position);

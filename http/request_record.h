@@ -20,10 +20,10 @@ constexpr int kStateReadingHead = 2;
 constexpr int kStateReadingBody = 3;
 
 struct HttpRequest {
-  HttpUri* uri = nullptr;
-  HttpOutgoingRequest* outgoing = nullptr;
-  HttpResponse* response = nullptr;
-  HttpConnection* connection = nullptr;
+  HttpUri uri;
+  HttpOutgoingRequest outgoing;
+  HttpResponse response;
+  HttpConnection connection;
   const char* failureReason = nullptr;  // a static text or `errorText`
   int connected = 0;
   int state = kStateIdle;

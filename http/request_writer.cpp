@@ -45,17 +45,9 @@ int SendBuffered(HttpConnection* connection, bool moreFollows) {
 
 }  // namespace
 
-HttpOutgoingRequest* HttpOutgoingRequestCreate() {
-  auto* outgoing = new HttpOutgoingRequest();
-  outgoing->headers = HttpHeaderListCreate();
-  return outgoing;
-}
+HttpOutgoingRequest* HttpOutgoingRequestCreate() { return new HttpOutgoingRequest(); }
 
-void HttpOutgoingRequestDestroy(HttpOutgoingRequest* outgoing) {
-  if (outgoing == nullptr) return;
-  HttpHeaderListDestroy(outgoing->headers);
-  delete outgoing;
-}
+void HttpOutgoingRequestDestroy(HttpOutgoingRequest* outgoing) { delete outgoing; }
 
 const char* HttpMethodName(HttpMethod method) {
   return (method >= kHttpGet && method <= kHttpUnlock) ? kMethodNames[method] : kMethodNames[0];
@@ -63,9 +55,9 @@ const char* HttpMethodName(HttpMethod method) {
 
 int HttpAddDefaultHeaders(HttpOutgoingRequest* outgoing) {
   if (outgoing == nullptr) return -1;
-  HttpHeaderSet(outgoing->headers, "Host", outgoing->host);
-  if (HttpHeaderGet(outgoing->headers, "User-Agent") == nullptr) {
-    HttpHeaderSet(outgoing->headers, "User-Agent", kUserAgent);
+  HttpHeaderSet(&outgoing->headers, "Host", outgoing->host);
+  if (HttpHeaderGet(&outgoing->headers, "User-Agent") == nullptr) {
+    HttpHeaderSet(&outgoing->headers, "User-Agent", kUserAgent);
   }
   return 0;
 }
@@ -81,7 +73,7 @@ int HttpWriteRequest(HttpOutgoingRequest* outgoing, HttpConnection* connection) 
   // The line waits for the header block so that both leave in one segment.
   if (SendBuffered(connection, true) != 2) return -1;
 
-  const HttpHeaderList& headers = *outgoing->headers;
+  const HttpHeaderList& headers = outgoing->headers;
   for (const HttpHeaderSlot& slot : headers.slots) {
     Append(connection, slot.name());
     Append(connection, ": ");

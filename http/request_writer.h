@@ -33,7 +33,7 @@ struct HttpOutgoingRequest {
   float version = 1.1f;
   const char* host = nullptr;  // borrowed from the request's URI
   const char* path = nullptr;  // borrowed from the request's URI
-  HttpHeaderList* headers = nullptr;
+  HttpHeaderList headers;
 };
 
 HttpOutgoingRequest* HttpOutgoingRequestCreate();

@@ -3,16 +3,8 @@
 
 namespace zcv {
 
-HttpResponse* HttpResponseCreate() {
-  auto* response = new HttpResponse();
-  response->headers = HttpHeaderListCreate();
-  return response;
-}
+HttpResponse* HttpResponseCreate() { return new HttpResponse(); }
 
-void HttpResponseDestroy(HttpResponse* response) {
-  if (response == nullptr) return;
-  HttpHeaderListDestroy(response->headers);
-  delete response;
-}
+void HttpResponseDestroy(HttpResponse* response) { delete response; }
 
 }  // namespace zcv

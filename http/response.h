@@ -9,7 +9,7 @@ namespace zcv {
 
 struct HttpResponse {
   int statusCode = 0;
-  HttpHeaderList* headers = nullptr;
+  HttpHeaderList headers;
   // The body followed by one zero byte that `bodyLength` does not count;
   // empty while no body has been stored.
   std::vector<char> body;

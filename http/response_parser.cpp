@@ -134,7 +134,7 @@ Step ReadHead(HttpResponseParser* parser, HttpResponse* response, const char* by
     int first = lineEnd;
     while (first < end && (bytes[first] == '\r' || bytes[first] == '\n')) ++first;
     if (lineEnd != end && first < end) {
-      refusal = HttpScanHeaderLines(response->headers, bytes + first, end + 1 - first);
+      refusal = HttpScanHeaderLines(&response->headers, bytes + first, end + 1 - first);
       if (refusal != nullptr) return Fail(parser, refusal);
     }
     *taken += end + kHeadEndLength;
@@ -146,9 +146,9 @@ Step ReadHead(HttpResponseParser* parser, HttpResponse* response, const char* by
 // Picks the framing from the headers. "Content-Length" wins over
 // "Transfer-Encoding"; with neither the body runs until the peer closes.
 Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
-  const char* contentLength = HttpHeaderGet(response->headers, "Content-Length");
-  const char* transferEncoding = HttpHeaderGet(response->headers, "Transfer-Encoding");
-  const char* connection = HttpHeaderGet(response->headers, "Connection");
+  const char* contentLength = HttpHeaderGet(&response->headers, "Content-Length");
+  const char* transferEncoding = HttpHeaderGet(&response->headers, "Transfer-Encoding");
+  const char* connection = HttpHeaderGet(&response->headers, "Connection");
   if (contentLength != nullptr) {
     if (!IsDecimalNumber(contentLength)) {
       return Fail(parser, "Content length in http response was not a number");

@@ -154,7 +154,7 @@ TEST(HttpRequestTest, PassedCutoffFailsBeforeConnecting) {
   const RequestPtr request = MakeRequest(Url(server.port()));
   EXPECT_EQ(HttpRequestSetCutoff(request.get(), platform::MonotonicMilliseconds() - 1), 0);
   EXPECT_EQ(HttpRequestExecute(request.get()), -1);
-  EXPECT_EQ(request->connection->failureKind, kFailureSocket);
+  EXPECT_EQ(request->connection.failureKind, kFailureSocket);
   EXPECT_EQ(server.connections(), 0);
   EXPECT_EQ(HttpRequestSetCutoff(nullptr, 1), -1);
 }
@@ -164,7 +164,7 @@ TEST(HttpRequestTest, KeepsTheSocketWithoutClose) {
   const RequestPtr request = MakeRequest(Url(server.port()));
   ASSERT_EQ(HttpRequestExecute(request.get()), 1);
   EXPECT_EQ(request->connected, 1);
-  EXPECT_NE(request->connection->socket, platform::kNoSocket);
+  EXPECT_NE(request->connection.socket, platform::kNoSocket);
 }
 
 TEST(HttpRequestTest, SilentServerTimesOutReadingTheHead) {
@@ -197,7 +197,7 @@ TEST(HttpRequestTest, RefusedConnectionFailsWhileSending) {
   const RequestPtr request = MakeRequest(Url(test::UnusedPort()));
   EXPECT_EQ(HttpRequestExecute(request.get()), -1);
   EXPECT_EQ(request->state, kStateSending);
-  EXPECT_EQ(request->connection->failureKind, kFailureSocket);
+  EXPECT_EQ(request->connection.failureKind, kFailureSocket);
   EXPECT_FALSE(Reason(request.get()).empty());
   EXPECT_NE(Reason(request.get()), kHostNotFound);
   EXPECT_EQ(HttpRequestGetBody(request.get()), nullptr);
@@ -278,7 +278,7 @@ TEST(HttpRequestTest, BodiesAreBoundedInEveryFraming) {
     } else {
       EXPECT_EQ(HttpRequestExecute(request.get()), -1);
       EXPECT_EQ(Reason(request.get()), "Http response body too large");
-      EXPECT_LE(request->connection->capacity, 1024 * 1024 + 2 * 1024);
+      EXPECT_LE(request->connection.capacity, 1024 * 1024 + 2 * 1024);
     }
   }
 }

@@ -32,7 +32,7 @@ class HttpWriteRequestTest : public ::testing::Test {
 };
 
 TEST_F(HttpWriteRequestTest, WritesTheRequestOfTheService) {
-  HttpHeaderSet(outgoing_->headers, "connection", "close");
+  HttpHeaderSet(&outgoing_->headers, "connection", "close");
   ASSERT_EQ(HttpAddDefaultHeaders(outgoing_.get()), 0);
   ASSERT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), 2);
   EXPECT_EQ(pair_.ReadAvailable(),
@@ -46,9 +46,9 @@ TEST_F(HttpWriteRequestTest, WritesTheRequestOfTheService) {
 }
 
 TEST_F(HttpWriteRequestTest, KeepsCallerSpellingUserAgentAndEmptyValues) {
-  HttpHeaderSet(outgoing_->headers, "user-agent", "probe/2");
-  HttpHeaderSet(outgoing_->headers, "X-Empty", "");
-  HttpHeaderSet(outgoing_->headers, "x-MiXed", "v");
+  HttpHeaderSet(&outgoing_->headers, "user-agent", "probe/2");
+  HttpHeaderSet(&outgoing_->headers, "X-Empty", "");
+  HttpHeaderSet(&outgoing_->headers, "x-MiXed", "v");
   HttpAddDefaultHeaders(outgoing_.get());
   ASSERT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), 2);
   EXPECT_EQ(pair_.ReadAvailable(),
@@ -72,11 +72,11 @@ TEST(HttpAddDefaultHeadersTest, HostWithoutPortAndNoneWhenUnbound) {
   std::unique_ptr<HttpOutgoingRequest, Deleter> outgoing(HttpOutgoingRequestCreate());
   EXPECT_EQ(HttpAddDefaultHeaders(nullptr), -1);
   ASSERT_EQ(HttpAddDefaultHeaders(outgoing.get()), 0);
-  EXPECT_EQ(HttpHeaderGet(outgoing->headers, "Host"), nullptr);
+  EXPECT_EQ(HttpHeaderGet(&outgoing->headers, "Host"), nullptr);
   outgoing->host = "example.test";
   HttpAddDefaultHeaders(outgoing.get());
-  EXPECT_STREQ(HttpHeaderGet(outgoing->headers, "host"), "example.test");
-  EXPECT_STREQ(HttpHeaderGet(outgoing->headers, "User-Agent"), "zephyrcoilvault/1.0");
+  EXPECT_STREQ(HttpHeaderGet(&outgoing->headers, "host"), "example.test");
+  EXPECT_STREQ(HttpHeaderGet(&outgoing->headers, "User-Agent"), "zephyrcoilvault/1.0");
   EXPECT_EQ(outgoing->method, kHttpGet);
 }
 

@@ -46,9 +46,9 @@ TEST(HttpParseResponseTest, ReadsHeadsSplitAnywhere) {
       ASSERT_EQ(fed.result, HttpParse::kHeadComplete) << fed.Reason();
       EXPECT_EQ(fed.response->statusCode, c.status);
       if (c.header != nullptr) {
-        EXPECT_NE(HttpHeaderGet(fed.response->headers, c.header), nullptr);
+        EXPECT_NE(HttpHeaderGet(&fed.response->headers, c.header), nullptr);
       }
-      EXPECT_EQ(HttpHeaderGet(fed.response->headers, "Y"), nullptr);  // only in 100 heads
+      EXPECT_EQ(HttpHeaderGet(&fed.response->headers, "Y"), nullptr);  // only in 100 heads
       // Reading stops once the head is complete: at most the body's start is left.
       EXPECT_EQ(c.rest.substr(0, fed.buffered.size()), fed.buffered);
     }
