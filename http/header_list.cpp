@@ -69,8 +69,8 @@ bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length) {
 }
 
 // Most names are compared on their length alone.
-bool SameName(std::string_view stored, const char* name, std::size_t length) {
-  return stored.size() == length && EqualRunsIgnoringCase(stored.data(), name, length);
+bool SameName(const HttpHeaderSlot& slot, const char* name, std::size_t length) {
+  return slot.nameLength == length && EqualRunsIgnoringCase(slot.name, name, length);
 }
 
 // The table ordered by name length, so that a lookup compares only the
@@ -109,7 +109,11 @@ const char* StandardName(const char* name, std::size_t length) {
   if (length > kLongestStandard) return nullptr;
   for (std::size_t k = kByLength.start[length]; k < kByLength.start[length + 1]; ++k) {
     const std::string_view standard = kStandardHeaderNames[kByLength.order[k]];
-    if (EqualRunsIgnoringCase(standard.data(), name, length)) return standard.data();
+    // Names mostly come spelled as the table spells them.
+    if (std::memcmp(standard.data(), name, length) == 0 ||
+        EqualRunsIgnoringCase(standard.data(), name, length)) {
+      return standard.data();
+    }
   }
   return nullptr;
 }
@@ -117,7 +121,7 @@ const char* StandardName(const char* name, std::size_t length) {
 // The index of the slot holding the name, or the count of slots in use.
 std::size_t FindSlot(const HttpHeaderList& list, const char* name, std::size_t length) {
   std::size_t slot = 0;
-  while (slot < list.slots.size() && !SameName(list.slots[slot].name(), name, length)) ++slot;
+  while (slot < list.slots.size() && !SameName(list.slots[slot], name, length)) ++slot;
   return slot;
 }
 
@@ -125,21 +129,42 @@ std::size_t FindSlot(const HttpHeaderList& list, const char* name, std::size_t l
 // request or a reply of this service without growing again.
 constexpr std::size_t kInitialSlots = 4;
 
+// A zero-terminated copy of the run in the list's arena.
+char* CopyText(HttpHeaderList* list, const char* text, std::size_t length) {
+  auto* copy = static_cast<char*>(list->arena.allocate(length + 1, 1));
+  std::memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+void StoreValue(HttpHeaderList* list, HttpHeaderSlot* slot, const char* value, std::size_t length) {
+  if (length < slot->valueRoom) {
+    // Fits where the old value was: a value set again and again takes no
+    // more room.
+    std::memcpy(slot->value, value, length);
+    slot->value[length] = '\0';
+  } else {
+    slot->value = CopyText(list, value, length);
+    slot->valueRoom = length + 1;
+  }
+  slot->valueLength = length;
+}
+
 // The name and value runs hold no zero byte and the name is not empty.
 int SetRuns(HttpHeaderList* list, const char* name, std::size_t nameLength, const char* value,
             std::size_t valueLength) {
   const std::size_t found = FindSlot(*list, name, nameLength);
   if (found < list->slots.size()) {
-    list->slots[found].value.assign(value, valueLength);
+    StoreValue(list, &list->slots[found], value, valueLength);
     return 1;
   }
   if (list->slots.size() == kMaxHeaders) return 0;
   if (list->slots.empty()) list->slots.reserve(kInitialSlots);
-  HttpHeaderSlot& slot = list->slots.emplace_back();
-  slot.standardName = StandardName(name, nameLength);
-  if (slot.standardName == nullptr) slot.ownName.assign(name, nameLength);
-  slot.nameLength = nameLength;
-  slot.value.assign(value, valueLength);
+  const char* standard = StandardName(name, nameLength);
+  HttpHeaderSlot& slot = list->slots.emplace_back(
+      HttpHeaderSlot{standard != nullptr ? standard : CopyText(list, name, nameLength), nameLength,
+                     nullptr, 0, 0});
+  StoreValue(list, &slot, value, valueLength);
   return 1;
 }
 
@@ -159,7 +184,8 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-HttpHeaderList* HttpHeaderListCreate() { return new HttpHeaderList(); }
+// Default-initialised, so that the inline arena is not zero-filled.
+HttpHeaderList* HttpHeaderListCreate() { return new HttpHeaderList; }
 
 void HttpHeaderListDestroy(HttpHeaderList* list) { delete list; }
 
@@ -171,7 +197,7 @@ const char* HttpStandardHeaderName(const char* name) {
 const char* HttpHeaderGet(const HttpHeaderList* list, const char* name) {
   if (list == nullptr || name == nullptr) return nullptr;
   const std::size_t found = FindSlot(*list, name, std::strlen(name));
-  return found < list->slots.size() ? list->slots[found].value.c_str() : nullptr;
+  return found < list->slots.size() ? list->slots[found].value : nullptr;
 }
 
 int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <memory_resource>
 #include <string_view>
 #include <vector>
 
@@ -13,35 +13,38 @@ namespace zcv {
 constexpr std::size_t kMaxHeaders = 256;
 
 // One stored header. A standard name is the table's own text; any other
-// name is the list's copy, as first given.
+// name, and every value, is a zero-terminated copy in the list's arena.
 struct HttpHeaderSlot {
-  const char* standardName = nullptr;
-  std::string ownName;
-  std::size_t nameLength = 0;
-  std::string value;
-
-  std::string_view name() const {
-    return standardName != nullptr ? std::string_view(standardName, nameLength) : ownName;
-  }
+  const char* name;
+  std::size_t nameLength;
+  char* value;
+  std::size_t valueLength;
+  std::size_t valueRoom;  // bytes the value's copy can hold, its zero included
 };
 
 // Slots 0 to n-1 are occupied in the order the headers were first set, and
-// headers are never removed. Only the slots in use take memory: the store
-// grows as headers are added, up to kMaxHeaders.
+// headers are never removed. Slots and texts are carved from an arena whose
+// first kInlineArenaBytes sit inside the list and which grows on demand, so
+// a list costs what its headers cost. A list lives for one exchange: a value
+// replaced by a longer one leaves its old copy in the arena until then.
 struct HttpHeaderList {
+  // Enough for the headers of a request or a reply of this service.
+  static constexpr std::size_t kInlineArenaBytes = 1024;
+
   // Slot-indexed reading of the names and the values: a free slot (index n
   // to kMaxHeaders - 1, or beyond) reads as the empty text.
   struct NameColumn {
     const HttpHeaderList& list;
     std::string_view operator[](std::size_t slot) const {
-      return slot < list.slots.size() ? list.slots[slot].name() : std::string_view();
+      if (slot >= list.slots.size()) return std::string_view();
+      return std::string_view(list.slots[slot].name, list.slots[slot].nameLength);
     }
   };
   struct ValueColumn {
     const HttpHeaderList& list;
     std::string_view operator[](std::size_t slot) const {
-      return slot < list.slots.size() ? std::string_view(list.slots[slot].value)
-                                      : std::string_view();
+      if (slot >= list.slots.size()) return std::string_view();
+      return std::string_view(list.slots[slot].value, list.slots[slot].valueLength);
     }
   };
 
@@ -49,7 +52,10 @@ struct HttpHeaderList {
   HttpHeaderList(const HttpHeaderList&) = delete;
   HttpHeaderList& operator=(const HttpHeaderList&) = delete;
 
-  std::vector<HttpHeaderSlot> slots;
+  // Left unset: the arena hands out only bytes that are then written.
+  alignas(std::max_align_t) char inlineArena[kInlineArenaBytes];
+  std::pmr::monotonic_buffer_resource arena{inlineArena, sizeof inlineArena};
+  std::pmr::vector<HttpHeaderSlot> slots{&arena};
   const NameColumn names{*this};
   const ValueColumn values{*this};
 };

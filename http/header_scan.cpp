@@ -10,63 +10,61 @@ enum class ScanState { kName, kBlank, kValue, kLineEnd };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The end of the run from `from` that holds none of the two stop bytes.
+int RunEnd(const char* bytes, int from, int length, char stop1, char stop2) {
+  while (from < length && bytes[from] != stop1 && bytes[from] != stop2) ++from;
+  return from;
+}
+
 }  // namespace
 
+// A name or a value is taken as one run rather than byte by byte.
 const char* HttpScanHeaderLines(HttpHeaderList* headers, const char* bytes, int length) {
   ScanState state = ScanState::kName;
-  const char* lineName = nullptr;  // the current line's name, while it is read
-  int lineNameLength = 0;
   const char* name = nullptr;  // the most recent line's own name
   int nameLength = 0;
-  const char* value = nullptr;
-  int valueLength = 0;
   bool stored = false;
   int i = 0;
   while (i < length) {
-    const char c = bytes[i];
     switch (state) {
-      case ScanState::kName:
-        if (lineNameLength == 0 && IsBlank(c)) {
+      case ScanState::kName: {
+        if (IsBlank(bytes[i])) {
           if (!stored) return "The first http response header began with whitespace";
           state = ScanState::kBlank;
-        } else if (c == ':') {
-          if (lineNameLength == 0) return "An http response header was zero length";
-          name = lineName;
-          nameLength = lineNameLength;
-          state = ScanState::kBlank;
-        } else if (c == '\r') {
-          return "Failed to find seperator in http response headers";
-        } else {
-          if (lineNameLength == 0) lineName = bytes + i;
-          ++lineNameLength;
+          ++i;
+          break;
         }
-        ++i;
+        const int end = RunEnd(bytes, i, length, ':', '\r');
+        if (end == length) return nullptr;
+        if (bytes[end] == '\r') return "Failed to find seperator in http response headers";
+        if (end == i) return "An http response header was zero length";
+        name = bytes + i;
+        nameLength = end - i;
+        state = ScanState::kBlank;
+        i = end + 1;
         break;
+      }
       case ScanState::kBlank:
-        if (IsBlank(c)) {
+        if (IsBlank(bytes[i])) {
           ++i;
         } else {
-          value = bytes + i;
-          valueLength = 0;
           state = ScanState::kValue;
         }
         break;
-      case ScanState::kValue:
-        if (c == '\r' || c == '\n') {
-          HttpHeaderSetCounted(headers, name, nameLength, value, valueLength);
-          stored = true;
-          state = ScanState::kLineEnd;
-        } else {
-          ++valueLength;
-        }
-        ++i;
+      case ScanState::kValue: {
+        const int end = RunEnd(bytes, i, length, '\r', '\n');
+        if (end == length) return nullptr;
+        HttpHeaderSetCounted(headers, name, nameLength, bytes + i, end - i);
+        stored = true;
+        state = ScanState::kLineEnd;
+        i = end + 1;
         break;
+      }
       case ScanState::kLineEnd:
-        if (c == '\r' || c == '\n') {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
           ++i;
         } else {
           state = ScanState::kName;
-          lineNameLength = 0;
         }
         break;
     }

@@ -45,7 +45,7 @@ bool PartialBody(const HttpResponse& response) {
 HttpRequest* HttpRequestCreate() {
   // One allocation holds the URI, the outgoing request, the response and
   // the connection records.
-  auto* request = new HttpRequest();
+  auto* request = new HttpRequest;
   HttpConnectionResetBuffer(&request->connection);
   request->connection.connectTimeout = kDefaultConnectTimeout;
   request->connection.receiveTimeout = kDefaultReceiveTimeout;

@@ -27,7 +27,7 @@ struct HttpRequest {
   const char* failureReason = nullptr;  // a static text or `errorText`
   int connected = 0;
   int state = kStateIdle;
-  char errorText[kErrorTextBytes] = {};
+  char errorText[kErrorTextBytes];  // unset until an error number is written into it
 };
 
 }  // namespace zcv

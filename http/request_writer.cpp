@@ -45,7 +45,7 @@ int SendBuffered(HttpConnection* connection, bool moreFollows) {
 
 }  // namespace
 
-HttpOutgoingRequest* HttpOutgoingRequestCreate() { return new HttpOutgoingRequest(); }
+HttpOutgoingRequest* HttpOutgoingRequestCreate() { return new HttpOutgoingRequest; }
 
 void HttpOutgoingRequestDestroy(HttpOutgoingRequest* outgoing) { delete outgoing; }
 
@@ -75,9 +75,9 @@ int HttpWriteRequest(HttpOutgoingRequest* outgoing, HttpConnection* connection) 
 
   const HttpHeaderList& headers = outgoing->headers;
   for (const HttpHeaderSlot& slot : headers.slots) {
-    Append(connection, slot.name());
+    Append(connection, std::string_view(slot.name, slot.nameLength));
     Append(connection, ": ");
-    Append(connection, slot.value);
+    Append(connection, std::string_view(slot.value, slot.valueLength));
     Append(connection, "\r\n");
   }
   Append(connection, "\r\n");

@@ -3,7 +3,7 @@
 
 namespace zcv {
 
-HttpResponse* HttpResponseCreate() { return new HttpResponse(); }
+HttpResponse* HttpResponseCreate() { return new HttpResponse; }
 
 void HttpResponseDestroy(HttpResponse* response) { delete response; }
 
