@@ -145,13 +145,10 @@ int HttpConnectionOpen(HttpConnection* connection) {
   return 0;
 }
 
-int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length) {
+void HttpConnectionMakeRoom(HttpConnection* connection, int length) {
   if (connection->capacity - connection->used < length) {
     GrowTo(connection, connection->capacity + length);
   }
-  std::memcpy(connection->buffer.get() + connection->used, bytes, static_cast<std::size_t>(length));
-  connection->used += length;
-  return 1;
 }
 
 int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {

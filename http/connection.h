@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "http/limits.h"
@@ -75,8 +76,16 @@ int HttpConnectionOpen(HttpConnection* connection);
 // reads and writes it through the plain stream; a new response is read.
 void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket);
 
-// Appends bytes, growing the buffer by exactly what does not fit. 1.
-int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length);
+// Grows the buffer by exactly what `length` more bytes lack.
+void HttpConnectionMakeRoom(HttpConnection* connection, int length);
+// Appends bytes, growing the buffer by exactly what does not fit. 1. Inline:
+// a request is written in many short pieces.
+inline int HttpConnectionAppend(HttpConnection* connection, const char* bytes, int length) {
+  if (connection->capacity - connection->used < length) HttpConnectionMakeRoom(connection, length);
+  std::memcpy(connection->buffer.get() + connection->used, bytes, static_cast<std::size_t>(length));
+  connection->used += length;
+  return 1;
+}
 // One send step over the buffered bytes, waiting at most until the phase
 // ends: 1 more to send, 2 all sent, -1 failed. `moreFollows` lets the last bytes wait for the next
 // send.

@@ -200,6 +200,14 @@ const char* HttpHeaderGet(const HttpHeaderList* list, const char* name) {
   return found < list->slots.size() ? list->slots[found].value : nullptr;
 }
 
+const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standardName) {
+  if (list == nullptr || standardName == nullptr) return nullptr;
+  for (const HttpHeaderSlot& slot : list->slots) {
+    if (slot.name == standardName) return slot.value;
+  }
+  return nullptr;
+}
+
 int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value) {
   // An empty name would read as a free slot.
   if (list == nullptr || name == nullptr || value == nullptr || *name == '\0') return 0;

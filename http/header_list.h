@@ -80,6 +80,11 @@ int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength,
 // list is next changed or destroyed.
 const char* HttpHeaderGet(const HttpHeaderList* list, const char* name);
 
+// As HttpHeaderGet for a name that HttpStandardHeaderName returned: such a
+// header is stored under that very text, so slots are told apart by
+// address alone.
+const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standardName);
+
 // True when the two texts are equal without regard to ASCII letter case.
 bool EqualsIgnoringCase(const char* a, const char* b);
 

@@ -56,7 +56,8 @@ const char* HttpMethodName(HttpMethod method) {
 int HttpAddDefaultHeaders(HttpOutgoingRequest* outgoing) {
   if (outgoing == nullptr) return -1;
   HttpHeaderSet(&outgoing->headers, "Host", outgoing->host);
-  if (HttpHeaderGet(&outgoing->headers, "User-Agent") == nullptr) {
+  static const char* const kUserAgentName = HttpStandardHeaderName("User-Agent");
+  if (HttpHeaderGetStandard(&outgoing->headers, kUserAgentName) == nullptr) {
     HttpHeaderSet(&outgoing->headers, "User-Agent", kUserAgent);
   }
   return 0;

@@ -146,9 +146,13 @@ Step ReadHead(HttpResponseParser* parser, HttpResponse* response, const char* by
 // Picks the framing from the headers. "Content-Length" wins over
 // "Transfer-Encoding"; with neither the body runs until the peer closes.
 Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
-  const char* contentLength = HttpHeaderGet(&response->headers, "Content-Length");
-  const char* transferEncoding = HttpHeaderGet(&response->headers, "Transfer-Encoding");
-  const char* connection = HttpHeaderGet(&response->headers, "Connection");
+  static const char* const kContentLength = HttpStandardHeaderName("Content-Length");
+  static const char* const kTransferEncoding = HttpStandardHeaderName("Transfer-Encoding");
+  static const char* const kConnection = HttpStandardHeaderName("Connection");
+  const HttpHeaderList* headers = &response->headers;
+  const char* contentLength = HttpHeaderGetStandard(headers, kContentLength);
+  const char* transferEncoding = HttpHeaderGetStandard(headers, kTransferEncoding);
+  const char* connection = HttpHeaderGetStandard(headers, kConnection);
   if (contentLength != nullptr) {
     if (!IsDecimalNumber(contentLength)) {
       return Fail(parser, "Content length in http response was not a number");
