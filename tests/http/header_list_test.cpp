@@ -64,6 +64,8 @@ TEST_F(HttpHeaderListTest, SecondSetOfSameNameReplacesValueAndKeepsSpelling) {
   EXPECT_EQ(list_->names[0], "Connection");
   EXPECT_EQ(list_->values[0], "close");
   EXPECT_TRUE(list_->names[1].empty());
+  EXPECT_STREQ(HttpHeaderGetStandard(list_.get(), HttpStandardHeaderName("CONNECTION")), "close");
+  EXPECT_EQ(HttpHeaderGetStandard(list_.get(), HttpStandardHeaderName("Host")), nullptr);
 
   EXPECT_EQ(HttpHeaderSet(list_.get(), "x-Trace", "1"), 1);
   EXPECT_EQ(HttpHeaderSet(list_.get(), "X-TRACE", "2"), 1);
