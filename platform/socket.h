@@ -35,10 +35,12 @@ int MapResolverError(int resolver_error);
 // success, otherwise one of the kLookup codes. Thread-safe.
 int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t timeoutMs);
 
-// A new IPv4 stream socket, or kNoSocket with `*error` set.
+// A new IPv4 stream socket, or kNoSocket with `*error` set. Where the system
+// can, it is made non-blocking at once, saving PrepareTcpSocket that step.
 SocketHandle OpenTcpSocket(int* error);
 
-// Non-blocking mode without send coalescing delay. 0, or an error number.
+// Non-blocking mode (unless the socket was made so at its creation) without
+// send coalescing delay. 0, or an error number.
 int PrepareTcpSocket(SocketHandle socket);
 
 // Non-blocking mode alone, for a stream socket of any kind. 0, or an error

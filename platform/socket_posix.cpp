@@ -57,7 +57,7 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 }  // namespace
 
 SocketHandle OpenTcpSocket(int* error) {
-  const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (handle < 0) *error = errno;
   return handle < 0 ? kNoSocket : handle;
 }
@@ -68,9 +68,8 @@ int MakeNonBlocking(SocketHandle socket) {
   return 0;
 }
 
+// The socket is non-blocking from its creation.
 int PrepareTcpSocket(SocketHandle socket) {
-  const int error = MakeNonBlocking(socket);
-  if (error != 0) return error;
   const int on = 1;
   if (::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0) return errno;
   return 0;
@@ -95,6 +94,9 @@ int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error) {
     *error = result == 0 ? ETIMEDOUT : errno;
     return -1;
   }
+  // Writable without an error or hang-up condition: connected, and no
+  // pending error to fetch.
+  if ((revents & POLLOUT) != 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) return 1;
   int pending = 0;
   socklen_t length = sizeof pending;
   if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &length) < 0) {
