@@ -214,6 +214,12 @@ int HttpConnectionReceive(HttpConnection* connection) {
   }
 }
 
+void HttpConnectionAwaitAnswer(HttpConnection* connection) {
+  if (connection->tls == nullptr && connection->transport) {
+    WaitFor(connection, platform::Want::kReadable);
+  }
+}
+
 void HttpConnectionResetBuffer(HttpConnection* connection) {
   // A buffer of one unit is kept for the next use; a grown one is given back.
   if (!connection->buffer || connection->capacity != connection->unit) {

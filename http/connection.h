@@ -95,6 +95,11 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
 // 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1
 // failed.
 int HttpConnectionReceive(HttpConnection* connection);
+// Over plain TCP, waits (at most until the phase ends) until the socket is
+// readable, so that the receive after a request finds the answer at once
+// instead of first finding nothing. Its outcome is left to that receive.
+// TLS may hold bytes the socket does not show, so it is not waited on.
+void HttpConnectionAwaitAnswer(HttpConnection* connection);
 // An empty buffer of one unit; ends any operation.
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.

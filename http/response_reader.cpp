@@ -55,6 +55,8 @@ HttpParse Pump(HttpResponse* response, HttpConnection* connection) {
 }  // namespace
 
 int HttpReadResponseHead(HttpResponse* response, HttpConnection* connection) {
+  // Nothing of the answer is here yet: the server has only just been asked.
+  if (connection->used == 0) HttpConnectionAwaitAnswer(connection);
   return Pump(response, connection) == HttpParse::kHeadComplete ? 2 : -1;
 }
 
