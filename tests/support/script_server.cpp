@@ -1,6 +1,7 @@
-// One acceptor thread and one thread per connection; every blocking wait
-// also watches a wake-up handle that Stop() signals, so Stop() is bounded
-// however the scripts behave. The socket calls are in test_socket_*.cpp.
+// One thread per connection, started by the shared accept loop; every
+// blocking wait also watches the loop's wake-up that Stop() signals, so
+// Stop() is bounded however the scripts behave. The socket calls are in
+// test_socket_*.cpp.
 #include "tests/support/script_server.h"
 
 #include <stdexcept>
@@ -115,62 +116,51 @@ ScriptServer::ScriptServer(std::function<Script(const std::string&)> responder, 
 ScriptServer::~ScriptServer() { Stop(); }
 
 void ScriptServer::Start() {
-  if (!net::MakeWakeUp(&wake_read_, &wake_write_)) Die("making the wake-up");
-  listener_ = net::ListenOnLoopback(&port_);
-  if (listener_ == net::kNoSocket) Die("listening");
-  acceptor_ = std::thread(&ScriptServer::AcceptLoop, this);
-}
-
-void ScriptServer::AcceptLoop() {
-  while (net::WaitFor(listener_, Readiness::kReadable, wake_read_, Clock::time_point::max()) ==
-         Wait::kReady) {
-    const int socket = net::Accept(listener_);
-    if (socket == net::kNoSocket) continue;
-    std::lock_guard<std::mutex> lock(mutex_);
+  loop_.Start([this](int socket, std::vector<std::thread>& workers) {
     const std::size_t index = requests_.size();
     requests_.emplace_back();
-    workers_.emplace_back(&ScriptServer::Serve, this, socket, index);
+    workers.emplace_back(&ScriptServer::Serve, this, socket, index);
     accepted_.notify_all();
-  }
+  });
 }
 
 void ScriptServer::Serve(int socket, std::size_t index) {
   std::string head;
   if (head_read_ == HeadRead::kRead) {
-    head = ReadHead(socket, wake_read_);
+    head = ReadHead(socket, loop_.wake());
     std::lock_guard<std::mutex> lock(mutex_);
     requests_[index] = head;
   }
   for (const Step& step : responder_(head)) {
     switch (step.kind) {
       case Step::Kind::kSend:
-        if (!SendAll(socket, step.bytes, wake_read_)) {
+        if (!SendAll(socket, step.bytes, loop_.wake())) {
           net::CloseSocket(socket);
           return;
         }
         break;
       case Step::Kind::kPause:
-        if (Idle(wake_read_, After(std::chrono::milliseconds(step.millis))) == Wait::kStopped) {
+        if (Idle(loop_.wake(), After(std::chrono::milliseconds(step.millis))) == Wait::kStopped) {
           net::CloseSocket(socket);
           return;
         }
         break;
       case Step::Kind::kClose:
-        CloseGracefully(socket, wake_read_);
+        CloseGracefully(socket, loop_.wake());
         return;
       case Step::Kind::kReset:
         net::ResetSocket(socket);
         return;
       case Step::Kind::kHang:
-        Idle(wake_read_, Clock::time_point::max());
+        Idle(loop_.wake(), Clock::time_point::max());
         net::CloseSocket(socket);
         return;
     }
   }
-  CloseGracefully(socket, wake_read_);
+  CloseGracefully(socket, loop_.wake());
 }
 
-std::uint16_t ScriptServer::port() const { return port_; }
+std::uint16_t ScriptServer::port() const { return loop_.port(); }
 
 std::vector<std::string> ScriptServer::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -199,23 +189,7 @@ bool ScriptServer::WaitForConnections(int n, std::chrono::milliseconds limit) co
   return accepted_.wait_for(lock, limit, [&] { return static_cast<int>(requests_.size()) >= n; });
 }
 
-void ScriptServer::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_) return;
-    stopped_ = true;
-  }
-  net::SignalWakeUp(wake_write_);
-  if (acceptor_.joinable()) acceptor_.join();
-  std::vector<std::thread> workers;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    workers.swap(workers_);
-  }
-  for (std::thread& worker : workers) worker.join();
-  net::CloseSocket(listener_);
-  net::CloseWakeUp(wake_read_, wake_write_);
-}
+void ScriptServer::Stop() { loop_.Stop(); }
 
 std::uint16_t UnusedPort() {
   // A bound socket that never listens: connections to its port are refused,

@@ -10,8 +10,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
+
+#include "tests/support/accept_loop.h"
 
 namespace zcv::test {
 
@@ -69,22 +70,16 @@ class ScriptServer {
 
  private:
   void Start();
-  void AcceptLoop();
   void Serve(int socket, std::size_t index);
 
   std::function<Script(const std::string&)> responder_;
   HeadRead head_read_;
-  int listener_ = -1;
-  int wake_read_ = -1;  // readable once Stop() has begun
-  int wake_write_ = -1;
-  std::uint16_t port_ = 0;
-  std::thread acceptor_;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable accepted_;
   std::vector<std::string> requests_;
-  std::vector<std::thread> workers_;
-  bool stopped_ = false;
+  // Last, so that it is gone before anything its threads use.
+  AcceptLoop loop_{"ScriptServer", mutex_};
 };
 
 // A loopback port on which nothing listens: connecting to it is refused.

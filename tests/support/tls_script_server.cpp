@@ -1,5 +1,5 @@
-// One acceptor thread and one thread per connection, as in ScriptServer;
-// each connection thread makes the handshake, connects to the inner server
+// One thread per connection, started by the accept loop it shares with
+// ScriptServer; each connection thread makes the handshake, connects to the inner server
 // and relays until either side ends. Every wait also watches the wake-up
 // that Stop() signals. Linux only: the Windows build has no TLS yet.
 #include "tests/support/tls_script_server.h"
@@ -219,38 +219,27 @@ void TlsScriptServer::Start() {
     SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET);
     SSL_CTX_set_num_tickets(ctx, 0);
   }
-  if (!net::MakeWakeUp(&wake_read_, &wake_write_)) Die("making the wake-up");
-  listener_ = net::ListenOnLoopback(&port_);
-  if (listener_ == net::kNoSocket) Die("listening");
-  acceptor_ = std::thread(&TlsScriptServer::AcceptLoop, this);
-}
-
-TlsScriptServer::~TlsScriptServer() { Stop(); }
-
-void TlsScriptServer::AcceptLoop() {
-  while (net::WaitFor(listener_, Readiness::kReadable, wake_read_, Clock::time_point::max()) ==
-         Wait::kReady) {
-    const int socket = net::Accept(listener_);
-    if (socket == net::kNoSocket) continue;
+  loop_.Start([this](int socket, std::vector<std::thread>& workers) {
     ++accepted_;
-    std::lock_guard<std::mutex> lock(mutex_);
-    JoinFinished();
-    workers_.emplace_back([this, socket] {
+    JoinFinished(workers);
+    workers.emplace_back([this, socket] {
       Serve(socket);
       std::lock_guard<std::mutex> done(mutex_);
       finished_.push_back(std::this_thread::get_id());
     });
-  }
+  });
 }
 
+TlsScriptServer::~TlsScriptServer() { Stop(); }
+
 // Called with mutex_ held; a finished worker has already let go of it.
-void TlsScriptServer::JoinFinished() {
+void TlsScriptServer::JoinFinished(std::vector<std::thread>& workers) {
   for (const std::thread::id id : finished_) {
-    const auto worker = std::find_if(workers_.begin(), workers_.end(),
+    const auto worker = std::find_if(workers.begin(), workers.end(),
                                      [id](const std::thread& t) { return t.get_id() == id; });
-    if (worker == workers_.end()) continue;
+    if (worker == workers.end()) continue;
     worker->join();
-    workers_.erase(worker);
+    workers.erase(worker);
   }
   finished_.clear();
 }
@@ -264,7 +253,7 @@ void TlsScriptServer::Serve(int socket) {
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
   SSL* ssl = SSL_new(context_->ctx);
-  if (ssl == nullptr || SSL_set_fd(ssl, socket) != 1 || !Handshake(ssl, socket, wake_read_)) {
+  if (ssl == nullptr || SSL_set_fd(ssl, socket) != 1 || !Handshake(ssl, socket, loop_.wake())) {
     SSL_free(ssl);
     net::CloseSocket(socket);
     return;
@@ -272,34 +261,20 @@ void TlsScriptServer::Serve(int socket) {
   ++handshakes_;
   if (SSL_session_reused(ssl) == 1) ++resumed_;
   const int inner = ConnectInner(upstream_);
-  const Ending ending = inner < 0 ? Ending::kClose : Relay(ssl, socket, inner, wake_read_);
+  const Ending ending = inner < 0 ? Ending::kClose : Relay(ssl, socket, inner, loop_.wake());
   if (inner >= 0) ::close(inner);
   if (ending == Ending::kReset) {
     net::ResetSocket(socket);
   } else {
     if (ending == Ending::kClose && options_.closeNotify) SSL_shutdown(ssl);
-    CloseGracefully(socket, wake_read_);
+    CloseGracefully(socket, loop_.wake());
   }
   SSL_free(ssl);
 }
 
 void TlsScriptServer::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_) return;
-    stopped_ = true;
-  }
-  net::SignalWakeUp(wake_write_);
-  if (acceptor_.joinable()) acceptor_.join();
-  std::vector<std::thread> workers;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    workers.swap(workers_);
-  }
-  for (std::thread& worker : workers) worker.join();
-  net::CloseSocket(listener_);
+  loop_.Stop();
   if (inner_) inner_->Stop();
-  net::CloseWakeUp(wake_read_, wake_write_);
 }
 
 }  // namespace zcv::test

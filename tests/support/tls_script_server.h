@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/accept_loop.h"
 #include "tests/support/script_server.h"
 #include "tests/support/tls_test_pki.h"
 
@@ -35,7 +36,7 @@ class TlsScriptServer {
   TlsScriptServer(const TlsScriptServer&) = delete;
   TlsScriptServer& operator=(const TlsScriptServer&) = delete;
 
-  std::uint16_t port() const { return port_; }
+  std::uint16_t port() const { return loop_.port(); }
   // The inner server's view: request heads as received in clear.
   const ScriptServer& plain() const { return *inner_; }
   int accepted() const { return accepted_; }
@@ -47,28 +48,22 @@ class TlsScriptServer {
  private:
   struct Context;
   void Start();
-  void AcceptLoop();
   void Serve(int socket);
-  void JoinFinished();
+  void JoinFinished(std::vector<std::thread>& workers);
 
   std::optional<ScriptServer> inner_;
   std::uint16_t upstream_ = 0;
   std::unique_ptr<Context> context_;
   TlsServerOptions options_;
-  int listener_ = -1;
-  int wake_read_ = -1;
-  int wake_write_ = -1;
-  std::uint16_t port_ = 0;
-  std::thread acceptor_;
   std::mutex mutex_;
-  std::vector<std::thread> workers_;
   // Workers done serving, joined at the next accept so that a long run
   // does not pile up finished threads.
   std::vector<std::thread::id> finished_;
-  bool stopped_ = false;
   std::atomic<int> accepted_{0};
   std::atomic<int> handshakes_{0};
   std::atomic<int> resumed_{0};
+  // Last, so that it is gone before anything its threads use.
+  AcceptLoop loop_{"TlsScriptServer", mutex_};
 };
 
 }  // namespace zcv::test
