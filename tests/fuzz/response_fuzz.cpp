@@ -56,9 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < cutCount; ++i) {
     const std::uint8_t* c = cutBytes + i * kCutBytes;
     const std::size_t offset = c[0] | (c[1] << 8) | (static_cast<std::size_t>(c[2]) << 16);
-    cuts[i] = responseSize == 0 ? 0 : offset % responseSize;
+    const std::size_t cut = responseSize == 0 ? 0 : offset % responseSize;
+    // Kept in order as they are read: seven at most.
+    std::size_t at = i;
+    for (; at > 0 && cuts[at - 1] > cut; --at) cuts[at] = cuts[at - 1];
+    cuts[at] = cut;
   }
-  std::sort(cuts.begin(), cuts.begin() + cutCount);
 
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, responseSize);
   const zcv::test::FedResponse fed(bytes, zcv::kIoUnit, close, false, {cuts.data(), cutCount});
