@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,13 @@
 #include "http/response_parser.h"
 
 namespace zcv::test {
+
+// Offsets into the bytes, ascending, at which a receive ends besides every
+// unit: a few cuts place a boundary anywhere without one feed per byte.
+struct Cuts {
+  const std::size_t* at = nullptr;
+  std::size_t count = 0;
+};
 
 struct FedResponse {
   struct Deleter {
@@ -22,41 +30,39 @@ struct FedResponse {
   std::unique_ptr<HttpResponse, Deleter> response{HttpResponseCreate()};
   // kNeedMore when the bytes ran out without the peer closing.
   HttpParse result = HttpParse::kNeedMore;
-  std::string buffered;  // received and not taken by the parser
+  std::size_t bodyStart = 0;  // where the final head ended, once it has
+  std::size_t taken = 0;      // bytes the parser is done with
+  std::size_t received = 0;   // bytes handed to it; those after `taken` are still buffered
+  bool takenTooMuch = false;  // a feed claimed more bytes than it was given
 
   // Feeds until the response is complete or refused, or until the head is
-  // complete when `headOnly`.
-  FedResponse(std::string_view bytes, std::size_t unit, bool close, bool headOnly = false) {
-    std::string_view left;
-    result = Feed(bytes, unit, close, headOnly, &parser, response.get(), &left);
-    buffered = std::string(left);
-  }
-
-  // The same into a parser and response of the caller's; the result, and in
-  // `*left` the bytes received and not taken. The received bytes are a
-  // window over `bytes`, so feeding copies nothing.
-  static HttpParse Feed(std::string_view bytes, std::size_t unit, bool close, bool headOnly,
-                        HttpResponseParser* parser, HttpResponse* response,
-                        std::string_view* left) {
-    std::size_t start = 0;  // of the bytes not taken
-    std::size_t end = 0;    // of the bytes received
+  // complete when `headOnly`. The received bytes are a window over `bytes`,
+  // so feeding copies nothing.
+  FedResponse(std::string_view bytes, std::size_t unit, bool close, bool headOnly = false,
+              Cuts cuts = {}) {
     bool closed = false;
+    std::size_t cut = 0;
     for (;;) {
-      int taken = 0;
-      const HttpParse result = HttpParseResponse(parser, response, bytes.data() + start,
-                                                 static_cast<int>(end - start), closed, &taken);
-      start += static_cast<std::size_t>(taken);
-      *left = bytes.substr(start, end - start);
-      if (result == HttpParse::kHeadComplete && !headOnly) continue;
-      if (result != HttpParse::kNeedMore) return result;
-      if (end == bytes.size()) {
-        if (!close || closed) return result;
+      int fedTaken = 0;
+      const int length = static_cast<int>(received - taken);
+      result = HttpParseResponse(&parser, response.get(), bytes.data() + taken, length, closed,
+                                 &fedTaken);
+      if (fedTaken < 0 || fedTaken > length) {
+        takenTooMuch = true;
+        return;
+      }
+      taken += static_cast<std::size_t>(fedTaken);
+      if (result == HttpParse::kHeadComplete) {
+        bodyStart = taken;
+        if (!headOnly) continue;
+      }
+      if (result != HttpParse::kNeedMore) return;
+      if (received == bytes.size()) {
+        if (!close || closed) return;
         closed = true;
         continue;
       }
-      std::size_t piece = std::min(unit, bytes.size() - end);
-      if (parser->wanted > 0) piece = std::min(piece, static_cast<std::size_t>(parser->wanted));
-      end += piece;
+      received += Piece(bytes.size(), unit, cuts, &cut);
     }
   }
 
@@ -64,6 +70,17 @@ struct FedResponse {
   std::string Body() const {
     return response->body.empty() ? "<none>"
                                   : std::string(response->body.data(), response->bodyLength);
+  }
+
+ private:
+  // The size of the next receive: a unit, cut short by the end of the
+  // bytes, the next cut and what the parser says is due.
+  std::size_t Piece(std::size_t size, std::size_t unit, Cuts cuts, std::size_t* cut) const {
+    while (*cut < cuts.count && cuts.at[*cut] <= received) ++*cut;
+    std::size_t piece = std::min(unit, size - received);
+    if (*cut < cuts.count) piece = std::min(piece, cuts.at[*cut] - received);
+    if (parser.wanted > 0) piece = std::min(piece, static_cast<std::size_t>(parser.wanted));
+    return piece;
   }
 };
 

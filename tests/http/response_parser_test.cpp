@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
+#include <vector>
 
 #include "http/header_list.h"
 #include "tests/http/fed_response.h"
@@ -50,7 +52,8 @@ TEST(HttpParseResponseTest, ReadsHeadsSplitAnywhere) {
       }
       EXPECT_EQ(HttpHeaderGet(&fed.response->headers, "Y"), nullptr);  // only in 100 heads
       // Reading stops once the head is complete: at most the body's start is left.
-      EXPECT_EQ(c.rest.substr(0, fed.buffered.size()), fed.buffered);
+      const std::string buffered = c.bytes.substr(fed.taken, fed.received - fed.taken);
+      EXPECT_EQ(c.rest.substr(0, buffered.size()), buffered);
     }
   }
 }
@@ -91,13 +94,22 @@ TEST(HttpParseResponseTest, ReadsEachFraming) {
         EXPECT_EQ(fed.response->body.size(), c.body.size() + 1);
       }
     }
+    // Cuts at every byte split the receives as one-byte units do.
+    std::vector<std::size_t> everyByte(c.bytes.size());
+    std::iota(everyByte.begin(), everyByte.end(), 0);
+    const FedResponse cut(c.bytes, 1024, c.close, false, {everyByte.data(), everyByte.size()});
+    EXPECT_EQ(cut.Body(), c.body) << c.bytes;
   }
 }
 
 TEST(HttpParseResponseTest, DeliversEverythingBufferedWithTheHead) {
-  const FedResponse fed(kOk + "Content-Length: 2\r\n\r\nabcd", 1024, false);
+  const std::string bytes = kOk + "Content-Length: 2\r\n\r\nabcd";
+  const FedResponse fed(bytes, 1024, false);
   EXPECT_EQ(fed.result, HttpParse::kComplete);
   EXPECT_EQ(fed.Body(), "abcd");
+  // A cut where the head ends leaves the receive after it to what is due.
+  const std::size_t headEnd = bytes.size() - 4;
+  EXPECT_EQ(FedResponse(bytes, 1024, false, false, {&headEnd, 1}).Body(), "ab");
 }
 
 TEST(HttpParseResponseTest, RefusesMalformedCutAndOversizedResponses) {
