@@ -182,9 +182,7 @@ int HttpConnectionReceive(HttpConnection* connection) {
     connection->done = 0;
     connection->remaining = connection->unit;
   }
-  if (connection->capacity - connection->used < connection->remaining) {
-    GrowTo(connection, connection->capacity + connection->remaining);
-  }
+  HttpConnectionMakeRoom(connection, connection->remaining);
   if (!connection->transport) return -1;
   const int wanted =
       connection->remaining < connection->unit ? connection->remaining : connection->unit;

@@ -76,7 +76,7 @@ int HttpConnectionOpen(HttpConnection* connection);
 // reads and writes it through the plain stream; a new response is read.
 void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket);
 
-// Grows the buffer by exactly what `length` more bytes lack.
+// Makes room for `length` more bytes: a buffer short of it grows by `length`.
 void HttpConnectionMakeRoom(HttpConnection* connection, int length);
 // Appends bytes, growing the buffer by exactly what does not fit. 1. Inline:
 // a request is written in many short pieces.
