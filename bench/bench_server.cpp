@@ -19,7 +19,7 @@ namespace {
 constexpr int kBacklog = 128;
 constexpr std::size_t kMaxHead = 8 * 1024;
 // Bounds the wait for a request head that never completes.
-constexpr long kHeadWaitMicros = 1000 * 1000;
+constexpr long kHeadWaitSeconds = 1;
 
 bool EndsHead(const char* bytes, std::size_t size) {
   return size >= 4 && std::memcmp(bytes + size - 4, "\r\n\r\n", 4) == 0;
@@ -65,7 +65,7 @@ void BenchServer::Serve() {
 }
 
 void BenchServer::Answer(int socket) const {
-  const timeval wait{0, kHeadWaitMicros};
+  const timeval wait{kHeadWaitSeconds, 0};
   ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
   const int on = 1;
   ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
