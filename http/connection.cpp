@@ -151,7 +151,7 @@ void HttpConnectionMakeRoom(HttpConnection* connection, int length) {
   }
 }
 
-int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
+int HttpConnectionSend(HttpConnection* connection) {
   if (connection->remaining == 0) {
     connection->done = 0;
     connection->remaining = connection->used;
@@ -160,7 +160,7 @@ int HttpConnectionSend(HttpConnection* connection, bool moreFollows) {
   for (;;) {
     const platform::TransferResult result =
         connection->transport->Send(connection->buffer.get() + connection->done,
-                                    static_cast<std::size_t>(connection->remaining), moreFollows);
+                                    static_cast<std::size_t>(connection->remaining));
     if (result.count > 0) {
       const int sent = static_cast<int>(result.count);
       connection->lastCount = sent;

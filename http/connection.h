@@ -87,9 +87,8 @@ inline int HttpConnectionAppend(HttpConnection* connection, const char* bytes, i
   return 1;
 }
 // One send step over the buffered bytes, waiting at most until the phase
-// ends: 1 more to send, 2 all sent, -1 failed. `moreFollows` lets the last bytes wait for the next
-// send.
-int HttpConnectionSend(HttpConnection* connection, bool moreFollows = false);
+// ends: 1 more to send, 2 all sent, -1 failed.
+int HttpConnectionSend(HttpConnection* connection);
 // One receive step towards `remaining` (one unit when idle), waiting at
 // most until the phase ends: 1 more wanted,
 // 2 target reached (`lastCount` > 0) or peer closed (`lastCount` 0), -1

@@ -1,4 +1,4 @@
-// Request line and header block formatting, and their two send operations.
+// Request line and header block formatting, and the one send operation of both.
 #include "http/request_writer.h"
 
 #include <charconv>
@@ -35,9 +35,9 @@ void AppendVersion(HttpConnection* connection, float version) {
 }
 
 // Sends the buffered bytes as one operation, then starts a fresh buffer.
-int SendBuffered(HttpConnection* connection, bool moreFollows) {
+int SendBuffered(HttpConnection* connection) {
   int step = 1;
-  while (step == 1) step = HttpConnectionSend(connection, moreFollows);
+  while (step == 1) step = HttpConnectionSend(connection);
   if (step != 2) return -1;
   HttpConnectionResetBuffer(connection);
   return 2;
@@ -71,9 +71,7 @@ int HttpWriteRequest(HttpOutgoingRequest* outgoing, HttpConnection* connection) 
   Append(connection, " HTTP/");
   AppendVersion(connection, outgoing->version);
   Append(connection, "\r\n");
-  // The line waits for the header block so that both leave in one segment.
-  if (SendBuffered(connection, true) != 2) return -1;
-
+  // The line and the header block leave in one send, and so in one segment.
   const HttpHeaderList& headers = outgoing->headers;
   for (const HttpHeaderSlot& slot : headers.slots) {
     Append(connection, std::string_view(slot.name, slot.nameLength));
@@ -82,7 +80,7 @@ int HttpWriteRequest(HttpOutgoingRequest* outgoing, HttpConnection* connection) 
     Append(connection, "\r\n");
   }
   Append(connection, "\r\n");
-  return SendBuffered(connection, false);
+  return SendBuffered(connection);
 }
 
 }  // namespace zcv

@@ -70,11 +70,9 @@ int TimedOutError();
 // without blocking.
 constexpr long kWouldBlock = -2;
 
-// One send call; `more_follows` lets the bytes wait for the next send so
-// both leave together. Never raises a signal. The count sent, kWouldBlock,
+// One send call that never raises a signal. The count sent, kWouldBlock,
 // or -1 with `*error` set.
-long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool more_follows,
-              int* error);
+long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* error);
 
 // One receive call: the count received (0 when the peer closed),
 // kWouldBlock, or -1 with `*error` set.

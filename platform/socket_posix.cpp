@@ -120,11 +120,9 @@ int WaitWritable(SocketHandle socket, std::int64_t deadline_ms) {
 
 int TimedOutError() { return ETIMEDOUT; }
 
-long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool more_follows,
-              int* error) {
-  const int flags = MSG_NOSIGNAL | (more_follows ? MSG_MORE : 0);
+long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* error) {
   for (;;) {
-    const ssize_t sent = ::send(socket, bytes, length, flags);
+    const ssize_t sent = ::send(socket, bytes, length, MSG_NOSIGNAL);
     if (sent >= 0) return static_cast<long>(sent);
     if (errno == EINTR) continue;
     if (WouldBlock(errno)) return kWouldBlock;

@@ -163,7 +163,7 @@ int WaitWritable(SocketHandle socket, std::int64_t deadline_ms) {
 
 int TimedOutError() { return WSAETIMEDOUT; }
 
-long SendSome(SocketHandle socket, const char* bytes, std::size_t length, bool, int* error) {
+long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* error) {
   const int sent = ::send(Native(socket), bytes, Clamp(length), 0);
   if (sent == SOCKET_ERROR) {
     *error = ::WSAGetLastError();

@@ -14,7 +14,7 @@ constexpr const char* kNoTls = "TLS is not available in this build";
 class NoTlsTransport final : public Transport {
  public:
   TransferResult Start() override { return Failure(); }
-  TransferResult Send(const char*, std::size_t, bool) override { return Failure(); }
+  TransferResult Send(const char*, std::size_t) override { return Failure(); }
   TransferResult Receive(char*, std::size_t) override { return Failure(); }
 
  private:

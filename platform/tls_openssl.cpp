@@ -98,7 +98,7 @@ int BioWrite(BIO* bio, const char* bytes, int length) {
   auto* state = static_cast<SocketState*>(BIO_get_data(bio));
   BIO_clear_retry_flags(bio);
   int error = 0;
-  const long sent = SendSome(state->socket, bytes, static_cast<std::size_t>(length), false, &error);
+  const long sent = SendSome(state->socket, bytes, static_cast<std::size_t>(length), &error);
   if (sent >= 0) return static_cast<int>(sent);
   if (sent == kWouldBlock) {
     BIO_set_retry_write(bio);
@@ -199,7 +199,7 @@ class TlsTransport final : public Transport {
     return outcome;
   }
 
-  TransferResult Send(const char* bytes, std::size_t length, bool) override {
+  TransferResult Send(const char* bytes, std::size_t length) override {
     ERR_clear_error();
     std::size_t written = 0;
     const int result = SSL_write_ex(ssl_, bytes, length, &written);

@@ -30,8 +30,8 @@ class Transport {
   // Brings the stream up after the TCP connect (the TLS handshake); the
   // plain socket is up at once. Repeated while it asks for a wait.
   virtual TransferResult Start() = 0;
-  // One send call. `moreFollows` lets the bytes wait for the next send.
-  virtual TransferResult Send(const char* bytes, std::size_t length, bool moreFollows) = 0;
+  // One send call.
+  virtual TransferResult Send(const char* bytes, std::size_t length) = 0;
   // One receive call.
   virtual TransferResult Receive(char* bytes, std::size_t length) = 0;
 };

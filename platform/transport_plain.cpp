@@ -11,9 +11,9 @@ class PlainTransport final : public Transport {
 
   TransferResult Start() override { return {}; }
 
-  TransferResult Send(const char* bytes, std::size_t length, bool moreFollows) override {
+  TransferResult Send(const char* bytes, std::size_t length) override {
     TransferResult result;
-    const long sent = SendSome(socket_, bytes, length, moreFollows, &result.error);
+    const long sent = SendSome(socket_, bytes, length, &result.error);
     if (sent >= 0) {
       result.count = sent;
     } else if (sent == kWouldBlock) {
