@@ -22,7 +22,8 @@ if ! "$compiler" -o "$work/probe.exe" "$(dirname "$0")/wine_probe.c" 2>"$work/cc
 fi
 out=$(timeout "$run_seconds" wine "$work/probe.exe" 2>"$work/wine.err")
 status=$?
-[ "$out" = "zcv-wine-probe-ok" ] && exit 0
+# A Windows console program ends its lines with CR LF.
+[ "${out%$'\r'}" = "zcv-wine-probe-ok" ] && exit 0
 if [ "$status" -eq 124 ]; then
   echo "a 32-bit probe did not finish under wine within ${run_seconds} s"
 else
