@@ -53,7 +53,11 @@ struct HttpHeaderList {
   HttpHeaderList& operator=(const HttpHeaderList&) = delete;
 
   // Left unset: the arena hands out only bytes that are then written.
-  alignas(std::max_align_t) char inlineArena[kInlineArenaBytes];
+  // Aligned for the slots, which the arena carves first. Not for
+  // std::max_align_t: the 32-bit Windows toolchain gives that 8 or 16
+  // depending on which headers came first, so translation units would
+  // disagree on this record's layout.
+  alignas(HttpHeaderSlot) char inlineArena[kInlineArenaBytes];
   std::pmr::monotonic_buffer_resource arena{inlineArena, sizeof inlineArena};
   std::pmr::vector<HttpHeaderSlot> slots{&arena};
   const NameColumn names{*this};
