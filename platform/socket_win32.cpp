@@ -62,6 +62,15 @@ int PendingError(SocketHandle socket, int* pending) {
 
 int Clamp(std::size_t length) { return static_cast<int>(length > kMaxChunk ? kMaxChunk : length); }
 
+// A call that would block is no failure: `*error` is set only for a real one,
+// as callers take any error number as the end of the stream.
+long Failure(int* error) {
+  const int last = ::WSAGetLastError();
+  if (last == WSAEWOULDBLOCK) return kWouldBlock;
+  *error = last;
+  return -1;
+}
+
 }  // namespace
 
 int MapResolverError(int resolver_error) {
@@ -165,19 +174,13 @@ int TimedOutError() { return WSAETIMEDOUT; }
 
 long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* error) {
   const int sent = ::send(Native(socket), bytes, Clamp(length), 0);
-  if (sent == SOCKET_ERROR) {
-    *error = ::WSAGetLastError();
-    return *error == WSAEWOULDBLOCK ? kWouldBlock : -1;
-  }
+  if (sent == SOCKET_ERROR) return Failure(error);
   return sent;
 }
 
 long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* error) {
   const int received = ::recv(Native(socket), bytes, Clamp(length), 0);
-  if (received == SOCKET_ERROR) {
-    *error = ::WSAGetLastError();
-    return *error == WSAEWOULDBLOCK ? kWouldBlock : -1;
-  }
+  if (received == SOCKET_ERROR) return Failure(error);
   return received;
 }
 

@@ -64,7 +64,7 @@ TEST_F(HttpWriteRequestTest, FailsWithoutPathOrPeer) {
   outgoing_->path = nullptr;
   EXPECT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), -1);
   outgoing_->path = "/";
-  pair_.CloseRemote();
+  HttpConnectionClose(connection_.get());
   EXPECT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), -1);
 }
 
