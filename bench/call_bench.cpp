@@ -148,8 +148,9 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
         ratios.push_back(rounds.roundCpuMicros[i] / floorMicros[i]);
       }
       if (ratios.empty()) continue;
-      std::printf("TokenAuth / raw client CPU per call, %d thread(s): %.2fx (median of %zu rounds)\n",
-                  key.second, Median(ratios), ratios.size());
+      std::printf(
+          "TokenAuth / raw client CPU per call, %d thread(s): %.2fx (median of %zu rounds)\n",
+          key.second, Median(ratios), ratios.size());
     }
   }
 
