@@ -41,7 +41,7 @@ test-sanitize: deps
 test-thread: deps
 	cmake -S . -B build-tsan -DZCV_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target concurrency_tests zcv_soak
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L 'concurrency|soak' -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -L 'concurrency|soak' -j $(JOBS)
 
 # Speed of a whole call against a loopback server beside a raw-socket
 # client (CPU ratio at 1 and 2 threads), and of the parsers.
