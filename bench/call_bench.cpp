@@ -117,7 +117,6 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
       if (run.counters.count("p50_us") == 0) continue;  // not a loopback client
       Rounds& rounds = rounds_[{run.run_name.function_name, run.threads}];
       rounds.cpuMicros.push_back(run.GetAdjustedCPUTime());
-      rounds.roundCpuMicros.push_back(run.GetAdjustedCPUTime());
       rounds.callsPerSecond.push_back(run.counters.at("items_per_second"));
       rounds.p50.push_back(run.counters.at("p50_us"));
       rounds.p99.push_back(run.counters.at("p99_us"));
@@ -143,9 +142,9 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
       const auto floor = rounds_.find({"BM_RawClient", key.second});
       if (floor == rounds_.end()) continue;
       std::vector<double> ratios;
-      const std::vector<double>& floorMicros = floor->second.roundCpuMicros;
-      for (std::size_t i = 0; i < rounds.roundCpuMicros.size() && i < floorMicros.size(); ++i) {
-        ratios.push_back(rounds.roundCpuMicros[i] / floorMicros[i]);
+      const std::vector<double>& floorMicros = floor->second.cpuMicros;
+      for (std::size_t i = 0; i < rounds.cpuMicros.size() && i < floorMicros.size(); ++i) {
+        ratios.push_back(rounds.cpuMicros[i] / floorMicros[i]);
       }
       if (ratios.empty()) continue;
       std::printf(
@@ -156,11 +155,11 @@ class SideBySideReporter : public benchmark::ConsoleReporter {
 
  private:
   struct Rounds {
-    std::vector<double> cpuMicros, callsPerSecond, p50, p99;
-    std::vector<double> roundCpuMicros;  // in round order, never sorted
+    std::vector<double> cpuMicros, callsPerSecond, p50, p99;  // in round order
   };
 
-  static double Median(std::vector<double>& values) {
+  // Sorts a copy, so that the rounds keep their order for pairing.
+  static double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
   }
