@@ -18,8 +18,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr int kSearchWindow = 64;
 
 // The end of the run from `from` that holds none of the two stop bytes.
-// memchr keeps the search out of per-byte code, which matters most where
-// every comparison is instrumented (the fuzz builds).
+// memchr keeps the search out of per-byte code.
 int RunEnd(const char* bytes, int from, int length, char stop1, char stop2) {
   while (from < length) {
     const std::size_t window = static_cast<std::size_t>(std::min(kSearchWindow, length - from));

@@ -32,8 +32,8 @@ constexpr std::size_t kMaxInput =
 // never holds more than was received after the head, and unless chunked it
 // is exactly those bytes.
 bool SoundBody(const zcv::test::FedResponse& fed, std::string_view bytes) {
-  const auto& body = fed.response->body;
-  const std::size_t length = static_cast<std::size_t>(fed.response->bodyLength);
+  const auto& body = fed.response.body;
+  const std::size_t length = static_cast<std::size_t>(fed.response.bodyLength);
   if (body.empty()) return length == 0;
   if (body.back() != '\0' || body.size() != length + 1) return false;
   if (length > zcv::kMaxBodyBytes + zcv::kIoUnit || length > fed.taken - fed.bodyStart) {

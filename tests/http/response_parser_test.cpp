@@ -46,11 +46,11 @@ TEST(HttpParseResponseTest, ReadsHeadsSplitAnywhere) {
       SCOPED_TRACE(Trace(c.bytes, unit));
       const FedResponse fed(c.bytes, unit, true, true);
       ASSERT_EQ(fed.result, HttpParse::kHeadComplete) << fed.Reason();
-      EXPECT_EQ(fed.response->statusCode, c.status);
+      EXPECT_EQ(fed.response.statusCode, c.status);
       if (c.header != nullptr) {
-        EXPECT_NE(HttpHeaderGet(&fed.response->headers, c.header), nullptr);
+        EXPECT_NE(HttpHeaderGet(&fed.response.headers, c.header), nullptr);
       }
-      EXPECT_EQ(HttpHeaderGet(&fed.response->headers, "Y"), nullptr);  // only in 100 heads
+      EXPECT_EQ(HttpHeaderGet(&fed.response.headers, "Y"), nullptr);  // only in 100 heads
       // Reading stops once the head is complete: at most the body's start is left.
       const std::string buffered = c.bytes.substr(fed.taken, fed.received - fed.taken);
       EXPECT_EQ(c.rest.substr(0, buffered.size()), buffered);
@@ -61,7 +61,7 @@ TEST(HttpParseResponseTest, ReadsHeadsSplitAnywhere) {
 TEST(HttpParseResponseTest, FinalHeadBufferedBehind100NeedsNoMoreData) {
   const FedResponse fed("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n", 1024, false, true);
   EXPECT_EQ(fed.result, HttpParse::kHeadComplete);
-  EXPECT_EQ(fed.response->statusCode, 200);
+  EXPECT_EQ(fed.response.statusCode, 200);
 }
 
 TEST(HttpParseResponseTest, ReadsEachFraming) {
@@ -89,9 +89,9 @@ TEST(HttpParseResponseTest, ReadsEachFraming) {
       const FedResponse fed(c.bytes, unit, c.close);
       ASSERT_EQ(fed.result, HttpParse::kComplete) << fed.Reason();
       EXPECT_EQ(fed.Body(), c.body);
-      if (!fed.response->body.empty()) {
-        EXPECT_EQ(fed.response->body.back(), '\0');
-        EXPECT_EQ(fed.response->body.size(), c.body.size() + 1);
+      if (!fed.response.body.empty()) {
+        EXPECT_EQ(fed.response.body.back(), '\0');
+        EXPECT_EQ(fed.response.body.size(), c.body.size() + 1);
       }
     }
     // Cuts at every byte split the receives as one-byte units do.
@@ -159,7 +159,7 @@ TEST(HttpParseResponseTest, RefusesMalformedCutAndOversizedResponses) {
       const FedResponse fed(c.bytes, unit, true);
       EXPECT_EQ(fed.result, HttpParse::kFailed);
       EXPECT_EQ(fed.Reason(), c.reason);
-      EXPECT_LE(fed.response->body.capacity(), 1024u);  // nothing sized from the announcement
+      EXPECT_LE(fed.response.body.capacity(), 1024u);  // nothing sized from the announcement
     }
   }
   EXPECT_EQ(FedResponse(head_of(64 * 1024) + "body", 1024, true).result, HttpParse::kComplete);
