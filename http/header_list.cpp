@@ -225,4 +225,10 @@ int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength,
   return SetRuns(list, name, nameRun, value, TextLength(value, valueLength));
 }
 
+int HttpHeaderSetRuns(HttpHeaderList* list, const char* name, int nameLength, const char* value,
+                      int valueLength) {
+  return SetRuns(list, name, static_cast<std::size_t>(nameLength), value,
+                 static_cast<std::size_t>(valueLength));
+}
+
 }  // namespace zcv

@@ -80,6 +80,11 @@ int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value);
 // the name length is 0.
 int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength, const char* value,
                          int valueLength);
+// As HttpHeaderSetCounted for runs already known to hold no zero byte,
+// with a name of one byte or more: the header scan has looked for zero
+// bytes across the whole head at once.
+int HttpHeaderSetRuns(HttpHeaderList* list, const char* name, int nameLength, const char* value,
+                      int valueLength);
 // The value stored under `name` (any case), or nullptr. Valid until the
 // list is next changed or destroyed.
 const char* HttpHeaderGet(const HttpHeaderList* list, const char* name);

@@ -6,11 +6,14 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zcv {
 namespace {
+
+using namespace std::string_view_literals;
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
@@ -33,7 +36,7 @@ std::string Scan(const std::string& lines, Headers* headers) {
 
 TEST(HttpScanHeaderLinesTest, StoresHeaders) {
   const struct {
-    const char* lines;
+    std::string_view lines;
     Headers expected;
   } cases[] = {
       {"content-length: 12", {{"Content-Length", "12"}}},
@@ -47,11 +50,15 @@ TEST(HttpScanHeaderLinesTest, StoresHeaders) {
       {"A: 1\nB: 2", {{"A", "1"}, {"B", "2"}}},  // bare line feeds end lines
       {"Odd Name: x", {{"Odd Name", "x"}}},
       {"X-Time: 12:30:00", {{"X-Time", "12:30:00"}}},
+      // A zero byte ends a name or a value, in any line.
+      {"A: 1\0x\r\nB: 2"sv, {{"A", "1"}, {"B", "2"}}},
+      {"A: 1\r\nB\0C: x\0y\r\nD: 4"sv, {{"A", "1"}, {"B", "x"}, {"D", "4"}}},
+      {"\0X: 1\r\nB: 2"sv, {{"B", "2"}}},  // a name that is empty up to its zero
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lines);
     Headers headers;
-    EXPECT_EQ(Scan(c.lines, &headers), "");
+    EXPECT_EQ(Scan(std::string(c.lines), &headers), "");
     EXPECT_EQ(headers, c.expected);
   }
 }
