@@ -92,7 +92,10 @@ const char* CheckStatusLine(const char* bytes, int length) {
   return ok ? nullptr : "Error parsing http response line";
 }
 
+// A body not framed by its length starts with room for one receive, so that
+// small chunks do not grow it a byte or two at a time.
 void AppendBody(HttpResponse* response, const char* bytes, int length) {
+  if (response->body.capacity() == 0) response->body.reserve(kIoUnit);
   response->body.insert(response->body.end(), bytes, bytes + length);
 }
 
