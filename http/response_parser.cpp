@@ -5,6 +5,7 @@
 // search resumes where the previous feed left it.
 #include "http/response_parser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -29,6 +30,9 @@ constexpr int kStatusContinue = 100;
 constexpr int kMaxContentLengthDigits = 10;
 // Eight hexadecimal digits fill 32 bits.
 constexpr int kMaxChunkSizeDigits = 8;
+// The most room taken for a body on its announcement alone: below the
+// size from which allocators map each block on its own.
+constexpr std::size_t kAnnouncedRoom = 64 * 1024;
 
 constexpr const char* kReasonReadFailed = "Failed to read http response line";
 constexpr const char* kReasonShortRead = "Short read while reading http response headers";
@@ -169,8 +173,13 @@ Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
     response->contentLength = static_cast<int>(announced);
     parser->framing = HttpFraming::kLength;
     parser->phase = Phase::kLength;
-    // The announcement is within the limit, so the body's room is taken once.
-    if (announced > 0) response->body.reserve(static_cast<std::size_t>(announced) + 1);
+    // Room for an announced body up to kAnnouncedRoom is taken once; a larger
+    // one grows as its bytes arrive, so that an announcement alone never
+    // takes a mapping of its own.
+    if (announced > 0) {
+      response->body.reserve(
+          std::min<std::size_t>(static_cast<std::size_t>(announced) + 1, kAnnouncedRoom));
+    }
   } else if (transferEncoding != nullptr) {
     if (!EqualsIgnoringCase(transferEncoding, "chunked")) {
       return Fail(parser, "Unknown encoding type in http response");

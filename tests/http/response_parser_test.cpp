@@ -112,6 +112,16 @@ TEST(HttpParseResponseTest, DeliversEverythingBufferedWithTheHead) {
   EXPECT_EQ(FedResponse(bytes, 1024, false, false, {&headEnd, 1}).Body(), "ab");
 }
 
+// An announcement alone takes bounded room; the body grows as it arrives.
+TEST(HttpParseResponseTest, RoomForALargeAnnouncedBodyGrowsWithItsBytes) {
+  const std::string head = kOk + "Content-Length: 1048576\r\n\r\n";
+  const std::string body(1024 * 1024, 'b');
+  EXPECT_LE(FedResponse(head, 1024, false).response.body.capacity(), 64u * 1024);
+  const FedResponse fed(head + body, 1024, false);
+  EXPECT_EQ(fed.result, HttpParse::kComplete);
+  EXPECT_EQ(fed.Body(), body);
+}
+
 TEST(HttpParseResponseTest, RefusesMalformedCutAndOversizedResponses) {
   const std::string status = "HTTP/1.1 200 OK\r\nX: ";
   const auto head_of = [&](std::size_t size) {
