@@ -103,6 +103,19 @@ void AppendBody(HttpResponse* response, const char* bytes, int length) {
   response->body.insert(response->body.end(), bytes, bytes + length);
 }
 
+// A body framed by its length grows by doubling, as a vector would, but
+// never past its announced length and the zero byte after it.
+void AppendAnnounced(HttpResponse* response, const char* bytes, int length) {
+  std::vector<char>& body = response->body;
+  const std::size_t need = body.size() + static_cast<std::size_t>(length);
+  if (need > body.capacity()) {
+    const std::size_t announced = static_cast<std::size_t>(response->contentLength);
+    const std::size_t doubled = 2 * body.capacity();
+    body.reserve(std::max(need, doubled >= announced ? announced + 1 : doubled));
+  }
+  body.insert(body.end(), bytes, bytes + length);
+}
+
 // The body is complete: it is followed by one zero byte that its length
 // does not count. A body never begun stays none (the chunked coding).
 Step CompleteBody(HttpResponse* response, bool storeEmpty) {
@@ -199,7 +212,7 @@ Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
 Step ReadByLength(HttpResponseParser* parser, HttpResponse* response, const char* bytes, int length,
                   bool closed, int* taken) {
   if (response->contentLength == 0) return End(HttpParse::kComplete);
-  AppendBody(response, bytes, length);
+  AppendAnnounced(response, bytes, length);
   *taken += length;
   const int have = static_cast<int>(response->body.size());
   if (have >= response->contentLength) return CompleteBody(response, true);

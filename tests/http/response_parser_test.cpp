@@ -120,6 +120,7 @@ TEST(HttpParseResponseTest, RoomForALargeAnnouncedBodyGrowsWithItsBytes) {
   const FedResponse fed(head + body, 1024, false);
   EXPECT_EQ(fed.result, HttpParse::kComplete);
   EXPECT_EQ(fed.Body(), body);
+  EXPECT_EQ(fed.response.body.capacity(), body.size() + 1);  // grown no further than announced
 }
 
 TEST(HttpParseResponseTest, RefusesMalformedCutAndOversizedResponses) {
