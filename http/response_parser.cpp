@@ -30,8 +30,9 @@ constexpr int kStatusContinue = 100;
 constexpr int kMaxContentLengthDigits = 10;
 // Eight hexadecimal digits fill 32 bits.
 constexpr int kMaxChunkSizeDigits = 8;
-// The most room taken for a body on its announcement alone: below the
-// size from which allocators map each block on its own.
+// The most room a body framed by its length takes at first: below the size
+// from which allocators map each block on its own, so that an announcement
+// alone never costs a mapping.
 constexpr std::size_t kAnnouncedRoom = 64 * 1024;
 
 constexpr const char* kReasonReadFailed = "Failed to read http response line";
@@ -103,15 +104,16 @@ void AppendBody(HttpResponse* response, const char* bytes, int length) {
   response->body.insert(response->body.end(), bytes, bytes + length);
 }
 
-// A body framed by its length grows by doubling, as a vector would, but
-// never past its announced length and the zero byte after it.
+// A body framed by its length takes room as its bytes arrive: kAnnouncedRoom
+// at first, then twice as much each time, as a vector would grow, but never
+// past its announced length and the zero byte after it.
 void AppendAnnounced(HttpResponse* response, const char* bytes, int length) {
   std::vector<char>& body = response->body;
   const std::size_t need = body.size() + static_cast<std::size_t>(length);
   if (need > body.capacity()) {
     const std::size_t announced = static_cast<std::size_t>(response->contentLength);
-    const std::size_t doubled = 2 * body.capacity();
-    body.reserve(std::max(need, doubled >= announced ? announced + 1 : doubled));
+    const std::size_t grown = std::max(2 * body.capacity(), kAnnouncedRoom);
+    body.reserve(std::max(need, grown >= announced ? announced + 1 : grown));
   }
   body.insert(body.end(), bytes, bytes + length);
 }
@@ -186,13 +188,6 @@ Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
     response->contentLength = static_cast<int>(announced);
     parser->framing = HttpFraming::kLength;
     parser->phase = Phase::kLength;
-    // Room for an announced body up to kAnnouncedRoom is taken once; a larger
-    // one grows as its bytes arrive, so that an announcement alone never
-    // takes a mapping of its own.
-    if (announced > 0) {
-      response->body.reserve(
-          std::min<std::size_t>(static_cast<std::size_t>(announced) + 1, kAnnouncedRoom));
-    }
   } else if (transferEncoding != nullptr) {
     if (!EqualsIgnoringCase(transferEncoding, "chunked")) {
       return Fail(parser, "Unknown encoding type in http response");
