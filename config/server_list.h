@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "config/finding.h"
+#include "config/server_entry.h"
 #include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
@@ -12,26 +14,15 @@
 
 namespace zcv {
 
-constexpr int kMaxServers = 10;
-constexpr int kServerIPBytes = 30;   // 28 characters kept, NUL-padded
-constexpr int kServerPortBytes = 7;  // 5 characters kept, NUL-padded
-
-// One server: its IP (or host name) text and its decimal port text.
-struct ServerEntry {
-  char ip[kServerIPBytes] = {};
-  char port[kServerPortBytes] = {};
-};
-
-bool SameServer(const ServerEntry& a, const ServerEntry& b);
-
 class ServerList {
  public:
-  // Reads section ServerSet of the INI file (ServerNumber, ServerIP<i>,
-  // ServerPort<i> and the optional time-outs); logs and marks the list
-  // invalid on any failure.
+  // Reads sections ServerSet (ServerNumber, ServerIP<i>, ServerPort<i>
+  // and the optional time-outs) and TLS of the INI file whole, logs every
+  // finding in file order, and marks the list invalid when any is fatal.
   ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log);
-  // Writes the rotated order back, but only when it changed since load and
-  // the file's entries are still the ones read; never damages the file.
+  // Writes the rotated order back, but only when nothing was refused at
+  // load, the order changed, and the file's entries are still the ones
+  // read, whole; never damages the file.
   ~ServerList();
 
   ServerList(const ServerList&) = delete;
@@ -43,6 +34,14 @@ class ServerList {
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
   const AttemptTimeouts& timeouts() const { return timeouts_; }
+  // What the load found wrong with the file, in the order of its lines
+  // (the missing file, or a missing key, at its section's header), each with
+  // the message the log got (without the time stamp) and whether it is
+  // fatal. The list is valid exactly when none is fatal. A warning leaves
+  // the list as it is: an unknown or repeated [ServerSet] key, and a
+  // ServerNumber that gives no server (valid but empty: every call answers
+  // 1012, so a caller that needs servers also checks count() > 0).
+  const ConfigFindings& findings() const { return findings_; }
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
@@ -65,8 +64,9 @@ class ServerList {
   AttemptTimeouts timeouts_;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
-  std::string loadedNumber_;         // ServerNumber as read at load
+  std::string loadedNumber_;         // ServerNumber as read at load, whole
   std::unique_ptr<platform::TlsContext> tls_;
+  ConfigFindings findings_;
 };
 
 }  // namespace zcv
