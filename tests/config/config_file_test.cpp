@@ -9,6 +9,7 @@
 
 #include "service_fixture.h"
 #include "support/script_server.h"
+#include "tests/config/server_list_test_util.h"
 #include "zephyrcoilvault.h"
 
 namespace zcv::test {
@@ -175,6 +176,20 @@ TEST_P(ConfigFileTest, FailsClosedAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ConfigFileTest, ::testing::ValuesIn(FileCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class PackagedFileTest : public testing_config::ServerListFixture {};
+
+// As installed: TLS on, no server yet, and only that is said.
+TEST_F(PackagedFileTest, NamesNoServerAndIsOnTls) {
+  WriteConfig(testing_log::ReadAll(ZCV_PACKAGED_CONFIG));
+  auto list = Load();
+  EXPECT_TRUE(list->valid());
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_NE(list->tls(), nullptr);
+  ASSERT_EQ(list->findings().size(), 1u);
+  EXPECT_FALSE(list->findings()[0].fatal);
+  EXPECT_EQ(list->findings()[0].message, kNoServer);
+}
 
 }  // namespace
 }  // namespace zcv::test

@@ -231,6 +231,23 @@ TEST_F(ServerListWriteBackTest, EditMadeWhileLoadedIsKept) {
   }
 }
 
+// A value lengthened while loaded differs from the one read only beyond the
+// 28 characters a cut read would see: it is compared whole and kept.
+TEST_F(ServerListWriteBackTest, ValueLengthenedWhileLoadedIsKept) {
+  const std::string loaded =
+      "[ServerSet]\nServerNumber=2\nServerIP0=otp-primary.bank-example.com\nServerPort0=80\n"
+      "ServerIP1=10.0.0.2\nServerPort1=81\n";
+  WriteConfig(loaded);
+  auto list = Load();
+  ASSERT_TRUE(list->valid());
+  list->RotateIfCurrent(list->Current());
+  std::string edited = loaded;
+  edited.insert(edited.find("\nServerPort0"), ".cn");
+  WriteConfig(edited);
+  list.reset();
+  EXPECT_EQ(ReadConfig(), edited);
+}
+
 TEST_F(ServerListWriteBackTest, FileRemovedWhileLoadedIsNotRecreated) {
   auto list = Load();
   list->RotateIfCurrent(list->Current());
