@@ -59,18 +59,18 @@ constexpr char kNoServerMessage[] =
 constexpr char kUnknownKeyTemplate[] =
     "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe[ServerSet]\xd6\xd0\xb5\xc4%s\xb2"
     "\xce\xca\xfd\xce\xb4\xd6\xaa\xa3\xac\xd2\xd1\xba\xf6\xc2\xd4\n";
-// "警告：配置文件[ServerSet]中的%s参数重复（第%zu行），已忽略\n"
+// "警告：配置文件[ServerSet]中的%s参数重复（第%s行），已忽略\n"
 constexpr char kRepeatedKeyTemplate[] =
     "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe[ServerSet]\xd6\xd0\xb5\xc4%s\xb2"
-    "\xce\xca\xfd\xd6\xd8\xb8\xb4\xa3\xa8\xb5\xda%zu\xd0\xd0\xa3\xa9\xa3\xac\xd2\xd1\xba\xf6\xc2"
+    "\xce\xca\xfd\xd6\xd8\xb8\xb4\xa3\xa8\xb5\xda%s\xd0\xd0\xa3\xa9\xa3\xac\xd2\xd1\xba\xf6\xc2"
     "\xd4\n";
-// "警告：配置文件第%zu行的[ServerSet]节重复，已忽略\n"
+// "警告：配置文件第%s行的[ServerSet]节重复，已忽略\n"
 constexpr char kRepeatedSectionTemplate[] =
-    "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb5\xda%zu\xd0\xd0\xb5\xc4[ServerSet]"
+    "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb5\xda%s\xd0\xd0\xb5\xc4[ServerSet]"
     "\xbd\xda\xd6\xd8\xb8\xb4\xa3\xac\xd2\xd1\xba\xf6\xc2\xd4\n";
-// "警告：配置文件[ServerSet]第%zu行不是参数，已忽略\n"
+// "警告：配置文件[ServerSet]第%s行不是参数，已忽略\n"
 constexpr char kNotAKeyTemplate[] =
-    "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe[ServerSet]\xb5\xda%zu\xd0\xd0\xb2"
+    "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe[ServerSet]\xb5\xda%s\xd0\xd0\xb2"
     "\xbb\xca\xc7\xb2\xce\xca\xfd\xa3\xac\xd2\xd1\xba\xf6\xc2\xd4\n";
 
 std::string IndexedKey(const char* prefix, int i) { return prefix + std::to_string(i); }
@@ -110,15 +110,17 @@ void WarnOfUnread(const platform::IniSection& section, ConfigFindings* findings)
     for (std::size_t j = 0; j < i; ++j) {
       if (!platform::SameIniName(section.entries[j].key, entry.key)) continue;
       findings->push_back(
-          {entry.line, false, Format(kRepeatedKeyTemplate, shown.c_str(), entry.line)});
+          {entry.line, false,
+           Format(kRepeatedKeyTemplate, shown.c_str(), std::to_string(entry.line).c_str())});
       break;
     }
   }
   for (std::size_t line : section.otherLines) {
-    findings->push_back({line, false, Format(kNotAKeyTemplate, line)});
+    findings->push_back({line, false, Format(kNotAKeyTemplate, std::to_string(line).c_str())});
   }
   for (std::size_t line : section.laterHeaders) {
-    findings->push_back({line, false, Format(kRepeatedSectionTemplate, line)});
+    findings->push_back(
+        {line, false, Format(kRepeatedSectionTemplate, std::to_string(line).c_str())});
   }
 }
 
