@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "config/server_address.h"
 
@@ -98,21 +99,25 @@ bool IsKnownKey(const std::string& key) {
   return IsIndexedKey(key, "ServerIP") || IsIndexedKey(key, "ServerPort");
 }
 
+// A key as the reader compares it: ASCII letters folded to lower case.
+std::string FoldedKey(std::string key) {
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
 // Unknown keys, keys given again and lines no reader looks at: warnings.
 void WarnOfUnread(const platform::IniSection& section, ConfigFindings* findings) {
-  for (std::size_t i = 0; i < section.entries.size(); ++i) {
-    const platform::IniEntry& entry = section.entries[i];
+  std::set<std::string> seen;
+  for (const platform::IniEntry& entry : section.entries) {
     const std::string shown = ShownText(entry.key);
     if (!IsKnownKey(entry.key)) {
       findings->push_back({entry.line, false, Format(kUnknownKeyTemplate, shown.c_str())});
-      continue;
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (!platform::SameIniName(section.entries[j].key, entry.key)) continue;
+    } else if (!seen.insert(FoldedKey(entry.key)).second) {
       findings->push_back(
           {entry.line, false,
            Format(kRepeatedKeyTemplate, shown.c_str(), std::to_string(entry.line).c_str())});
-      break;
     }
   }
   for (std::size_t line : section.otherLines) {

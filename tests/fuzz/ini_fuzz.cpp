@@ -42,14 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const zcv::ConfigFinding& finding : reading.findings) Check(!finding.message.empty());
   CheckServers(reading);
 
-  // The section scan and the key reader agree: a key reads as its first entry.
+  // The section scan and the key reader agree: a key reads as its first
+  // entry (the first few keys, each a scan of the whole text).
   const zcv::platform::IniSection section = zcv::platform::ReadIniSection(text, "ServerSet");
-  for (const zcv::platform::IniEntry& entry : section.entries) {
-    const auto first = std::find_if(
-        section.entries.begin(), section.entries.end(),
-        [&entry](const auto& e) { return zcv::platform::SameIniName(e.key, entry.key); });
-    Check(zcv::platform::ReadIniValue(text, "ServerSet", entry.key, text.size() + 1) ==
-          first->value);
+  const std::size_t checked = std::min<std::size_t>(section.entries.size(), 8);
+  for (std::size_t i = 0; i < checked; ++i) {
+    const auto& key = section.entries[i].key;
+    const auto first =
+        std::find_if(section.entries.begin(), section.entries.end(),
+                     [&key](const auto& e) { return zcv::platform::SameIniName(e.key, key); });
+    Check(zcv::platform::ReadIniValue(text, "ServerSet", key, text.size() + 1) == first->value);
   }
 
   const std::string number = zcv::platform::ReadIniValue(text, "ServerSet", "ServerNumber", 5);
