@@ -34,13 +34,16 @@ class ServerList {
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
   const AttemptTimeouts& timeouts() const { return timeouts_; }
-  // What the load found wrong with the file, in the order of its lines
-  // (the missing file, or a missing key, at its section's header), each with
-  // the message the log got (without the time stamp) and whether it is
-  // fatal. The list is valid exactly when none is fatal. A warning leaves
-  // the list as it is: an unknown or repeated [ServerSet] key, and a
-  // ServerNumber that gives no server (valid but empty: every call answers
-  // 1012, so a caller that needs servers also checks count() > 0).
+  // Every problem the load found, in the order of the file's lines (the
+  // missing file, or a missing key, at its section's header; a failure to
+  // set up TLS, found once the file is read, last), each with the message
+  // the log got (without the time stamp) and whether it is fatal. The list
+  // is valid exactly when none is fatal. A warning leaves the list as it
+  // is: an unknown or repeated [ServerSet] key, a second [ServerSet]
+  // section, and a ServerNumber that gives no server (valid but empty:
+  // every call answers 1012, so a caller that needs servers also checks
+  // count() > 0). ReadConfigText (config/config_reader.h) gives the same
+  // findings, but for TLS set-up, without logging or building anything.
   const ConfigFindings& findings() const { return findings_; }
 
   // The current server's IP and port, copied in one locked step.
