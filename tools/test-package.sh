@@ -91,7 +91,7 @@ grep -A2 '^ServerNumber=1' "$config"
 otp() { zcvsim otp --db "$work/cards.db" --card "$card"; }
 
 say "installed zcvctl puts the card into service and authenticates it"
-zcvctl enable --service-no "$service_no" --password "$(otp)" --user-name "Ann Lee" --id-type 1 \
+zcvctl enable --service-no "$service_no" --password "$(otp)" --user-name "Ann%20Lee" --id-type 1 \
   --id ID-4711 || fail "zcvctl enable"
 zcvctl auth --card "$card" --password "$(otp)" || fail "zcvctl auth"
 
