@@ -8,8 +8,11 @@
 namespace zcv::platform {
 
 // Opens the file for appending (created when missing), writes the bytes and
-// closes it again. False when the file cannot be opened or written. On
-// Windows the file is a text file: each line feed is written as CR LF.
+// closes it again. Only a regular file is written to: a symbolic link (or,
+// on Windows, any reparse point) in the file's place is not followed, and a
+// FIFO, device or folder is left alone. False when the file cannot be opened
+// or written, or is not a regular file. On Windows the file is a text file:
+// each line feed is written as CR LF.
 bool AppendToFile(const std::string& path, const char* data, std::size_t size);
 
 // Reads the whole file into *out. False when it cannot be opened or read;

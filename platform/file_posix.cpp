@@ -1,5 +1,6 @@
-// POSIX replacement of a file's contents. Every descriptor is opened
-// close-on-exec so that a host's child processes never inherit it.
+// POSIX appending to a log file and replacement of a file's contents. Every
+// descriptor is opened close-on-exec so that a host's child processes never
+// inherit it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -106,6 +107,22 @@ void RemoveStaleTemporaries(const std::string& target) {
 }
 
 }  // namespace
+
+bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
+  // The log's folder may be writable by others (a group of hosts' users): a
+  // link put in the file's place is not followed, and whatever is there must
+  // be a regular file, checked on the descriptor itself so that nothing can
+  // be swapped in between. Opening does not wait for a FIFO's reader.
+  const int fd =
+      ::open(path.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat status;
+  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && WriteAll(fd, data, size);
+  // No retry of close on EINTR: Linux has released the descriptor already.
+  ok = ::close(fd) == 0 && ok;
+  return ok;
+}
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   char resolved[PATH_MAX];

@@ -1,4 +1,5 @@
-// Windows replacement of a file's contents, keeping its bytes as they are.
+// Windows appending to a log file and replacement of a file's contents,
+// keeping its bytes as they are.
 #include <windows.h>
 
 #include <atomic>
@@ -90,6 +91,19 @@ std::string TempNameFor(const std::string& path) {
   return path + suffix;
 }
 
+bool WriteAll(HANDLE file, const std::string& contents) {
+  std::size_t written = 0;
+  while (written < contents.size()) {
+    DWORD chunk = 0;
+    const DWORD wanted = static_cast<DWORD>(contents.size() - written);
+    if (!::WriteFile(file, contents.data() + written, wanted, &chunk, nullptr) || chunk == 0) {
+      return false;
+    }
+    written += chunk;
+  }
+  return true;
+}
+
 bool WriteAndFlush(const std::string& path, const std::string& contents) {
   HandlePtr file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -97,20 +111,39 @@ bool WriteAndFlush(const std::string& path, const std::string& contents) {
     file.release();
     return false;
   }
-  std::size_t written = 0;
-  while (written < contents.size()) {
-    DWORD chunk = 0;
-    const DWORD wanted = static_cast<DWORD>(contents.size() - written);
-    if (!::WriteFile(file.get(), contents.data() + written, wanted, &chunk, nullptr) ||
-        chunk == 0) {
-      return false;
-    }
-    written += chunk;
-  }
-  return ::FlushFileBuffers(file.get()) != 0;
+  return WriteAll(file.get(), contents) && ::FlushFileBuffers(file.get()) != 0;
+}
+
+// A plain file on disk: not a reparse point (link, junction), folder,
+// device or pipe.
+bool IsPlainDiskFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 }  // namespace
+
+bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
+  // A reparse point in the file's place is opened itself, not followed, and
+  // then refused; shared as the C runtime shares a file it appends to.
+  HandlePtr file(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return false;
+  }
+  if (!IsPlainDiskFile(file.get())) return false;
+  // A text file: each line feed is written as CR LF, as text mode writes it.
+  std::string text;
+  text.reserve(size + size / 8);
+  for (const char* p = data; p != data + size; ++p) {
+    if (*p == '\n') text += '\r';
+    text += *p;
+  }
+  return WriteAll(file.get(), text);
+}
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (!IsRegularFile(path)) return false;

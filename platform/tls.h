@@ -19,7 +19,7 @@ using KeyPin = std::array<unsigned char, 32>;
 enum class TlsVersion { k1_2, k1_3 };
 
 struct TlsOptions {
-  std::string caFile;        // PEM trust anchors; empty: the system's store
+  std::string caFile;        // PEM trust anchors; empty: the distribution's bundle
   std::vector<KeyPin> pins;  // empty: the trusted chain alone decides
   TlsVersion minVersion = TlsVersion::k1_2;
 };

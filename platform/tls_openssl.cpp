@@ -30,6 +30,8 @@ constexpr const char* kReasonClosedInHandshake = "connection closed during the h
 constexpr const char* kReasonNoPin = "server key matches no PinSHA256 entry";
 constexpr const char* kReasonHandshake = "handshake failed";
 constexpr const char* kReasonNoSession = "cannot make a TLS session";
+constexpr const char* kReasonNoBundle =
+    "not given, and the system's bundle " ZCV_CA_BUNDLE " cannot be read";
 
 struct SessionFree {
   void operator()(SSL_SESSION* session) const { SSL_SESSION_free(session); }
@@ -313,6 +315,17 @@ int RememberSession(SSL* ssl, SSL_SESSION* session) {
   return 0;
 }
 
+// The trust anchors, from the configured file or else from the
+// distribution's bundle at its fixed path, and from nowhere else: OpenSSL's
+// default paths would follow the host's SSL_CERT_FILE and SSL_CERT_DIR.
+X509_STORE* LoadTrust(const std::string& caFile) {
+  X509_STORE* store = X509_STORE_new();
+  const char* file = caFile.empty() ? ZCV_CA_BUNDLE : caFile.c_str();
+  if (store != nullptr && X509_STORE_load_file(store, file) == 1) return store;
+  X509_STORE_free(store);
+  return nullptr;
+}
+
 }  // namespace
 
 bool TlsAvailable() { return true; }
@@ -324,12 +337,17 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char
     return nullptr;
   }
   auto context = std::make_unique<OpenSslContext>(ctx, options.pins);
-  const bool trusted = options.caFile.empty()
-                           ? SSL_CTX_set_default_verify_paths(ctx) == 1
-                           : SSL_CTX_load_verify_file(ctx, options.caFile.c_str()) == 1;
+  X509_STORE* trust = LoadTrust(options.caFile);
   ERR_clear_error();
-  if (!trusted) {
-    *reason = "cannot be read";
+  if (trust == nullptr) {
+    *reason = options.caFile.empty() ? kReasonNoBundle : "cannot be read";
+    return nullptr;
+  }
+  // The store replaces both the one OpenSSL made and any verify store that a
+  // system-wide OpenSSL configuration gave the new context.
+  SSL_CTX_set_cert_store(ctx, trust);
+  if (SSL_CTX_set1_verify_cert_store(ctx, trust) != 1) {
+    *reason = kReasonNoSession;
     return nullptr;
   }
   SSL_CTX_set_min_proto_version(

@@ -36,7 +36,7 @@ int BindInfoReplyReader(const char* body, unsigned* code, int* rowCount, pTokenB
     // COM is entered by the request helper, which holds it around this call.
     ReplyDocument document;
     document.Load(body, DocumentCreation::kPlainSuccess);
-    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    *code = ParseReplyCode(document.SelectText("//Result"));
     if (*code != kAccepted) {
       *rowCount = 0;
       return 1;

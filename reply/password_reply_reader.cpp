@@ -16,7 +16,7 @@ int PasswordReplyReader(const char* body, unsigned* code, char* resvPassWord) {
     if (!com.entered()) throw ReplyError("Initialize failed");
     ReplyDocument document;
     document.Load(body);
-    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    *code = ParseReplyCode(document.SelectText("//Result"));
     if (*code == kAccepted && resvPassWord != nullptr) {
       std::string password = document.SelectText("//ResvPassWord");
       // The caller's buffer has room for a six-character password only.

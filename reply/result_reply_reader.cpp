@@ -14,7 +14,7 @@ int ResultReplyReader(const char* body, unsigned* code, int* expire) {
     if (!com.entered()) throw ReplyError("Initialize failed");
     ReplyDocument document;
     document.Load(body);
-    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    *code = ParseReplyCode(document.SelectText("//Result"));
     if (expire != nullptr) {
       *expire = *code == kAccepted ? ParseReplyNumber(document.SelectText("//ExpireTime")) : 0;
     }

@@ -14,13 +14,15 @@ int StatusReplyReader(const char* body, unsigned* code, int* expire, int* status
     if (!com.entered()) throw ReplyError("Initialize failed");
     ReplyDocument document;
     document.Load(body);
-    *code = static_cast<unsigned>(ParseReplyNumber(document.SelectText("//Result")));
+    *code = ParseReplyCode(document.SelectText("//Result"));
     if (expire != nullptr) {
       if (*code == kAccepted) {
         std::string expireText = document.SelectText("//ExpireTime");
         std::string statusText = document.SelectText("//CardStatus");
-        *expire = ParseReplyNumber(expireText);
-        if (status != nullptr) *status = ParseReplyNumber(statusText);
+        const int expireValue = ParseReplyNumber(expireText);
+        const int statusValue = ParseReplyNumber(statusText);
+        *expire = expireValue;
+        if (status != nullptr) *status = statusValue;
       } else {
         *expire = 0;
       }

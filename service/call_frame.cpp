@@ -20,9 +20,14 @@ constexpr std::size_t kExceptionMessageBytes = 300;
 // Room for the decimal text of any int: a sign and ten digits.
 constexpr std::size_t kIntTextBytes = 11;
 
-bool HasControlByte(const char* text) {
+// Texts go into the query as they are, unescaped. A control byte (CR or LF
+// above all) would split the request line and inject headers, a blank would
+// end the request-target, '&' would add a query key of the caller's choosing
+// and '#' would make servers drop every key after it. Bytes of 0x80 and
+// above (GBK text) and '%' (text the host escaped itself) go out as they are.
+bool HasRefusedByte(const char* text) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (*p < 0x20 || *p == 0x7F) return true;
+    if (*p <= 0x20 || *p == 0x7F || *p == '&' || *p == '#') return true;
   }
   return false;
 }
@@ -38,11 +43,9 @@ bool ArgumentsAccepted(std::initializer_list<ArgumentCheck> checks) {
       if (strnlen(text, check.limit + 1) > static_cast<std::size_t>(check.limit)) return false;
     }
   }
-  // A control byte (a CR or LF above all) would split the request line and
-  // let a text inject headers; it is refused like an over-long text.
   for (const ArgumentCheck& check : checks) {
     if (check.kind == ArgumentCheck::Kind::kText && check.pointer != nullptr &&
-        HasControlByte(static_cast<const char*>(check.pointer))) {
+        HasRefusedByte(static_cast<const char*>(check.pointer))) {
       return false;
     }
   }
@@ -99,12 +102,8 @@ int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* pat
 }
 
 ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
-                       PathFormatter formatPath, bool holdsBusy) {
-  // Formatting always ends the path with its NUL: no need to clear it first.
-  char path[kLongPathBytes];
+                       const char* path, bool holdsBusy) {
   ServerEntry seen = context.servers.Current();
-  formatPath(path, operation.pathBytes);
-
   ReplyValues values;
   bool replied = false;
   const CallDeadline deadline(context);
@@ -142,7 +141,8 @@ void LogException(ServiceContext& context, const Operation& operation) {
 // Appends to a buffer of fixed size, keeping what fits and its NUL.
 class BoundedWriter {
  public:
-  BoundedWriter(char* out, std::size_t size) : out_(out), room_(size > 0 ? size - 1 : 0) {}
+  BoundedWriter(char* out, std::size_t size)
+      : out_(out), room_(size > 0 ? size - 1 : 0), cut_(size == 0) {}
   ~BoundedWriter() {
     if (out_ != nullptr) *out_ = '\0';
   }
@@ -150,6 +150,7 @@ class BoundedWriter {
   BoundedWriter& operator=(const BoundedWriter&) = delete;
 
   void Write(const char* bytes, std::size_t count) {
+    if (count > room_) cut_ = true;
     if (out_ == nullptr) return;
     const std::size_t kept = std::min(count, room_);
     std::memcpy(out_, bytes, kept);
@@ -157,9 +158,12 @@ class BoundedWriter {
     room_ -= kept;
   }
 
+  bool whole() const { return !cut_; }
+
  private:
   char* out_;  // null when there is no room even for the NUL
   std::size_t room_;
+  bool cut_;  // something did not fit, if only the NUL
 };
 
 // Decimal digits of `value`, INT_MIN included, written backwards into the
@@ -178,7 +182,7 @@ char* FormatInt(int value, char (&digits)[kIntTextBytes]) {
 
 }  // namespace
 
-void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
+bool FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
                     std::initializer_list<TemplateValue> values) {
   BoundedWriter writer(size > 0 ? out : nullptr, size);
   const TemplateValue* next = values.begin();
@@ -206,6 +210,7 @@ void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
     if (conversion == '\0') break;
     p = percent + 2;
   }
+  return writer.whole();
 }
 
 ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
@@ -214,10 +219,14 @@ ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentChe
     ServiceContext* context = ActiveContext();
     if (context == nullptr || !context->servers.valid()) return kNoAnswer;
     if (!ArgumentsAccepted(checks)) return kArgumentRefused;
+    // Formatting always ends the path with its NUL: no need to clear it first.
+    char path[kLongPathBytes];
     bool holdsBusy = false;
-    if (operation.gated && !context->gate.Admit(context->clock(), &holdsBusy)) return kNoAnswer;
     try {
-      return RunAttempts(*context, operation, outputs, formatPath, holdsBusy);
+      // A path cut to its buffer would send other values than the caller's.
+      if (!formatPath(path, operation.pathBytes)) return kArgumentRefused;
+      if (operation.gated && !context->gate.Admit(context->clock(), &holdsBusy)) return kNoAnswer;
+      return RunAttempts(*context, operation, outputs, path, holdsBusy);
     } catch (...) {
       if (operation.gated) context->gate.RecordException(holdsBusy);
       LogException(*context, operation);

@@ -18,11 +18,13 @@ constexpr std::size_t kLongPathBytes = 1024;
 struct Operation {
   const char* pathTemplate;       // printf template of the server page and query
   const char* exceptionTemplate;  // log line of the exception path, with one %s
-  std::size_t pathBytes;          // the path is cut to fit this many bytes with its NUL
+  std::size_t pathBytes;          // a path that needs more bytes with its NUL is refused
   bool gated;                     // the authentication operations' failure gate applies
 };
 
 // One argument check; a refused check returns 1011 before anything is sent.
+// Every text is also refused when it holds a control byte, a blank, '&' or
+// '#', and so is every call whose path would not fit its buffer whole.
 struct ArgumentCheck {
   enum class Kind { kOutput, kText };
   Kind kind;
@@ -84,22 +86,22 @@ inline Outputs CardStatus(int* cardStatus, char* expireText) {
   return o;
 }
 
-// Formats the request path into a buffer of the given size. A non-owning
-// reference to the caller's formatter: building it never allocates, so it
-// cannot throw on the way into the frame.
+// Formats the request path into a buffer of the given size and tells whether
+// it fitted whole. A non-owning reference to the caller's formatter: building
+// it never allocates, so it cannot throw on the way into the frame.
 class PathFormatter {
  public:
   template <typename Format>
   PathFormatter(const Format& format)  // implicit: any callable formatter converts
       : format_(&format), call_([](const void* f, char* path, std::size_t size) {
-          (*static_cast<const Format*>(f))(path, size);
+          return (*static_cast<const Format*>(f))(path, size);
         }) {}
 
-  void operator()(char* path, std::size_t size) const { call_(format_, path, size); }
+  bool operator()(char* path, std::size_t size) const { return call_(format_, path, size); }
 
  private:
   const void* format_;
-  void (*call_)(const void*, char*, std::size_t);
+  bool (*call_)(const void*, char*, std::size_t);
 };
 
 // Runs the frame. Never throws.
@@ -117,15 +119,15 @@ struct TemplateValue {
 // Writes `pathTemplate` with its %d and %s conversions (the only ones the
 // templates use) filled from `values` in order, byte for byte as snprintf
 // would, cut to `size` bytes with the NUL. Cheaper than snprintf, which
-// costs more than a tenth of a call.
-void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
+// costs more than a tenth of a call. False when the text was cut.
+bool FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
                     std::initializer_list<TemplateValue> values);
 
 template <typename... Values>
 ResultCode CallService(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
                        const Outputs& outputs, Values... values) noexcept {
   return RunCall(operation, checks, outputs, [&](char* path, std::size_t size) {
-    FormatTemplate(path, size, operation.pathTemplate, {TemplateValue(values)...});
+    return FormatTemplate(path, size, operation.pathTemplate, {TemplateValue(values)...});
   });
 }
 

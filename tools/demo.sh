@@ -107,7 +107,7 @@ say "Adding card $card to the simulator and putting it into service"
 "$sim" add-card --db "$work/cards.db" --card "$card" --service-no "$service_no" --valid-days 365
 code=$(otp)
 echo "the card shows $code"
-ctl enable --service-no "$service_no" --password "$code" --user-name "Ann Lee" --id-type 1 \
+ctl enable --service-no "$service_no" --password "$code" --user-name "Ann%20Lee" --id-type 1 \
   --id ID-4711 --email ann@example.org
 echo "The first server did not answer; the library tried the next one and moved"
 echo "the silent server to the end of its list, which it writes back on unload:"

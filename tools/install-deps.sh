@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   openjdk-17-jdk-headless junit4
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
-  nlohmann-json3-dev liboath-dev clang-format openssl valgrind libc-ares-dev
+  nlohmann-json3-dev liboath-dev clang-format openssl ca-certificates valgrind libc-ares-dev
   # The 32-bit Windows DLL: cross compiler, GoogleTest's sources, and Wine
   # (its 32-bit part comes from the i386 architecture) to run the tests.
   g++-mingw-w64-i686-posix googletest wine wine32:i386

@@ -3,7 +3,8 @@
 # `make test-package`): lintian, apt-get install, the installed
 # configuration pointed at a zcvsim on loopback, zcvctl, a C++ host built
 # against /usr and a Java host without a library path authenticating a
-# card, a failed attempt logged by an unprivileged member of the log group,
+# card, a failed attempt logged by an unprivileged member of the log group
+# (who cannot replace the log in its sticky folder),
 # then purge and a check that nothing the packages installed is left.
 # Whatever happens, the machine is left as it was found.
 #   tools/test-package.sh <folder with the .debs>
@@ -94,7 +95,7 @@ grep -A2 -e '^ServerNumber=1' -e '^Enabled=0' "$config"
 otp() { zcvsim otp --db "$work/cards.db" --card "$card"; }
 
 say "installed zcvctl puts the card into service and authenticates it"
-zcvctl enable --service-no "$service_no" --password "$(otp)" --user-name "Ann Lee" --id-type 1 \
+zcvctl enable --service-no "$service_no" --password "$(otp)" --user-name "Ann%20Lee" --id-type 1 \
   --id ID-4711 || fail "zcvctl enable"
 zcvctl auth --card "$card" --password "$(otp)" || fail "zcvctl auth"
 
@@ -122,6 +123,13 @@ setpriv --reuid=nobody --regid=nogroup --groups="$gid" zcvctl auth --card "$card
   fail "zcvctl auth succeeded with the simulator stopped"
 [ "$(wc -l <"$logfile")" -gt "$lines_before" ] || fail "nothing was appended to $logfile"
 tail -n 3 "$logfile"
+
+say "the log folder is sticky: a member of group $group cannot replace root's $logfile"
+[ "$(stat -c %a "$(dirname "$logfile")")" = 3775 ] || fail "the log folder's mode is not 3775"
+setpriv --reuid=nobody --regid=nogroup --groups="$gid" ln -sf /etc/passwd "$logfile" 2>/dev/null &&
+  fail "a member of $group replaced $logfile by a link"
+[ -f "$logfile" ] && [ ! -L "$logfile" ] || fail "$logfile is no longer a regular file"
+echo "replacing $logfile was refused"
 
 say "purge, and nothing the packages installed is left"
 apt-get purge -y -q "${packages[@]}" >"$work/apt.log" || { cat "$work/apt.log"; fail "apt-get purge"; }

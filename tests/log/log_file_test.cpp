@@ -1,8 +1,15 @@
 // The log's entry format, its time stamps across zones and year ends, its
-// line limit, and that an unwritable path costs nothing but the entry.
+// line limit, that an unwritable path costs nothing but the entry, and that
+// nothing but a regular file in the log's place is ever written to.
 #include "log/log_file.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <ostream>
@@ -76,6 +83,30 @@ TEST_F(LogFileTest, UnwritablePathDropsTheEntry) {
   atDirectory.WriteLog("lost\n");
   EXPECT_TRUE(std::filesystem::is_empty(dir_.File("dir")));
 }
+
+#ifndef _WIN32
+// The log's folder may be writable by a group of hosts' users: a link or a
+// FIFO put in the log's place must not carry a more privileged host's
+// entries anywhere.
+TEST_F(LogFileTest, NothingIsWrittenThroughALinkOrIntoAFifo) {
+  const std::string target = dir_.File("target.txt");
+  std::ofstream(target) << "precious";
+  ASSERT_EQ(::symlink(target.c_str(), dir_.File("to-file").c_str()), 0);
+  ASSERT_EQ(::symlink(dir_.File("created").c_str(), dir_.File("dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  const int reader = ::open(dir_.File("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+
+  for (const char* name : {"to-file", "dangling", "fifo"}) {
+    LogFile(dir_.File(name), mutex_, TestClock).WriteLog("entry\n");
+  }
+  EXPECT_EQ(ReadAll(target), "precious");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("created")));
+  char byte;
+  EXPECT_EQ(::read(reader, &byte, 1), 0);  // no bytes, and no writer left
+  ::close(reader);
+}
+#endif
 
 }  // namespace
 }  // namespace zcv

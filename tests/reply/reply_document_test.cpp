@@ -84,26 +84,44 @@ TEST(ReplyDocumentTest, SelectAllListsEveryElementInDocumentOrder) {
 struct NumberCase {
   const char* text;
   int value;
+  bool fits;  // false: raises, the reply is unreadable
 };
 
 void PrintTo(const NumberCase& c, std::ostream* os) { *os << testing::PrintToString(c.text); }
 
 class ReplyNumberTest : public testing::TestWithParam<NumberCase> {};
 
-TEST_P(ReplyNumberTest, ParsesLikeAtolAndWraps) {
-  EXPECT_EQ(ParseReplyNumber(GetParam().text), GetParam().value) << GetParam().text;
+TEST_P(ReplyNumberTest, ParsesLikeAtolWithinTheSignedRange) {
+  if (GetParam().fits) {
+    EXPECT_EQ(ParseReplyNumber(GetParam().text), GetParam().value) << GetParam().text;
+  } else {
+    EXPECT_THROW(ParseReplyNumber(GetParam().text), ReplyError) << GetParam().text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ReplyNumberTest,
-    testing::Values(NumberCase{"9999", 9999}, NumberCase{" 42abc", 42},
-                    NumberCase{"\t\n\v\f\r 5", 5}, NumberCase{"abc", 0}, NumberCase{"", 0},
-                    NumberCase{"-17", -17}, NumberCase{"+8", 8}, NumberCase{"- 5", 0},
-                    NumberCase{"--5", 0}, NumberCase{"12 34", 12},
-                    NumberCase{"2147483647", INT_MAX}, NumberCase{"2147483648", INT_MIN},
-                    NumberCase{"-2147483648", INT_MIN}, NumberCase{"4294967295", -1},
-                    NumberCase{"4294967297", 1}, NumberCase{"-4294967297", -1},
-                    NumberCase{"99999999999999999999", 1661992959}));
+    testing::Values(
+        NumberCase{"9999", 9999, true}, NumberCase{" 42abc", 42, true},
+        NumberCase{"\t\n\v\f\r 5", 5, true}, NumberCase{"abc", 0, true}, NumberCase{"", 0, true},
+        NumberCase{"-17", -17, true}, NumberCase{"+8", 8, true}, NumberCase{"- 5", 0, true},
+        NumberCase{"--5", 0, true}, NumberCase{"12 34", 12, true},
+        NumberCase{"2147483647", INT_MAX, true}, NumberCase{"-2147483648", INT_MIN, true},
+        NumberCase{"000000000000000000000000042", 42, true}, NumberCase{"2147483648", 0, false},
+        NumberCase{"-2147483649", 0, false}, NumberCase{"4294967297", 0, false},
+        NumberCase{"-4294967297", 0, false}, NumberCase{"99999999999999999999", 0, false}));
+
+// A result code is an unsigned field: up to 2^32-1, negatives as two's
+// complement.
+TEST(ReplyCodeTest, ParsesWithinTheUnsignedField) {
+  EXPECT_EQ(ParseReplyCode(" 9999 "), 9999u);
+  EXPECT_EQ(ParseReplyCode("4294967295"), 4294967295u);
+  EXPECT_EQ(ParseReplyCode("-1"), 4294967295u);
+  EXPECT_EQ(ParseReplyCode("-2147483648"), 2147483648u);
+  EXPECT_THROW(ParseReplyCode("4294967296"), ReplyError);
+  EXPECT_THROW(ParseReplyCode("4294977295"), ReplyError);  // would wrap to 9999
+  EXPECT_THROW(ParseReplyCode("-2147483649"), ReplyError);
+}
 
 }  // namespace
 }  // namespace zcv

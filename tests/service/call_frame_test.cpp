@@ -264,7 +264,7 @@ TEST_F(CallFrameTest, ExceptionIsLoggedWithTheSystemTextAndReleasesTheGate) {
   std::remove((dir_ + "/logfile.txt").c_str());
 
   const Operation throwing{"Throwing.asp", "in function Throwing  %s", kShortPathBytes, true};
-  const ResultCode code = RunCall(throwing, {}, ResultOnly(), [](char*, std::size_t) {
+  const ResultCode code = RunCall(throwing, {}, ResultOnly(), [](char*, std::size_t) -> bool {
     errno = ENOENT;
     throw std::runtime_error("boom");
   });
@@ -376,6 +376,8 @@ TEST(FormatTemplateTest, WritesWhatSnprintfWrites) {
       {"%s%d%d100%%", 42, "text", 9, 64},
       {"a.asp?i=%d&s=%s&j=%d", 123456, "abcdef", -5, 12},  // cut inside the text
       {"a.asp?i=%d&s=%s&j=%d", 123456, "abc", -5, 9},      // cut inside a number
+      {"a.asp?i=%d&s=%s&j=%d", 12, "abc", -5, 22},         // fits exactly with its NUL
+      {"a.asp?i=%d&s=%s&j=%d", 12, "abc", -5, 21},         // only the NUL is missing
       {"a.asp?i=%d&s=%s&j=%d", 1, "b", 2, 1},
       {"a.asp?i=%d&s=%s&j=%d", 1, "b", 2, 0},
   };
@@ -386,14 +388,18 @@ TEST(FormatTemplateTest, WritesWhatSnprintfWrites) {
     std::memset(expected, '#', sizeof expected);
     std::memset(actual, '#', sizeof actual);
     const char* shown = row.text ? row.text : "(null)";
+    int length;
+    bool whole;
     if (row.pathTemplate[1] == 's') {
-      std::snprintf(expected, row.size, row.pathTemplate, shown, row.first, row.last);
-      FormatTemplate(actual, row.size, row.pathTemplate, {row.text, row.first, row.last});
+      length = std::snprintf(expected, row.size, row.pathTemplate, shown, row.first, row.last);
+      whole = FormatTemplate(actual, row.size, row.pathTemplate, {row.text, row.first, row.last});
     } else {
-      std::snprintf(expected, row.size, row.pathTemplate, row.first, shown, row.last);
-      FormatTemplate(actual, row.size, row.pathTemplate, {row.first, row.text, row.last});
+      length = std::snprintf(expected, row.size, row.pathTemplate, row.first, shown, row.last);
+      whole = FormatTemplate(actual, row.size, row.pathTemplate, {row.first, row.text, row.last});
     }
     EXPECT_EQ(std::string(actual, sizeof actual), std::string(expected, sizeof expected))
+        << row.pathTemplate << " size " << row.size;
+    EXPECT_EQ(whole, static_cast<std::size_t>(length) < row.size)
         << row.pathTemplate << " size " << row.size;
   }
 }

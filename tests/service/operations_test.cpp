@@ -50,8 +50,8 @@ std::string S(const char* text) { return text; }
 std::string Long(char c, std::size_t n) { return std::string(n, c); }
 
 TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
-  std::string acct = "acct", svc = "svc", amp = "a b&c", op = "op", resv = "123456";
-  std::string longSvc = Long('s', 300), longOp = Long('o', 300);
+  std::string acct = "acct", svc = "svc", amp = "a%20b%26c", op = "op", resv = "123456";
+  std::string longSvc = Long('s', 140), longOp = Long('o', 140);
   std::string name = "n", id = "i", mob = "m", tel = "t", post = "p", mail = "e@x";
   std::string oldSvc = "old", newSvc = "new";
   struct Case {
@@ -71,7 +71,7 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        "/TokenBinding2.asp?iCardNo=1&iDynpasswd=2&iAppNo=3&iAppNo2=4&sAccount=acct"},
       {"TokenBinding2Next", [&] { return TokenBinding2Next(1, 2, 3, 4, 5, amp.data(), resv_); },
        "/TokenBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4&iAppNo2=5"
-       "&sAccount=a b&c"},
+       "&sAccount=a%20b%26c"},
       {"TokenUnBinding", [&] { return TokenUnBinding(1, svc.data(), 2, 3, 4, acct.data()); },
        "/TokenUnBinding.asp?iCardNo=1&iDynpasswd=2&iAppNo=3&iAppNo2=4&sAccount=acct"
        "&iServiceNo=svc"},
@@ -80,11 +80,10 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        "&iServiceNo=(null)"},
       {"TokenUnBinding2Next",
        [&] { return TokenUnBinding2Next(1, longSvc.data(), 2, 3, 4, 5, acct.data()); },
-       ("/" +
-        S("TokenUnBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4"
-          "&iAppNo2=5&sAccount=acct&iServiceNo=") +
-        longSvc)
-           .substr(0, 256)},
+       "/" +
+           S("TokenUnBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4"
+             "&iAppNo2=5&sAccount=acct&iServiceNo=") +
+           longSvc},
       {"TokenUnBindingEx", [&] { return TokenUnBindingEx(1, 2, 3, acct.data()); },
        "/TokenUnBindingEx.asp?iCardNo=1&iAppNo=2&iAppNo2=3&sAccount=acct"},
       {"TokenUnBindingEx2", [&] { return TokenUnBindingEx2(1, 2, 3, acct.data(), resv.data()); },
@@ -95,7 +94,7 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
                             post.data(), mail.data(), amp.data(), expireText_);
        },
        "/TokenEnable.asp?sServiceNo=svc&iDynPasswd=2&strUserName=n&iIDType=1&strID=i"
-       "&strMobile=m&strTel=t&strPost=p&strEmail=e@x&strAddress=a b&c"},
+       "&strMobile=m&strTel=t&strPost=p&strEmail=e@x&strAddress=a%20b%26c"},
       {"TokenEnableNext",
        [&] {
          return TokenEnableNext(nullptr, 2, 3, nullptr, 4, nullptr, nullptr, nullptr, nullptr,
@@ -109,11 +108,10 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
        "/TokenDisable.asp?iCardNo=1&sServiceNo=svc&sIdCode=i&iAppNo=2&iAppNo2=3"
        "&sAccount=(null)&sOperator=op"},
       {"TokenLoss", [&] { return TokenLoss(1, svc.data(), 9, 2, 3, acct.data(), longOp.data()); },
-       ("/" +
-        S("TokenLoss.asp?iCardNo=1&sServiceNo=svc&iType=9&iAppNo=2&iAppNo2=3"
-          "&sAccount=acct&sOperator=") +
-        longOp)
-           .substr(0, 256)},
+       "/" +
+           S("TokenLoss.asp?iCardNo=1&sServiceNo=svc&iType=9&iAppNo=2&iAppNo2=3"
+             "&sAccount=acct&sOperator=") +
+           longOp},
       {"TokenUnLoss", [&] { return TokenUnLoss(1, svc.data(), 2, nullptr); },
        "/TokenUnLoss.asp?iCardNo=1&sServiceNo=svc&iDynPasswd=2&sOperator=(null)"},
       {"TokenUnLossNext", [&] { return TokenUnLossNext(1, svc.data(), 2, 3, op.data()); },
@@ -135,7 +133,7 @@ TEST_F(OperationsTest, EachOperationSendsItsExactPath) {
                                 post.data(), mail.data(), amp.data());
        },
        "/TokenModifyInfo.asp?iCardNo=1&iDynPasswd=2&strUserName=n&iIDType=3&strID=i"
-       "&strMobile=m&strTel=t&strPost=p&strEmail=e@x&strAddress=a b&c"},
+       "&strMobile=m&strTel=t&strPost=p&strEmail=e@x&strAddress=a%20b%26c"},
       {"TokenModifyInfoNext",
        [&] {
          return TokenModifyInfoNext(1, 2, 3, nullptr, 4, nullptr, nullptr, nullptr, nullptr,
@@ -258,6 +256,51 @@ TEST_F(OperationsTest, TextArgumentsAreCheckedBeforeAnythingIsSent) {
     const int sentRefused = c.required ? 0 : 1;
     EXPECT_EQ(server_.connections(), sentBefore + sentRefused);
     EXPECT_EQ(c.call(atLimit.data()), kAccepted);
+  }
+  EXPECT_EQ(LogText(), "");
+}
+
+// Texts go into the query unescaped: what could change the request's keys or
+// shape is refused with nothing sent, the rest goes out byte for byte.
+TEST_F(OperationsTest, CallerTextsAreSentExactlyOrRefused) {
+  char* x = const_cast<char*>("x");
+  // Texts without a limit of their own; the path has 255 bytes of room.
+  const std::string lossPath =
+      "TokenLoss.asp?iCardNo=1&sServiceNo=x&iType=1&iAppNo=2&iAppNo2=3"
+      "&sAccount=x&sOperator=";
+  const std::string unbindPath =
+      "TokenUnBinding2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3&iAppNo=4&iAppNo2=5"
+      "&sAccount=x&iServiceNo=";
+  const auto loss = [&](char* t) { return TokenLoss(1, x, 1, 2, 3, x, t); };
+  const auto unbind = [&](char* t) { return TokenUnBinding2Next(1, t, 2, 3, 4, 5, x); };
+  const struct {
+    const char* name;
+    std::function<ResultCode(char*)> call;
+    const std::string& path;
+    std::string text;
+    bool sent;
+  } cases[] = {
+      {"blank", loss, lossPath, "ann lee", false},
+      {"ampersand", loss, lossPath, "alice&iAppNo=2", false},
+      {"hash", loss, lossPath, "ann#1", false},
+      {"control byte", loss, lossPath, "ann\tlee", false},
+      {"GBK bytes", loss, lossPath, "\xd5\xc5\xc8\xfd", true},
+      {"percent escape", loss, lossPath, "%41nn", true},
+      {"fills the path", loss, lossPath, Long('o', 255 - lossPath.size()), true},
+      {"one byte too long", loss, lossPath, Long('o', 256 - lossPath.size()), false},
+      {"service number fills the path", unbind, unbindPath, Long('s', 255 - unbindPath.size()),
+       true},
+      {"service number too long", unbind, unbindPath, Long('s', 256 - unbindPath.size()), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int sentBefore = server_.connections();
+    std::string text = c.text;
+    EXPECT_EQ(c.call(text.data()), c.sent ? kAccepted : kArgumentRefused);
+    EXPECT_EQ(server_.connections(), sentBefore + (c.sent ? 1 : 0));
+    if (c.sent) {
+      EXPECT_EQ(LastTarget(), "/" + c.path + c.text);
+    }
   }
   EXPECT_EQ(LogText(), "");
 }

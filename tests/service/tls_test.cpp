@@ -3,9 +3,14 @@
 // [TLS] entries that make the server list invalid.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -196,6 +201,63 @@ TEST_F(TlsTest, ARefusedServerIsRotatedAndTheWriteBackKeepsTheSection) {
   text << in.rdbuf();
   EXPECT_THAT(text.str(), HasSubstr("ServerPort0=" + std::to_string(answering.port()) + "\n"));
   EXPECT_THAT(text.str(), HasSubstr("[TLS]\nEnabled=1\nCAFile=" + CaFile() + "\n" + tlsLines));
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (saved_) {
+      setenv(name_, saved_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// A folder holding the test CA under its subject hash, as SSL_CERT_DIR wants.
+std::string HashedCaDir(const std::string& dir, const std::string& caFile) {
+  const std::string hashed = dir + "/hashed";
+  mkdir(hashed.c_str(), 0700);
+  BIO* in = BIO_new_file(caFile.c_str(), "r");
+  X509* ca = in != nullptr ? PEM_read_bio_X509(in, nullptr, nullptr, nullptr) : nullptr;
+  char name[16];
+  std::snprintf(name, sizeof name, "/%08lx.0", ca != nullptr ? X509_subject_name_hash(ca) : 0ul);
+  X509_free(ca);
+  BIO_free(in);
+  std::ofstream(hashed + name) << Pki().caPem;
+  return hashed;
+}
+
+TEST_F(TlsTest, TheHostsEnvironmentAddsNoTrust) {
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  const std::vector<std::pair<const char*, std::string>> environments = {
+      {"SSL_CERT_FILE", CaFile()}, {"SSL_CERT_DIR", HashedCaDir(dir_, CaFile())}};
+  for (const auto& [name, value] : environments) {
+    SCOPED_TRACE(name);
+    const ScopedEnv env(name, value);
+    TlsScriptServer server(Script{Send(HttpReply(kAccepting))}, options);
+    // No CAFile: the distribution's bundle alone, which never holds the test CA.
+    StartServiceWithIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
+                        std::to_string(server.port()) + "\n[TLS]\nEnabled=1\n");
+    EXPECT_EQ(Auth(), kNoAnswer);
+    EXPECT_THAT(LogMessages(),
+                ElementsAre("127.0.0.1  tls error: unable to get local issuer certificate\n"));
+    for (const std::string& request : server.plain().requests()) {
+      EXPECT_THAT(request, Not(HasSubstr("GET")));
+    }
+    StopService();
+    std::remove((dir_ + "/logfile.txt").c_str());
+  }
 }
 
 struct EntryCase {

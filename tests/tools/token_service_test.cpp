@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "zcvsim/totp.h"
@@ -233,8 +234,10 @@ TEST_F(TokenServiceTest, AccountLinksAreOnePerKind) {
 }
 
 TEST(TokenServicePersistenceTest, StateSurvivesReopening) {
-  std::string path = ::testing::TempDir() + "zcvsim_persist_test.db";
-  std::remove(path.c_str());
+  // The database is made only in a folder that nobody else may write to.
+  std::string folder = ::testing::TempDir() + "zcvsim_persist_test.XXXXXX";
+  ASSERT_NE(::mkdtemp(&folder[0]), nullptr);
+  const std::string path = folder + "/cards.db";
   Clock clock = [] { return kNow; };
   {
     TokenService service(path, clock);
@@ -252,6 +255,7 @@ TEST(TokenServicePersistenceTest, StateSurvivesReopening) {
   EXPECT_EQ(reopened.FindCard(kCard)->state, CardState::kLost);
   EXPECT_EQ(reopened.FindCard(kCard)->secret, kSecret);
   for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+  std::remove(folder.c_str());
 }
 
 }  // namespace

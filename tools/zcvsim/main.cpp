@@ -9,6 +9,8 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "zcvsim/sim_server.h"
 #include "zcvsim/totp.h"
@@ -84,28 +86,56 @@ int Serve(const std::string& db, int port, const std::string& port_file, int max
   return 0;
 }
 
+// The secret in hexadecimal, the first line of a file or, for "-", of
+// standard input, blanks around it ignored. Never taken from the command
+// line, where any user's ps would show it.
+std::optional<Secret> ReadSecret(const std::string& source) {
+  std::ifstream file;
+  if (source != "-") {
+    file.open(source);
+    if (!file) return std::nullopt;
+  }
+  std::string line;
+  std::getline(source == "-" ? std::cin : file, line);
+  const char* blanks = " \t\r\n";
+  const std::string::size_type first = line.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::nullopt;
+  return SecretFromHex(line.substr(first, line.find_last_not_of(blanks) - first + 1));
+}
+
+// What add-card needs besides the card's numbers.
+struct NewCardOptions {
+  std::string secret_source;  // empty: a generated secret
+  bool print_secret = false;  // show the generated secret, this once
+  std::int64_t expire_at = 0;
+  int valid_days = 0;
+};
+
 int AddCard(const std::string& db, std::int64_t card_no, const std::string& service_no,
-            const std::string& secret_hex, std::int64_t expire_at, int valid_days) {
+            const NewCardOptions& options) {
   Card card;
   card.card_no = card_no;
   card.service_no = service_no;
-  if (secret_hex.empty()) {
+  if (options.secret_source.empty()) {
     card.secret = GenerateSecret();
-  } else if (auto secret = SecretFromHex(secret_hex)) {
+  } else if (auto secret = ReadSecret(options.secret_source)) {
     card.secret = *secret;
   } else {
-    std::cerr << "zcvsim: --secret must be an even number of hexadecimal digits\n";
+    std::cerr << "zcvsim: " << options.secret_source
+              << " must hold the secret as an even number of hexadecimal digits\n";
     return 2;
   }
   TokenService service(db, SystemClock());
-  card.expire_time = expire_at > 0 ? expire_at : service.Now() + valid_days * kSecondsPerDay;
+  card.expire_time = options.expire_at > 0 ? options.expire_at
+                                           : service.Now() + options.valid_days * kSecondsPerDay;
   if (!service.AddCard(card)) {
     std::cerr << "zcvsim: card " << card_no << " or service number " << service_no
               << " exists already\n";
     return 1;
   }
-  std::cout << "card " << card_no << " service-no " << service_no << " secret "
-            << SecretToHex(card.secret) << " expires " << FormatUtc(card.expire_time) << " UTC\n";
+  std::cout << "card " << card_no << " service-no " << service_no << " expires "
+            << FormatUtc(card.expire_time) << " UTC\n";
+  if (options.print_secret) std::cout << "secret " << SecretToHex(card.secret) << "\n";
   return 0;
 }
 
@@ -193,9 +223,8 @@ int main(int argc, char** argv) {
   CLI::App* add = app.add_subcommand("add-card", "add a new (not yet enabled) card");
   std::int64_t card_no = 0;
   std::string service_no;
-  std::string secret;
-  std::int64_t expire_at = 0;
-  int valid_days = static_cast<int>(kDefaultValidSeconds / kSecondsPerDay);
+  NewCardOptions new_card;
+  new_card.valid_days = static_cast<int>(kDefaultValidSeconds / kSecondsPerDay);
   add->add_option("--db", db, "SQLite database file")->capture_default_str();
   add->add_option("--card", card_no, "card number")->required();
   add->add_option("--service-no", service_no, "service number (at most 20 characters)")
@@ -203,9 +232,16 @@ int main(int argc, char** argv) {
       ->check([](const std::string& s) {
         return s.size() <= 20 ? std::string() : std::string("at most 20 characters");
       });
-  add->add_option("--secret", secret, "TOTP secret in hexadecimal; generated when absent");
-  add->add_option("--expire-at", expire_at, "expiry in seconds since 1970");
-  add->add_option("--valid-days", valid_days, "expiry in days from now")->capture_default_str();
+  CLI::Option* secret_file = add->add_option(
+      "--secret-file", new_card.secret_source,
+      "read the TOTP secret in hexadecimal from this file (- for standard input); generated "
+      "when absent");
+  add->add_flag("--print-secret", new_card.print_secret,
+                "print the generated secret (it is never shown again)")
+      ->excludes(secret_file);
+  add->add_option("--expire-at", new_card.expire_at, "expiry in seconds since 1970");
+  add->add_option("--valid-days", new_card.valid_days, "expiry in days from now")
+      ->capture_default_str();
 
   CLI::App* otp = app.add_subcommand("otp", "print a card's current one-time password");
   std::int64_t at = 0;
@@ -223,7 +259,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     if (serve->parsed()) return Serve(db, port, port_file, max_seconds, faults, tls, verbose);
-    if (add->parsed()) return AddCard(db, card_no, service_no, secret, expire_at, valid_days);
+    if (add->parsed()) return AddCard(db, card_no, service_no, new_card);
     if (otp->parsed()) return PrintOtp(db, card_no, at, next);
     if (list->parsed()) return List(db);
     if (verdicts->parsed()) return Verdicts();

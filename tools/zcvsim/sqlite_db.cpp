@@ -1,6 +1,10 @@
 // SQLite connection, statements and transactions for the simulator's state.
 #include "zcvsim/sqlite_db.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zcv::sim {
 namespace {
 
@@ -11,9 +15,36 @@ constexpr int kBusyTimeoutMs = 5000;
   throw SqliteError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The database holds the cards' TOTP secrets in clear. A new file is made
+// readable by its owner alone (SQLite gives its -wal and -shm files the same
+// mode), and only in a folder that the invoking user owns and nobody else
+// may write to, so that no other user can have put a file or link there
+// first, or swap one in later.
+void CreatePrivately(const std::string& path) {
+  struct stat existing;
+  if (path.empty() || path == ":memory:" || ::lstat(path.c_str(), &existing) == 0) return;
+  const std::string folder = FolderOf(path);
+  struct stat status;
+  if (::stat(folder.c_str(), &status) != 0 || status.st_uid != ::geteuid() ||
+      (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    throw SqliteError("will not create " + path + ": its folder " + folder +
+                      " must belong to you and be writable by nobody else");
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) throw SqliteError("cannot create " + path);
+  ::close(fd);
+}
+
 }  // namespace
 
 Database::Database(const std::string& path) {
+  CreatePrivately(path);
   sqlite3* raw = nullptr;
   int rc =
       sqlite3_open_v2(path.c_str(), &raw,

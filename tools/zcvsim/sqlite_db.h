@@ -21,7 +21,9 @@ class Statement;
 
 class Database {
  public:
-  // Opens (and creates) the file; ":memory:" gives a private database.
+  // Opens the file, creating it with mode 0600 when missing, which only a
+  // folder of the invoking user's that nobody else may write to allows;
+  // ":memory:" gives a private database.
   explicit Database(const std::string& path);
 
   void Exec(const std::string& sql);
