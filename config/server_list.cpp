@@ -50,8 +50,8 @@ bool SameServer(const ServerEntry& a, const ServerEntry& b) {
          std::strncmp(a.port, b.port, kServerPortBytes) == 0;
 }
 
-ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log)
-    : configPath_(std::move(configPath)), mutex_(mutex), log_(log) {
+ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack)
+    : configPath_(std::move(configPath)), mutex_(mutex), log_(log), writeBack_(writeBack) {
   ReadConfigFile();
   std::copy(std::begin(servers_), std::end(servers_), std::begin(loaded_));
 }
@@ -102,6 +102,12 @@ ServerEntry ServerList::Current() const {
   return ServerEntry{};
 }
 
+ServerEntry ServerList::At(int index) const {
+  if (index < 0 || index >= count_) return ServerEntry{};
+  ServiceLock lock(mutex_);
+  return servers_[index];
+}
+
 void ServerList::RotateIfCurrent(const ServerEntry& seen) {
   try {
     ServiceLock lock(mutex_);
@@ -119,7 +125,7 @@ void ServerList::ChangeConfig() {
 
 void ServerList::WriteConfigFile() const {
   // Nothing refused at load: every entry was read whole and checked.
-  if (!valid_ || count_ < 2) return;
+  if (!writeBack_ || !valid_ || count_ < 2) return;
   bool rotated = false;
   for (int i = 0; i < count_; ++i) rotated = rotated || !SameServer(servers_[i], loaded_[i]);
   if (!rotated) return;

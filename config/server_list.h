@@ -19,10 +19,11 @@ class ServerList {
   // Reads sections ServerSet (ServerNumber, ServerIP<i>, ServerPort<i>
   // and the optional time-outs) and TLS of the INI file whole, logs every
   // finding in file order, and marks the list invalid when any is fatal.
-  ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log);
-  // Writes the rotated order back, but only when nothing was refused at
-  // load, the order changed, and the file's entries are still the ones
-  // read, whole; never damages the file.
+  // `writeBack`: whether destruction writes the rotated order back.
+  ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack = true);
+  // With write-back on, writes the rotated order back, but only when
+  // nothing was refused at load, the order changed, and the file's entries
+  // are still the ones read, whole; never damages the file.
   ~ServerList();
 
   ServerList(const ServerList&) = delete;
@@ -48,6 +49,9 @@ class ServerList {
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
+  // The server at place `index` (0 to count() - 1) of the current order,
+  // copied in one locked step.
+  ServerEntry At(int index) const;
 
   // Moves the current server to the end of the list, but only when it is
   // still the one the caller saw (IP and port compared): two calls that
@@ -62,6 +66,7 @@ class ServerList {
   std::string configPath_;
   ServiceMutex& mutex_;
   LogFile& log_;
+  bool writeBack_;
   int count_ = 0;
   bool valid_ = false;
   AttemptTimeouts timeouts_;

@@ -264,7 +264,7 @@ TEST_F(CallFrameTest, ExceptionIsLoggedWithTheSystemTextAndReleasesTheGate) {
   std::remove((dir_ + "/logfile.txt").c_str());
 
   const Operation throwing{"Throwing.asp", "in function Throwing  %s", kShortPathBytes, true};
-  const ResultCode code = RunCall(throwing, {}, ResultOnly(), [](char*, std::size_t) -> bool {
+  const ResultCode code = RunCall(&client(), throwing, {}, ResultOnly(), [](char*, std::size_t) -> bool {
     errno = ENOENT;
     throw std::runtime_error("boom");
   });
