@@ -203,26 +203,6 @@ TEST_F(TlsTest, ARefusedServerIsRotatedAndTheWriteBackKeepsTheSection) {
   EXPECT_THAT(text.str(), HasSubstr("[TLS]\nEnabled=1\nCAFile=" + CaFile() + "\n" + tlsLines));
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (saved_) {
-      setenv(name_, saved_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
-
 // A folder holding the test CA under its subject hash, as SSL_CERT_DIR wants.
 std::string HashedCaDir(const std::string& dir, const std::string& caFile) {
   const std::string hashed = dir + "/hashed";
@@ -244,7 +224,7 @@ TEST_F(TlsTest, TheHostsEnvironmentAddsNoTrust) {
       {"SSL_CERT_FILE", CaFile()}, {"SSL_CERT_DIR", HashedCaDir(dir_, CaFile())}};
   for (const auto& [name, value] : environments) {
     SCOPED_TRACE(name);
-    const ScopedEnv env(name, value);
+    setenv(name, value.c_str(), 1);
     TlsScriptServer server(Script{Send(HttpReply(kAccepting))}, options);
     // No CAFile: the distribution's bundle alone, which never holds the test CA.
     StartServiceWithIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
@@ -256,6 +236,7 @@ TEST_F(TlsTest, TheHostsEnvironmentAddsNoTrust) {
       EXPECT_THAT(request, Not(HasSubstr("GET")));
     }
     StopService();
+    unsetenv(name);
     std::remove((dir_ + "/logfile.txt").c_str());
   }
 }
