@@ -176,6 +176,89 @@ TEST_F(TlsTest, ASecondCallResumesTheSession) {
   EXPECT_EQ(server.resumed(), 1);
 }
 
+struct ResumptionCase {
+  const char* name;
+  int serverMaxVersion;  // 0: TLS 1.3
+  bool tickets;          // false: TLS 1.2 session IDs alone
+  bool closeNotify;      // false: the server ends with a bare TCP close
+  bool untilClose;       // the reply ends with the connection
+};
+
+class TlsResumptionTest : public TlsTest, public ::testing::WithParamInterface<ResumptionCase> {};
+
+// Every call after the first resumes, however the server ended the one
+// before: a session lost on every other call shows up as half resumed. (A
+// server that ends without its TLS close forgets its own session IDs, so
+// that case is run with tickets only.)
+TEST_P(TlsResumptionTest, EveryCallAfterTheFirstResumes) {
+  const ResumptionCase& c = GetParam();
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  options.maxVersion = c.serverMaxVersion;
+  options.tickets = c.tickets;
+  options.closeNotify = c.closeNotify;
+  const std::string reply = c.untilClose
+                                ? "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kAccepting
+                                : HttpReply(kAccepting);
+  TlsScriptServer server(Script{Send(reply)}, options);
+  StartServiceWithIni(Ini("127.0.0.1", {server.port()}));
+
+  constexpr int kCalls = 20;
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(Auth(), kAccepted) << "call " << i;
+  EXPECT_EQ(server.handshakes(), kCalls);
+  EXPECT_GE(server.resumed() * 100, (kCalls - 1) * 95) << server.resumed() << " resumed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, TlsResumptionTest,
+    ::testing::Values(ResumptionCase{"Tls12SessionIds", TLS1_2_VERSION, false, true, false},
+                      ResumptionCase{"Tls12Tickets", TLS1_2_VERSION, true, true, false},
+                      ResumptionCase{"Tls12TicketsBareClose", TLS1_2_VERSION, true, false, false},
+                      ResumptionCase{"Tls12UntilClose", TLS1_2_VERSION, false, true, true},
+                      ResumptionCase{"Tls13", 0, true, true, false},
+                      ResumptionCase{"Tls13BareClose", 0, true, false, false},
+                      ResumptionCase{"Tls13UntilClose", 0, true, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A reply cut off without the server's TLS close is refused, and the
+// session it ran in is not offered again.
+TEST_F(TlsTest, ATruncatedReplyEndsTheSession) {
+  ScriptServer inner([](const std::string& request) {
+    if (request.find("iCardNo=2&") == std::string::npos) return Script{Send(HttpReply(kAccepting))};
+    return Script{Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kAccepting)};
+  });
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  options.maxVersion = TLS1_2_VERSION;
+  options.closeNotify = false;
+  TlsScriptServer server(inner.port(), options);
+  StartServiceWithIni(Ini("127.0.0.1", {server.port()}));
+
+  char expireText[kExpireTextBytes] = {};
+  EXPECT_EQ(TokenAuth(1, 1, expireText), kAccepted);
+  EXPECT_EQ(TokenAuth(2, 1, expireText), kNoAnswer);
+  EXPECT_EQ(TokenAuth(1, 1, expireText), kAccepted);
+  EXPECT_EQ(server.handshakes(), 3);
+  EXPECT_EQ(server.resumed(), 1);
+  EXPECT_EQ(server.offered(), 1);
+}
+
+TEST_F(TlsTest, ASessionIsOfferedOnlyToTheServerItCameFrom) {
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  TlsScriptServer first(Script{Send(HttpReply(kAccepting))}, options);
+  TlsScriptServer second(Script{Send(HttpReply(kAccepting))}, options);
+  StartServiceWithIni(Ini("127.0.0.1", {first.port(), second.port()}));
+
+  EXPECT_EQ(Auth(), kAccepted);
+  first.Stop();
+  EXPECT_EQ(Auth(), kAccepted);  // refused by the first, answered by the second
+  EXPECT_EQ(Auth(), kAccepted);
+  EXPECT_EQ(second.handshakes(), 2);
+  EXPECT_EQ(second.offered(), 1);
+  EXPECT_EQ(second.resumed(), 1);
+}
+
 TEST_F(TlsTest, ARefusedServerIsRotatedAndTheWriteBackKeepsTheSection) {
   TlsServerOptions wrong;
   wrong.credential = Pki().otherName;
