@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "service_fixture.h"
+#include "support/nginx_server.h"
 #include "support/script_server.h"
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
@@ -219,6 +220,33 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumptionCase{"Tls13BareClose", 0, true, false, false},
                       ResumptionCase{"Tls13UntilClose", 0, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct NginxCase {
+  const char* name;
+  const char* protocols;
+  bool tickets;
+};
+
+class TlsNginxTest : public TlsTest, public ::testing::WithParamInterface<NginxCase> {};
+
+// The same against nginx, where it is installed.
+TEST_P(TlsNginxTest, EveryCallAfterTheFirstResumes) {
+  const NginxCase& c = GetParam();
+  NginxServer nginx({Pki().ip, c.protocols, c.tickets, kAccepting});
+  if (!nginx.unavailable().empty()) GTEST_SKIP() << nginx.unavailable();
+  StartServiceWithIni(Ini("127.0.0.1", {nginx.port()}));
+
+  constexpr int kCalls = 20;
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(Auth(), kAccepted) << "call " << i;
+  const int resumed = nginx.ResumedOf(kCalls);
+  EXPECT_GE(resumed * 100, (kCalls - 1) * 95) << resumed << " resumed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Nginx, TlsNginxTest,
+                         ::testing::Values(NginxCase{"Tls12SessionIds", "TLSv1.2", false},
+                                           NginxCase{"Tls12Tickets", "TLSv1.2", true},
+                                           NginxCase{"Tls13", "TLSv1.3", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A reply cut off without the server's TLS close is refused, and the
 // session it ran in is not offered again.
