@@ -19,7 +19,8 @@ constexpr const char* kServerAddress = "127.0.0.1";
 
 class OpenSslClient final : public TlsReferenceClient {
  public:
-  explicit OpenSslClient(const std::string& caPem) : ctx_(SSL_CTX_new(TLS_client_method())) {
+  OpenSslClient(const std::string& caPem, const char* suites)
+      : ctx_(SSL_CTX_new(TLS_client_method())) {
     BIO* bio = BIO_new_mem_buf(caPem.data(), static_cast<int>(caPem.size()));
     X509* ca = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
     BIO_free(bio);
@@ -28,6 +29,9 @@ class OpenSslClient final : public TlsReferenceClient {
       throw std::runtime_error("OpenSslClient: cannot trust the CA");
     }
     X509_free(ca);
+    if (suites != nullptr && SSL_CTX_set_ciphersuites(ctx_, suites) != 1) {
+      throw std::runtime_error("OpenSslClient: unknown cipher suites");
+    }
     SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
     SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
@@ -99,8 +103,9 @@ class OpenSslClient final : public TlsReferenceClient {
 
 }  // namespace
 
-std::unique_ptr<TlsReferenceClient> MakeOpenSslClient(const std::string& caPem) {
-  return std::make_unique<OpenSslClient>(caPem);
+std::unique_ptr<TlsReferenceClient> MakeOpenSslClient(const std::string& caPem,
+                                                      const char* suites) {
+  return std::make_unique<OpenSslClient>(caPem, suites);
 }
 
 }  // namespace zcv::bench

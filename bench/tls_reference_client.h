@@ -22,8 +22,10 @@ class TlsReferenceClient {
   virtual bool Call(std::uint16_t port, const std::string& request) = 0;
 };
 
-// `caPem`: the one trusted CA.
-std::unique_ptr<TlsReferenceClient> MakeOpenSslClient(const std::string& caPem);
+// `caPem`: the one trusted CA. `suites`, when given, replaces OpenSSL's
+// TLS 1.3 cipher suite list (its order is the client's preference).
+std::unique_ptr<TlsReferenceClient> MakeOpenSslClient(const std::string& caPem,
+                                                      const char* suites = nullptr);
 std::unique_ptr<TlsReferenceClient> MakeGnuTlsClient(const std::string& caPem);
 
 }  // namespace zcv::bench
