@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench bench-instructions package test-package demo lint clean
+.PHONY: all deps build test test-plain test-install test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
 
 all: build
 
@@ -49,6 +49,10 @@ test-thread: deps
 bench: build
 	./build/bench/zcv_bench
 	./build/bench/zcv_tls_bench
+
+# perf profiles of resumed TLS 1.3 calls: OpenSSL, GnuTLS and the library.
+bench-tls-profile: build
+	./bench/profile_tls.sh build/bench/zcv_tls_bench $(KIND)
 
 # User-space instructions per TokenAuth call, counted by callgrind; stable
 # where times are not. CLIENT=raw counts the raw-socket client instead.
