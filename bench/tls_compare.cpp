@@ -240,7 +240,7 @@ void PrintTable(const std::vector<Kind>& kinds, std::map<Key, std::vector<Sample
                 int threads, bool* withinBound) {
   std::printf("\n%d thread(s): median of %d rounds; CPU is the calling threads' own\n", threads,
               kRounds);
-  std::printf("%-16s %-12s %12s %10s %8s %12s\n", "server", "client", "CPU us/call", "calls/s",
+  std::printf("%-16s %-15s %12s %10s %8s %10s\n", "server", "client", "CPU us/call", "calls/s",
               "resumed", "CPU x ref");
   for (std::size_t k = 0; k < kinds.size(); ++k) {
     const std::vector<Client> clients = kinds[k].clients();
@@ -261,7 +261,7 @@ void PrintTable(const std::vector<Kind>& kinds, std::map<Key, std::vector<Sample
       char multiple[16] = "-";
       if (client != clients.front())
         std::snprintf(multiple, sizeof multiple, "%.2fx", Median(ratio));
-      std::printf("%-16s %-12s %12.1f %10.0f %8s %12s%s\n", kinds[k].name, ClientName(client),
+      std::printf("%-16s %-15s %12.1f %10.0f %8s %10s%s\n", kinds[k].name, ClientName(client),
                   Median(cpu), Median(rate), resumed, multiple, failed ? "  CALLS FAILED" : "");
       if (kinds[k].tls && client == Client::kLibrary && (failed || Median(ratio) > 1.2)) {
         *withinBound = false;
