@@ -191,11 +191,10 @@ class TlsTransport final : public Transport {
     context_.sessions().Offer(key_, ssl_);
   }
   ~TlsTransport() override {
-    // A stream cut short (a failed or truncated exchange, a time-out) does
-    // not vouch for its session, so the next connection starts afresh.
-    if (ssl_ != nullptr && !finished_ && SSL_is_init_finished(ssl_) == 1) {
-      context_.sessions().Forget(key_);
-    }
+    // A stream cut short (a handshake or an exchange that failed, was
+    // truncated or timed out) does not vouch for its session, so the next
+    // connection starts afresh.
+    if (ssl_ != nullptr && !finished_) context_.sessions().Forget(key_);
     SSL_free(ssl_);
   }
 
