@@ -15,7 +15,7 @@ std::string HttpReplyOf(const std::string& body);
 extern const char kAuthRequest[];
 
 // A blocking TCP connection to 127.0.0.1:`port` with TCP_NODELAY (as the
-// library's) and a one-second receive and send time-out; -1 on failure.
+// library's) and a five-second receive and send time-out; -1 on failure.
 int ConnectLoopback(std::uint16_t port);
 
 // One connection: blocking connect, one send, receive until the server

@@ -20,7 +20,7 @@ namespace zcv::bench {
 namespace {
 
 constexpr int kBacklog = 128;
-constexpr long kWaitSeconds = 1;
+constexpr long kWaitSeconds = 5;
 constexpr unsigned char kSessionContext[] = "zcv-bench";
 
 [[noreturn]] void Die(const char* what) {
