@@ -17,7 +17,7 @@ for client in openssl gnutls library; do
     "$bench" profile "$client" "$kind" "$calls"
   # Shares of the client thread's samples, by shared object, then the top symbols.
   perf report -i "$out/$client.data" --no-children --sort comm,dso --stdio -g none 2>/dev/null |
-    awk '$2 == "client"' | head -8
+    awk '$2 == "client" && n++ < 8'
   perf report -i "$out/$client.data" --no-children --sort comm,sym --stdio -g none 2>/dev/null |
-    awk '$2 == "client"' | head -12
+    awk '$2 == "client" && n++ < 12'
 done
