@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build abi-check test test-plain test-install test-sanitize test-thread test-windows test-wine bench bench-instructions package test-package demo lint clean
+.PHONY: all deps build abi-check test test-plain test-install test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
 
 all: build
 
@@ -48,9 +48,15 @@ test-thread: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -L 'concurrency|soak' -j $(JOBS)
 
 # Speed of a whole call against a loopback server beside a raw-socket
-# client (CPU ratio at 1 and 2 threads), and of the parsers.
+# client (CPU ratio at 1 and 2 threads), and of the parsers; then TLS calls
+# beside minimal OpenSSL and GnuTLS clients (about two minutes).
 bench: build
 	./build/bench/zcv_bench
+	./build/bench/zcv_tls_bench
+
+# perf profiles of resumed TLS 1.3 calls: OpenSSL, GnuTLS and the library.
+bench-tls-profile: build
+	./bench/profile_tls.sh build/bench/zcv_tls_bench $(KIND)
 
 # User-space instructions per TokenAuth call, counted by callgrind; stable
 # where times are not. CLIENT=raw counts the raw-socket client instead,

@@ -10,18 +10,26 @@
 
 namespace zcv::bench {
 
-LoopbackService::LoopbackService(std::uint16_t port)
-    : dir_(std::filesystem::temp_directory_path() / ("zcv-bench-" + std::to_string(::getpid()))) {
+LoopbackService::LoopbackService(std::uint16_t port, const std::string& caPem)
+    : dir_(std::filesystem::temp_directory_path() /
+           ("zcv-bench-" + std::to_string(::getpid()) + "-" + std::to_string(port))) {
   std::filesystem::create_directories(dir_);
   const std::filesystem::path ini = dir_ / "cfgfile.ini";
-  std::ofstream(ini) << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" << port
-                     << "\n";
+  std::ofstream out(ini);
+  out << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" << port << "\n";
+  if (!caPem.empty()) {
+    std::ofstream(dir_ / "ca.pem") << caPem;
+    out << "[TLS]\nEnabled=1\nCAFile=" << (dir_ / "ca.pem").string() << "\n";
+  }
+  out.close();
   ClientOptions options;
   options.configPath = ini.string();
   options.logPath = (dir_ / "logfile.txt").string();
   client_ = std::make_unique<Client>(options);
   SetDefaultClient(client_.get());
 }
+
+void LoopbackService::Activate() { SetDefaultClient(client_.get()); }
 
 LoopbackService::~LoopbackService() {
   SetDefaultClient(nullptr);

@@ -1,5 +1,6 @@
-// LoopbackService: a default client set up as a loaded module would, with one configured server:
-// 127.0.0.1 at a given port.
+// LoopbackService: a default client set up as a loaded module would, with one
+// configured server: 127.0.0.1 at a given port, reached over plain HTTP or
+// over TLS.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +15,14 @@ namespace zcv::bench {
 class LoopbackService {
  public:
   // Writes the INI file and the log into a fresh temporary folder and makes
-  // a client on them the default one, so that the exported operations use it.
-  explicit LoopbackService(std::uint16_t port);
+  // a client on them the default one, so that the exported operations use
+  // it. With `caPem`, the server is reached over TLS with that CA alone
+  // trusted.
+  explicit LoopbackService(std::uint16_t port, const std::string& caPem = "");
   // Closes the client and removes the folder.
   ~LoopbackService();
+  // Makes this service's client the default one again.
+  void Activate();
   LoopbackService(const LoopbackService&) = delete;
   std::string configPath() const { return (dir_ / "cfgfile.ini").string(); }
   LoopbackService& operator=(const LoopbackService&) = delete;

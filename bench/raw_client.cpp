@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -16,6 +17,9 @@ namespace {
 constexpr std::size_t kReceiveBytes = 4096;
 // A server that stops answering ends the call instead of hanging it.
 constexpr long kReceiveWaitSeconds = 1;
+// The TLS clients' bound: long enough that a loaded machine's stalls do
+// not end calls that are merely slow.
+constexpr long kTlsWaitSeconds = 5;
 
 }  // namespace
 
@@ -30,6 +34,25 @@ const char kAuthRequest[] =
     "Host: 127.0.0.1\r\n"
     "User-Agent: zephyrcoilvault/1.0\r\n"
     "\r\n";
+
+int ConnectLoopback(std::uint16_t port) {
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (socket < 0) return -1;
+  const timeval wait{kTlsWaitSeconds, 0};
+  ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+  const int on = 1;
+  ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(socket);
+    return -1;
+  }
+  return socket;
+}
 
 bool RawCall(std::uint16_t port, const std::string& request) {
   const int socket = ::socket(AF_INET, SOCK_STREAM, 0);

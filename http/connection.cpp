@@ -69,6 +69,7 @@ std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connect
 // A new stream: whatever was read from the old one is forgotten.
 void StartStream(HttpConnection* connection) {
   connection->peerClosed = false;
+  connection->replyComplete = false;
   connection->parser = HttpResponseParser();
   connection->parsed = 0;
 }
@@ -86,6 +87,8 @@ HttpConnection::~HttpConnection() { HttpConnectionClose(this); }
 void HttpConnectionDestroy(HttpConnection* connection) { delete connection; }
 
 void HttpConnectionClose(HttpConnection* connection) {
+  if (connection->transport && connection->replyComplete) connection->transport->Finish();
+  connection->replyComplete = false;
   connection->transport.reset();
   if (connection->socket == platform::kNoSocket) return;
   platform::CloseSocket(connection->socket);
@@ -155,6 +158,7 @@ int HttpConnectionSend(HttpConnection* connection) {
   if (connection->remaining == 0) {
     connection->done = 0;
     connection->remaining = connection->used;
+    connection->replyComplete = false;
   }
   if (!connection->transport) return -1;
   for (;;) {

@@ -42,6 +42,9 @@ struct HttpConnection {
   int unit = kIoUnit;
   int lastCount = 0;        // result of the last send or receive call
   bool peerClosed = false;  // a receive found the stream ended
+  // The last response was read whole and no request has been sent since:
+  // closing ends the stream properly (TLS: the client's close).
+  bool replyComplete = false;
   HttpResponseParser parser;
   int parsed = 0;  // bytes at the front of `buffer` that the parser is done with
   // Seconds. Each bounds one whole phase: the connect, sending the request,
@@ -103,7 +106,8 @@ void HttpConnectionAwaitAnswer(HttpConnection* connection);
 void HttpConnectionResetBuffer(HttpConnection* connection);
 // Drops the bytes before `position` and ends any operation.
 void HttpConnectionConsume(HttpConnection* connection, int position);
-// Drops the transport and closes the socket if one is open.
+// Drops the transport, finishing it first after a whole response, and closes
+// the socket if one is open.
 void HttpConnectionClose(HttpConnection* connection);
 
 // The static text for a lookup failure code.

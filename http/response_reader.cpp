@@ -64,6 +64,7 @@ int HttpReadResponseBody(HttpResponse* response, HttpConnection* connection) {
   const HttpParse result = Pump(response, connection);
   const HttpResponseParser& parser = connection->parser;
   const bool untilClosed = parser.framing == HttpFraming::kUntilClose;
+  connection->replyComplete = result == HttpParse::kComplete;
   if ((untilClosed && result == HttpParse::kComplete) || parser.closeAfterBody) {
     HttpConnectionClose(connection);
   }

@@ -38,7 +38,10 @@ struct SessionFree {
 };
 using SessionPtr = std::unique_ptr<SSL_SESSION, SessionFree>;
 
-// The last session of each server, most recently stored last.
+// The last session of each server, most recently stored last. A server is
+// its name or address and its port; each context (one set of TLS settings)
+// has its own cache, so no session crosses servers or settings. A stored
+// session is shared by the connections that offer it and never changed.
 class SessionCache {
  public:
   void Store(const std::string& key, SSL_SESSION* session) {
@@ -189,7 +192,13 @@ class TlsTransport final : public Transport {
     SSL_set_app_data(ssl_, this);
     context_.sessions().Offer(key_, ssl_);
   }
-  ~TlsTransport() override { SSL_free(ssl_); }
+  ~TlsTransport() override {
+    // A stream cut short (a handshake or an exchange that failed, was
+    // truncated or timed out) does not vouch for its session, so the next
+    // connection starts afresh.
+    if (ssl_ != nullptr && !finished_) context_.sessions().Forget(key_);
+    SSL_free(ssl_);
+  }
 
   TransferResult Start() override {
     if (ssl_ == nullptr) return Failure(kReasonNoSession);
@@ -217,8 +226,26 @@ class TlsTransport final : public Transport {
     return Outcome(result, kReasonNoClose);
   }
 
-  // Keeps `session` (taking its reference) as the server's last one.
-  void Remember(SSL_SESSION* session) { context_.sessions().Store(key_, session); }
+  // Sends the client's close once, then keeps the connection's session: the
+  // close is what keeps OpenSSL from marking it not resumable when the
+  // connection is freed, which matters most for a resumed TLS 1.2 session,
+  // as no new one replaces it. Under TLS 1.3 the session is the one of the
+  // latest ticket.
+  void Finish() override {
+    if (ssl_ == nullptr || SSL_is_init_finished(ssl_) != 1) return;
+    finished_ = true;
+    ERR_clear_error();
+    SSL_shutdown(ssl_);
+    ERR_clear_error();
+    SSL_SESSION* session = SSL_get1_session(ssl_);
+    if (session != nullptr && SSL_SESSION_is_resumable(session) == 1) {
+      context_.sessions().Store(key_, session);
+    } else {
+      SSL_SESSION_free(session);
+      context_.sessions().Forget(key_);
+    }
+  }
+
   const std::vector<KeyPin>& pins() const { return context_.pins(); }
   void NotePinMismatch() { pinMismatch_ = true; }
 
@@ -301,6 +328,7 @@ class TlsTransport final : public Transport {
   SocketState socket_;
   SSL* ssl_ = nullptr;
   bool pinMismatch_ = false;
+  bool finished_ = false;  // the reply was whole and the close was sent
 };
 
 // The chain and the name have been checked by the time the server's own
@@ -316,16 +344,6 @@ int VerifyPeer(int preverified, X509_STORE_CTX* store) {
   }
   transport->NotePinMismatch();
   X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
-  return 0;
-}
-
-// A copy is kept: OpenSSL marks a connection's own session as not
-// resumable when the connection is freed without a TLS close, which is how
-// every exchange here ends.
-int RememberSession(SSL* ssl, SSL_SESSION* session) {
-  if (SSL_SESSION_is_resumable(session) != 1) return 0;
-  SSL_SESSION* copy = SSL_SESSION_dup(session);
-  if (copy != nullptr) TransportOf(ssl)->Remember(copy);
   return 0;
 }
 
@@ -369,8 +387,8 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, VerifyPeer);
   SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION);
+  // Sessions are taken when a connection finishes (SessionCache), not here.
   SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-  SSL_CTX_sess_set_new_cb(ctx, RememberSession);
   return context;
 }
 

@@ -34,6 +34,10 @@ class Transport {
   virtual TransferResult Send(const char* bytes, std::size_t length) = 0;
   // One receive call.
   virtual TransferResult Receive(char* bytes, std::size_t length) = 0;
+  // The reply was read whole and the socket is about to be closed: ends the
+  // stream properly without waiting (TLS: the client's close, so that the
+  // session stays resumable). A stream not finished ended abnormally.
+  virtual void Finish() {}
 };
 
 // The plain TCP stream of `socket` (not owned).

@@ -9,6 +9,8 @@ packages=(
   openjdk-17-jdk-headless junit4
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
   nlohmann-json3-dev liboath-dev clang-format openssl ca-certificates valgrind libc-ares-dev
+  # TLS resumption against nginx; the TLS benchmark's GnuTLS client; its profiles
+  nginx libgnutls28-dev linux-perf
   # The 32-bit Windows DLL: cross compiler, GoogleTest's sources, and Wine
   # (its 32-bit part comes from the i386 architecture) to run the tests.
   g++-mingw-w64-i686-posix googletest wine wine32:i386

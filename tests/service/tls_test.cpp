@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "service_fixture.h"
+#include "support/nginx_server.h"
 #include "support/script_server.h"
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
@@ -179,6 +180,116 @@ TEST_F(TlsTest, ASecondCallResumesTheSession) {
   EXPECT_EQ(Auth(), kAccepted);
   EXPECT_EQ(server.handshakes(), 2);
   EXPECT_EQ(server.resumed(), 1);
+}
+
+struct ResumptionCase {
+  const char* name;
+  int serverMaxVersion;  // 0: TLS 1.3
+  bool tickets;          // false: TLS 1.2 session IDs alone
+  bool closeNotify;      // false: the server ends with a bare TCP close
+  bool untilClose;       // the reply ends with the connection
+};
+
+class TlsResumptionTest : public TlsTest, public ::testing::WithParamInterface<ResumptionCase> {};
+
+// Every call after the first resumes, however the server ended the one
+// before: a session lost on every other call shows up as half resumed. (A
+// server that ends without its TLS close forgets its own session IDs, so
+// that case is run with tickets only.)
+TEST_P(TlsResumptionTest, EveryCallAfterTheFirstResumes) {
+  const ResumptionCase& c = GetParam();
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  options.maxVersion = c.serverMaxVersion;
+  options.tickets = c.tickets;
+  options.closeNotify = c.closeNotify;
+  const std::string reply = c.untilClose
+                                ? "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kAccepting
+                                : HttpReply(kAccepting);
+  TlsScriptServer server(Script{Send(reply)}, options);
+  StartServiceWithIni(Ini("127.0.0.1", {server.port()}));
+
+  constexpr int kCalls = 20;
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(Auth(), kAccepted) << "call " << i;
+  EXPECT_EQ(server.handshakes(), kCalls);
+  EXPECT_GE(server.resumed() * 100, (kCalls - 1) * 95) << server.resumed() << " resumed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, TlsResumptionTest,
+    ::testing::Values(ResumptionCase{"Tls12SessionIds", TLS1_2_VERSION, false, true, false},
+                      ResumptionCase{"Tls12Tickets", TLS1_2_VERSION, true, true, false},
+                      ResumptionCase{"Tls12TicketsBareClose", TLS1_2_VERSION, true, false, false},
+                      ResumptionCase{"Tls12UntilClose", TLS1_2_VERSION, false, true, true},
+                      ResumptionCase{"Tls13", 0, true, true, false},
+                      ResumptionCase{"Tls13BareClose", 0, true, false, false},
+                      ResumptionCase{"Tls13UntilClose", 0, true, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct NginxCase {
+  const char* name;
+  const char* protocols;
+  bool tickets;
+};
+
+class TlsNginxTest : public TlsTest, public ::testing::WithParamInterface<NginxCase> {};
+
+// The same against nginx, where it is installed.
+TEST_P(TlsNginxTest, EveryCallAfterTheFirstResumes) {
+  const NginxCase& c = GetParam();
+  NginxServer nginx({Pki().ip, c.protocols, c.tickets, kAccepting});
+  if (!nginx.unavailable().empty()) GTEST_SKIP() << nginx.unavailable();
+  StartServiceWithIni(Ini("127.0.0.1", {nginx.port()}));
+
+  constexpr int kCalls = 20;
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(Auth(), kAccepted) << "call " << i;
+  const int resumed = nginx.ResumedOf(kCalls);
+  EXPECT_GE(resumed * 100, (kCalls - 1) * 95) << resumed << " resumed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Nginx, TlsNginxTest,
+                         ::testing::Values(NginxCase{"Tls12SessionIds", "TLSv1.2", false},
+                                           NginxCase{"Tls12Tickets", "TLSv1.2", true},
+                                           NginxCase{"Tls13", "TLSv1.3", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reply cut off without the server's TLS close is refused, and the
+// session it ran in is not offered again.
+TEST_F(TlsTest, ATruncatedReplyEndsTheSession) {
+  ScriptServer inner([](const std::string& request) {
+    if (request.find("iCardNo=2&") == std::string::npos) return Script{Send(HttpReply(kAccepting))};
+    return Script{Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + kAccepting)};
+  });
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  options.maxVersion = TLS1_2_VERSION;
+  options.closeNotify = false;
+  TlsScriptServer server(inner.port(), options);
+  StartServiceWithIni(Ini("127.0.0.1", {server.port()}));
+
+  char expireText[kExpireTextBytes] = {};
+  EXPECT_EQ(TokenAuth(1, 1, expireText), kAccepted);
+  EXPECT_EQ(TokenAuth(2, 1, expireText), kNoAnswer);
+  EXPECT_EQ(TokenAuth(1, 1, expireText), kAccepted);
+  EXPECT_EQ(server.handshakes(), 3);
+  EXPECT_EQ(server.resumed(), 1);
+  EXPECT_EQ(server.offered(), 1);
+}
+
+TEST_F(TlsTest, ASessionIsOfferedOnlyToTheServerItCameFrom) {
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  TlsScriptServer first(Script{Send(HttpReply(kAccepting))}, options);
+  TlsScriptServer second(Script{Send(HttpReply(kAccepting))}, options);
+  StartServiceWithIni(Ini("127.0.0.1", {first.port(), second.port()}));
+
+  EXPECT_EQ(Auth(), kAccepted);
+  first.Stop();
+  EXPECT_EQ(Auth(), kAccepted);  // refused by the first, answered by the second
+  EXPECT_EQ(Auth(), kAccepted);
+  EXPECT_EQ(second.handshakes(), 2);
+  EXPECT_EQ(second.offered(), 1);
+  EXPECT_EQ(second.resumed(), 1);
 }
 
 TEST_F(TlsTest, ARefusedServerIsRotatedAndTheWriteBackKeepsTheSection) {

@@ -186,6 +186,18 @@ void LoadCredential(SSL_CTX* ctx, const Credential& credential) {
   if (!loaded) Die("loading the credential");
 }
 
+// Counts a hello that carries a non-empty ticket or a pre-shared key.
+int CountOffer(SSL* ssl, int*, void* count) {
+  const unsigned char* data = nullptr;
+  std::size_t length = 0;
+  const bool ticket =
+      SSL_client_hello_get0_ext(ssl, TLSEXT_TYPE_session_ticket, &data, &length) == 1 && length > 0;
+  if (ticket || SSL_client_hello_get0_ext(ssl, TLSEXT_TYPE_psk, &data, &length) == 1) {
+    ++*static_cast<std::atomic<int>*>(count);
+  }
+  return SSL_CLIENT_HELLO_SUCCESS;
+}
+
 }  // namespace
 
 TlsScriptServer::TlsScriptServer(Script script, const TlsServerOptions& options)
@@ -214,6 +226,8 @@ void TlsScriptServer::Start() {
     SSL_CTX_set_cipher_list(ctx, "DEFAULT:@SECLEVEL=0");
   }
   SSL_CTX_set_session_id_context(ctx, kSessionContext, sizeof kSessionContext);
+  SSL_CTX_set_client_hello_cb(ctx, CountOffer, &offered_);
+  if (!options.tickets) SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET);
   if (!options.resumption) {
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
     SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET);

@@ -25,6 +25,7 @@ struct TlsServerOptions {
   int maxVersion = 0;
   bool closeNotify = true;  // false: end each reply without the TLS close
   bool resumption = true;   // false: no session is ever resumed
+  bool tickets = true;      // false: TLS 1.2 resumes by session ID alone
 };
 
 class TlsScriptServer {
@@ -42,6 +43,8 @@ class TlsScriptServer {
   int accepted() const { return accepted_; }
   int handshakes() const { return handshakes_; }
   int resumed() const { return resumed_; }
+  // Client hellos that offered a ticket (TLS 1.2) or a pre-shared key (1.3).
+  int offered() const { return offered_; }
   // Ends every connection and joins all threads. Idempotent.
   void Stop();
 
@@ -62,6 +65,7 @@ class TlsScriptServer {
   std::atomic<int> accepted_{0};
   std::atomic<int> handshakes_{0};
   std::atomic<int> resumed_{0};
+  std::atomic<int> offered_{0};
   // Last, so that it is gone before anything its threads use.
   AcceptLoop loop_{"TlsScriptServer", mutex_};
 };
