@@ -98,11 +98,9 @@ bool ReadTlsSettings(const std::string& iniText, LogFile& log,
   }
   options.caFile = Read(iniText, "CAFile", kPathBytes);
   if (enabled != "1") return true;
-  if (!platform::TlsAvailable())
-    return Refuse(log, "Enabled", "TLS is not available in this build");
-  const char* reason = nullptr;
-  *context = platform::MakeTlsContext(options, &reason);
-  if (*context == nullptr) return Refuse(log, "CAFile", reason);
+  platform::TlsRefusal refusal;
+  *context = platform::MakeTlsContext(options, &refusal);
+  if (*context == nullptr) return Refuse(log, refusal.key, refusal.reason);
   return true;
 }
 

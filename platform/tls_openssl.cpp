@@ -315,12 +315,10 @@ int RememberSession(SSL* ssl, SSL_SESSION* session) {
 
 }  // namespace
 
-bool TlsAvailable() { return true; }
-
-std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char** reason) {
+std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal* refusal) {
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
   if (ctx == nullptr) {
-    *reason = kReasonNoSession;
+    *refusal = {"CAFile", kReasonNoSession};
     return nullptr;
   }
   auto context = std::make_unique<OpenSslContext>(ctx, options.pins);
@@ -329,7 +327,7 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char
                            : SSL_CTX_load_verify_file(ctx, options.caFile.c_str()) == 1;
   ERR_clear_error();
   if (!trusted) {
-    *reason = "cannot be read";
+    *refusal = {"CAFile", "cannot be read"};
     return nullptr;
   }
   SSL_CTX_set_min_proto_version(

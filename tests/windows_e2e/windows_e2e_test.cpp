@@ -5,6 +5,7 @@
 // d: mapped to a directory of the test's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -12,17 +13,26 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/script_server.h"
+#include "tests/support/tls_script_server.h"
+#include "tests/support/tls_test_pki.h"
 
 namespace zcv::test {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::AnyOf;
 using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -87,6 +97,7 @@ class WindowsDllTest : public ::testing::Test {
     Capture(Environment() + "wineboot -i 2>&1", &status);
     ASSERT_EQ(status, 0) << "wineboot failed";
     fs::create_symlink(Logs(), Prefix() / "dosdevices" / "d:");
+    std::ofstream(Prefix() / "drive_c" / "ca.pem", std::ios::binary) << Pki().caPem;
   }
 
   static void TearDownTestSuite() {
@@ -191,6 +202,153 @@ TEST_F(WindowsDllTest, MissingConfigurationIsLoggedInGbkAndRefusesEveryCall) {
   EXPECT_THAT(Messages(Log()),
               ElementsAre("\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \r\n"));
   EXPECT_FALSE(fs::exists(ConfigFile()));
+}
+
+// Over TLS: the connection table of the Linux build against the DLL's
+// Schannel, with the Linux side's TLS test server and its certificates.
+
+// Seconds; Wine starts a program in about one, so a stall is told apart
+// from the time-out's end by the host's own clock.
+constexpr int kTlsConnectTimeout = 2;
+constexpr char kAccepting[] =
+    "<?xml version=\"1.0\"?><Reply><Result>9999</Result><ExpireTime>1704067200</ExpireTime>"
+    "</Reply>";
+constexpr char kTls13Refused[] = "[TLS] MinVersion: TLS 1.3 is not offered by this system\r\n";
+
+std::string TlsIni(const std::string& host, std::uint16_t port, const std::string& tlsLines) {
+  const std::string timeout = std::to_string(kTlsConnectTimeout);
+  return "[ServerSet]\r\nServerNumber=1\r\nConnectTimeout=" + timeout +
+         "\r\nSendTimeout=" + timeout + "\r\nReceiveTimeout=" + timeout + "\r\nServerIP0=" + host +
+         "\r\nServerPort0=" + std::to_string(port) +
+         "\r\n[TLS]\r\nEnabled=1\r\nCAFile=c:\\ca.pem\r\n" + tlsLines;
+}
+
+// "<result line> in <ms> ms" from a timed command: the line and the time.
+std::pair<std::string, long> SplitTimed(const std::string& line) {
+  const std::size_t in = line.rfind(" in ");
+  if (in == std::string::npos) return {line, -1};
+  return {line.substr(0, in), std::stol(line.substr(in + 4))};
+}
+
+enum class Peer { kTls, kPlainHttp, kStall };
+
+struct TlsCase {
+  const char* name;
+  Peer peer;
+  const Credential& (*credential)();
+  const char* host;
+  std::string tlsLines;
+  int serverMaxVersion;
+  bool closeNotify;
+  bool untilClose;
+  bool accepted;
+  const char* reason;  // the logged reason when it is ours to assert; "" any
+};
+
+const Credential& IpCredential() { return Pki().ip; }
+const Credential& LocalhostCredential() { return Pki().localhost; }
+const Credential& ExpiredCredential() { return Pki().expired; }
+const Credential& OtherNameCredential() { return Pki().otherName; }
+const Credential& SelfSignedCredential() { return Pki().selfSigned; }
+
+std::vector<TlsCase> TlsCases() {
+  const std::string pins = "PinSHA256=" + Pki().otherPin + " , " + Pki().ipPin + "\r\n";
+  return {
+      {"VerifiedByAddress", Peer::kTls, IpCredential, "127.0.0.1", "", 0, true, false, true, ""},
+      {"VerifiedByName", Peer::kTls, LocalhostCredential, "localhost", "", 0, true, false, true,
+       ""},
+      {"UntilCloseWithTheTlsClose", Peer::kTls, IpCredential, "127.0.0.1", "", 0, true, true, true,
+       ""},
+      {"PinMatches", Peer::kTls, IpCredential, "127.0.0.1", pins, 0, true, false, true, ""},
+      {"WrongName", Peer::kTls, OtherNameCredential, "localhost", "", 0, true, false, false,
+       "hostname mismatch"},
+      {"NameWhereAnAddressIsDue", Peer::kTls, LocalhostCredential, "127.0.0.1", "", 0, true, false,
+       false, "IP address mismatch"},
+      {"Expired", Peer::kTls, ExpiredCredential, "127.0.0.1", "", 0, true, false, false,
+       "certificate has expired"},
+      {"UnknownIssuer", Peer::kTls, SelfSignedCredential, "127.0.0.1", "", 0, true, false, false,
+       ""},
+      {"PinMismatch", Peer::kTls, IpCredential, "127.0.0.1", "PinSHA256=" + Pki().otherPin + "\r\n",
+       0, true, false, false, "server key matches no PinSHA256 entry"},
+      {"OnlyTls11Offered", Peer::kTls, IpCredential, "127.0.0.1", "", TLS1_1_VERSION, true, false,
+       false, ""},
+      {"MinVersion13AgainstTls12", Peer::kTls, IpCredential, "127.0.0.1", "MinVersion=1.3\r\n",
+       TLS1_2_VERSION, true, false, false, ""},
+      {"UntilCloseWithoutTheTlsClose", Peer::kTls, IpCredential, "127.0.0.1", "", 0, false, true,
+       false, "connection closed without the server's TLS close"},
+      {"PlainHttpServer", Peer::kPlainHttp, IpCredential, "127.0.0.1", "", 0, true, false, false,
+       ""},
+      {"StallingHandshake", Peer::kStall, IpCredential, "127.0.0.1", "", 0, true, false, false,
+       "handshake timed out"},
+  };
+}
+
+class WindowsTlsTest : public WindowsDllTest, public ::testing::WithParamInterface<TlsCase> {};
+
+TEST_P(WindowsTlsTest, AcceptsOnlyAVerifiedServer) {
+  const TlsCase& c = GetParam();
+  const std::string reply =
+      c.untilClose ? std::string("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n") + kAccepting
+                   : HttpReply(kAccepting);
+  std::optional<TlsScriptServer> tls;
+  std::optional<ScriptServer> plain;
+  if (c.peer == Peer::kTls) {
+    TlsServerOptions options;
+    options.credential = c.credential();
+    options.maxVersion = c.serverMaxVersion;
+    options.closeNotify = c.closeNotify;
+    tls.emplace(Script{Send(reply)}, options);
+  } else {
+    plain.emplace(Script{c.peer == Peer::kPlainHttp ? Send(reply) : Hang()}, HeadRead::kSkip);
+  }
+  WriteConfig(TlsIni(c.host, tls ? tls->port() : plain->port(), c.tlsLines));
+
+  const std::vector<std::string> lines = Host({"timed auth 1 2"});
+  ASSERT_EQ(lines.size(), 1u);
+  const auto [line, elapsedMs] = SplitTimed(lines[0]);
+  // A stall ends with the connect time-out, whatever the server does.
+  EXPECT_LT(elapsedMs, kTlsConnectTimeout * 1000 + 1500);
+  if (c.accepted) {
+    EXPECT_EQ(line, "9999 2024-01-01 00:00:00");
+    EXPECT_THAT(Log(), IsEmpty());
+    return;
+  }
+  EXPECT_EQ(line, "1012 ");
+  const std::string prefix = std::string(c.host) + "  tls error: ";
+  const std::vector<std::string> log = Messages(Log());
+  ASSERT_EQ(log.size(), 1u) << Log();
+  if (*c.reason != '\0') {
+    EXPECT_EQ(log[0], prefix + c.reason + "\r\n");
+  } else {
+    // Where the system offers no TLS 1.3 the list is refused at load.
+    EXPECT_THAT(log[0], AnyOf(StartsWith(prefix), Eq(kTls13Refused)));
+  }
+  // Never a second try in clear text, nor a request before the check.
+  if (plain) {
+    EXPECT_LE(plain->connections(), 1);
+  }
+  if (tls && !c.untilClose) {
+    for (const std::string& request : tls->plain().requests()) {
+      EXPECT_THAT(request, Not(HasSubstr("GET"))) << "sent to an unverified server";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowsTlsTest, ::testing::ValuesIn(TlsCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Schannel resumes by target name within the DLL's one credentials handle;
+// Wine's Schannel keeps no sessions, so here each call makes a full
+// handshake and only the second call's answer is checked.
+TEST_F(WindowsDllTest, LaterCallsOverTlsAnswerAgain) {
+  TlsServerOptions options;
+  options.credential = Pki().ip;
+  TlsScriptServer server(Script{Send(HttpReply(kAccepting))}, options);
+  WriteConfig(TlsIni("127.0.0.1", server.port(), ""));
+
+  EXPECT_THAT(Host({"auth 1 2", "auth 1 2"}),
+              ElementsAre("9999 2024-01-01 00:00:00", "9999 2024-01-01 00:00:00"));
+  EXPECT_EQ(server.handshakes(), 2);
 }
 
 }  // namespace
