@@ -3,13 +3,23 @@
 // them against loopback servers on the Linux side. The DLL reads
 // c:\cfgfile.ini from the prefix's drive_c and logs to d:\logfile.txt, with
 // d: mapped to a directory of the test's.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <openssl/ssl.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -55,6 +65,50 @@ std::string Capture(const std::string& command, int* status) {
 
 std::string Quote(const std::string& word) { return "'" + word + "'"; }
 
+// In a child with its own mount and network namespaces, where
+// /etc/resolv.conf names one server, 127.0.0.1, whose port 53 is bound and
+// never answers: runs `command` through the shell with its output in
+// `output`. The child's exit status, or -1 when the namespaces cannot be
+// made (not root, or a sandbox forbids them).
+int RunWithSilentResolver(const std::string& command, const fs::path& dir, std::string* output) {
+  const fs::path conf = dir / "resolv.conf";
+  const fs::path out = dir / "silent-resolver.out";
+  std::ofstream(conf) << "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    constexpr int kNoNamespaces = 125;
+    if (unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(conf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0) {
+      _exit(kNoNamespaces);
+    }
+    const int control = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq loopback{};
+    std::strncpy(loopback.ifr_name, "lo", IFNAMSIZ - 1);
+    loopback.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+    // Bound and never read, left open for the shell and what it runs.
+    const int silent = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (control < 0 || ioctl(control, SIOCSIFFLAGS, &loopback) != 0 || silent < 0 ||
+        bind(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      _exit(kNoNamespaces);
+    }
+    const std::string redirected = command + " >" + Quote(out.string()) + " 2>/dev/null";
+    execl("/bin/sh", "sh", "-c", redirected.c_str(), static_cast<char*>(nullptr));
+    _exit(kNoNamespaces);
+  }
+  int raw = 0;
+  waitpid(child, &raw, 0);
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (status == 125) return -1;
+  *output = ReadBytes(out);
+  return status;
+}
+
 // Log entries without their time stamps: "<17-char stamp> : <message> ".
 std::vector<std::string> Messages(const std::string& log) {
   constexpr std::size_t kStamp = 17;
@@ -94,6 +148,10 @@ class WindowsDllTest : public ::testing::Test {
     fs::copy_file(ZCV_WINDOWS_DLL, Programs() / "zephyrcoilvault.dll");
     fs::copy_file(ZCV_WINDOWS_HOST, Programs() / "zcv_win_host.exe");
     int status = 0;
+    // One server for the whole suite, started here in this network
+    // namespace: Wine makes its sockets there, whichever namespace a
+    // program runs in.
+    Capture(Environment() + "wineserver -p 2>&1", &status);
     Capture(Environment() + "wineboot -i 2>&1", &status);
     ASSERT_EQ(status, 0) << "wineboot failed";
     fs::create_symlink(Logs(), Prefix() / "dosdevices" / "d:");
@@ -126,14 +184,23 @@ class WindowsDllTest : public ::testing::Test {
 
   // Runs the host with these commands; one output line per command.
   std::vector<std::string> Host(const std::vector<std::string>& commands) {
+    int status = 0;
+    const std::string out = Capture(HostCommand(commands) + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    return Lines(out);
+  }
+
+  static std::string HostCommand(const std::vector<std::string>& commands) {
     std::string command =
         Environment() + ZCV_WINE " " + Quote((Programs() / "zcv_win_host.exe").string());
     for (const std::string& c : commands) command += " " + Quote(c);
-    int status = 0;
-    std::istringstream out(Capture(command + " 2>/dev/null", &status));
-    EXPECT_EQ(status, 0);
+    return command;
+  }
+
+  static std::vector<std::string> Lines(const std::string& out) {
+    std::istringstream in(out);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(out, line);) {
+    for (std::string line; std::getline(in, line);) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       lines.push_back(line);
     }
@@ -336,6 +403,23 @@ TEST_P(WindowsTlsTest, AcceptsOnlyAVerifiedServer) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, WindowsTlsTest, ::testing::ValuesIn(TlsCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowsDllTest, ANameTheResolverNeverAnswersFailsWithinTheConnectTimeOut) {
+  WriteConfig(
+      "[ServerSet]\r\nServerNumber=1\r\nConnectTimeout=" + std::to_string(kTlsConnectTimeout) +
+      "\r\nServerIP0=zcv-silent.example\r\nServerPort0=80\r\n");
+  std::string out;
+  const int status = RunWithSilentResolver(HostCommand({"timed auth 1 2"}), *root_, &out);
+  if (status < 0) GTEST_SKIP() << "no mount and network namespaces here";
+  EXPECT_EQ(status, 0);
+  const std::vector<std::string> lines = Lines(out);
+  ASSERT_EQ(lines.size(), 1u) << out;
+  const auto [line, elapsedMs] = SplitTimed(lines[0]);
+  EXPECT_EQ(line, "1012 ");
+  EXPECT_GE(elapsedMs, kTlsConnectTimeout * 1000 - 100);
+  EXPECT_LT(elapsedMs, kTlsConnectTimeout * 1000 + 1500);
+  EXPECT_THAT(Messages(Log()), ElementsAre("zcv-silent.example  connect error\r\n"));
+}
 
 // Schannel resumes by target name within the DLL's one credentials handle;
 // Wine's Schannel keeps no sessions, so here each call makes a full
