@@ -9,16 +9,18 @@
 #ifndef SECURITY_WIN32
 #define SECURITY_WIN32
 #endif
+// The system headers depend on their order, which the formatter keeps.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
-// After winsock2.h, which replaces the older sockets header.
-#include <wincrypt.h>
 #include <windows.h>
+#include <wincrypt.h>
 // SCH_CREDENTIALS is declared only with this, over subauth.h's strings.
 #define SCHANNEL_USE_BLACKLISTS
+#include <subauth.h>
 #include <schannel.h>
 #include <security.h>
-#include <subauth.h>
+// clang-format on
 
 #include <algorithm>
 #include <cstddef>
