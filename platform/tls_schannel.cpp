@@ -317,12 +317,14 @@ class SchannelTransport final : public Transport {
   // connection does, and then reports them sent.
   TransferResult Send(const char* bytes, std::size_t length) override {
     if (!open_) return Failure(kReasonNoSession);
+    TransferResult outcome;
     if (pendingPlain_ == 0 && length > 0) {
+      // What an earlier step queued (a reply after the handshake) goes first.
+      if (!Flush(&outcome)) return outcome;
       const std::size_t taken = std::min<std::size_t>(length, sizes_.cbMaximumMessage);
       if (!Encrypt(bytes, taken)) return Failure(kReasonEncrypt);
       pendingPlain_ = taken;
     }
-    TransferResult outcome;
     if (!Flush(&outcome)) return outcome;
     outcome.count = static_cast<long>(pendingPlain_);
     pendingPlain_ = 0;
