@@ -331,6 +331,23 @@ class SchannelTransport final : public Transport {
     return outcome;
   }
 
+  // Once the handshake has succeeded: how long the server's certificate
+  // holds, and whether a pin was required (the handshake fails unless one
+  // matched).
+  bool Describe(TlsPeer* peer) const {
+    if (!open_) return false;
+    constexpr long long kTicksPerDay = 864000000000LL;  // of 100 ns
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+      return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                    time.dwLowDateTime);
+    };
+    peer->daysLeft = static_cast<int>((ticks(notAfter_) - ticks(now)) / kTicksPerDay);
+    peer->pinned = !context_.pins().empty();
+    return true;
+  }
+
   TransferResult Receive(char* bytes, std::size_t length) override {
     if (!open_) return Failure(kReasonNoSession);
     for (;;) {
@@ -479,7 +496,7 @@ class SchannelTransport final : public Transport {
 
   // The chain to a trusted root, the name or address, then the pins. The
   // reason for refusing the server, or nullptr.
-  const char* Verify() const {
+  const char* Verify() {
     const CERT_CONTEXT* received = nullptr;
     if (::QueryContextAttributesW(const_cast<CtxtHandle*>(&session_),
                                   SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) != SEC_E_OK ||
@@ -487,6 +504,7 @@ class SchannelTransport final : public Transport {
       return kReasonNoCertificate;
     }
     const CertificatePtr leaf(received);
+    notAfter_ = leaf->pCertInfo->NotAfter;
     char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
     LPSTR usages[] = {serverAuth};
     CERT_CHAIN_PARA chainPara{};
@@ -598,6 +616,7 @@ class SchannelTransport final : public Transport {
 
   const SocketHandle socket_;
   SchannelContext& context_;
+  FILETIME notAfter_{};  // of the server's certificate, once received
   std::wstring target_;  // SNI for a name, and Schannel's session cache key
   IN_ADDR address_{};
   const bool isAddress_;
@@ -645,6 +664,11 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal
 std::unique_ptr<Transport> MakeTlsTransport(SocketHandle socket, TlsContext& context,
                                             const char* host, std::uint16_t /*port*/) {
   return std::make_unique<SchannelTransport>(socket, static_cast<SchannelContext&>(context), host);
+}
+
+bool DescribeTlsPeer(Transport& transport, TlsPeer* peer) {
+  const auto* tls = dynamic_cast<const SchannelTransport*>(&transport);
+  return tls != nullptr && tls->Describe(peer);
 }
 
 }  // namespace zcv::platform
