@@ -1,8 +1,9 @@
 # The 32-bit Windows build: system libraries, the JNI headers of the build
 # machine's JDK with a Windows jni_md.h of our own, and the DLL itself.
 
-# Sockets, COM and the XML DOM component's identifiers.
-set(ZCV_WINDOWS_LIBRARIES ws2_32 ole32 oleaut32 uuid)
+# Sockets, Schannel and the certificate store, COM and the XML DOM
+# component's identifiers.
+set(ZCV_WINDOWS_LIBRARIES ws2_32 secur32 crypt32 ole32 oleaut32 uuid)
 
 # Only jni.h is taken from the JDK; its jni_md.h describes Linux, so
 # jni/win32 supplies the Windows one and the JDK's linux/ folder stays out.

@@ -17,8 +17,6 @@ constexpr char kCAFile[] = "CAFile";
 constexpr char kPinSHA256[] = "PinSHA256";
 constexpr char kMinVersion[] = "MinVersion";
 constexpr char kBlanks[] = " \t";
-// MakeTlsContext's reason when the trust anchors cannot be loaded.
-constexpr char kTrustUnreadable[] = "cannot be read";
 
 // The keys of the section and the longest value each reads whole.
 struct Key {
@@ -170,21 +168,17 @@ void ReadTlsSettings(const platform::IniSection& section, TlsSettings* out,
 
 std::unique_ptr<platform::TlsContext> MakeConfiguredTlsContext(const TlsSettings& settings,
                                                                ConfigFindings* findings) {
-  if (!platform::TlsAvailable()) {
-    Refuse(findings, 0, kEnabled, "TLS is not available in this build");
-    return nullptr;
-  }
-  const char* reason = nullptr;
+  platform::TlsRefusal refusal;
   std::unique_ptr<platform::TlsContext> context =
-      platform::MakeTlsContext(settings.options, &reason);
+      platform::MakeTlsContext(settings.options, &refusal);
   if (context != nullptr) return context;
-  const std::string why = reason != nullptr ? reason : "cannot make a TLS context";
-  if (why != kTrustUnreadable) {
-    Refuse(findings, 0, kEnabled, why);
-  } else if (!settings.options.caFile.empty()) {
-    Refuse(findings, 0, kCAFile, why);
-  } else {
+  const std::string why = refusal.reason != nullptr ? refusal.reason : "cannot make a TLS context";
+  const char* key = refusal.key != nullptr ? refusal.key : kEnabled;
+  // Trust that cannot be read without a CAFile is the system's own.
+  if (std::strcmp(key, kCAFile) == 0 && settings.options.caFile.empty()) {
     Refuse(findings, 0, kEnabled, "the system's trust store " + why);
+  } else {
+    Refuse(findings, 0, key, why);
   }
   return nullptr;
 }

@@ -1,5 +1,5 @@
 // The name resolver behind LookupIpv4 (platform/socket.h): what tests may
-// change about it. Linux only; Windows keeps the system's lookup.
+// change about it. Linux only; on Windows the system's configuration holds.
 #pragma once
 
 #include <string>

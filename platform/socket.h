@@ -31,8 +31,8 @@ int MapResolverError(int resolver_error);
 // Fills `address->bytes` with the first IPv4 address of `host` (a name or a
 // dotted address). A dotted address never reaches the resolver; a name
 // that has not been answered within `timeoutMs` milliseconds fails as an
-// unknown host (on Windows the system's lookup keeps its own waits). 0 on
-// success, otherwise one of the kLookup codes. Thread-safe.
+// unknown host. 0 on success, otherwise one of the kLookup codes.
+// Thread-safe.
 int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t timeoutMs);
 
 // A new IPv4 stream socket, or kNoSocket with `*error` set. Where the system

@@ -1,7 +1,6 @@
-// Windows Sockets 1.1 behind platform/socket.h: gethostbyname (per-thread
-// result on Windows, so safe from many threads), ioctlsocket, and select
-// with the time left until a deadline. The socket layer is started once
-// when the DLL is loaded.
+// Windows Sockets behind platform/socket.h: ioctlsocket, and select with
+// the time left until a deadline (name lookups are in resolver_win32.cpp).
+// The socket layer is started once when the DLL is loaded.
 #include <winsock2.h>
 
 #include <climits>
@@ -72,32 +71,6 @@ long Failure(int* error) {
 }
 
 }  // namespace
-
-int MapResolverError(int resolver_error) {
-  switch (resolver_error) {
-    case WSAHOST_NOT_FOUND:
-      return kLookupHostNotFound;
-    case WSATRY_AGAIN:
-      return kLookupTryAgain;
-    case WSANO_RECOVERY:
-      return kLookupNoRecovery;
-    case WSANO_DATA:
-      return kLookupNoData;
-    default:
-      return kLookupUnknown;
-  }
-}
-
-int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t /*timeoutMs*/) {
-  const hostent* found = ::gethostbyname(host);
-  if (found == nullptr) return MapResolverError(::WSAGetLastError());
-  if (found->h_addrtype != AF_INET || found->h_length != sizeof address->bytes ||
-      found->h_addr_list[0] == nullptr) {
-    return kLookupNoData;
-  }
-  std::memcpy(address->bytes, found->h_addr_list[0], sizeof address->bytes);
-  return 0;
-}
 
 SocketHandle OpenTcpSocket(int* error) {
   const SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);

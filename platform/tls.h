@@ -31,12 +31,15 @@ class TlsContext {
   virtual ~TlsContext() = default;
 };
 
-// Whether this build can speak TLS at all.
-bool TlsAvailable();
+// Why no context could be made: the [TLS] key at fault and a text.
+struct TlsRefusal {
+  const char* key = nullptr;
+  const char* reason = nullptr;
+};
 
-// The context for `options`, or nullptr with `*reason` set (the trust
-// anchors cannot be read).
-std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char** reason);
+// The context for `options`, or nullptr with `*refusal` set (the trust
+// anchors cannot be read, or the system offers no version allowed).
+std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal* refusal);
 
 // TLS over `socket` (not owned) to `host`: a host name is sent as SNI and
 // checked against the certificate's DNS names, a dotted IPv4 address against

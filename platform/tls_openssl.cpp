@@ -30,8 +30,8 @@ constexpr const char* kReasonClosedInHandshake = "connection closed during the h
 constexpr const char* kReasonNoPin = "server key matches no PinSHA256 entry";
 constexpr const char* kReasonHandshake = "handshake failed";
 constexpr const char* kReasonNoSession = "cannot make a TLS session";
-constexpr const char* kReasonNoBundle =
-    "not given, and the system's bundle " ZCV_CA_BUNDLE " cannot be read";
+// Without a CAFile, the finding names the distribution's bundle.
+constexpr const char* kReasonNoBundle = ZCV_CA_BUNDLE " cannot be read";
 
 struct SessionFree {
   void operator()(SSL_SESSION* session) const { SSL_SESSION_free(session); }
@@ -360,26 +360,24 @@ X509_STORE* LoadTrust(const std::string& caFile) {
 
 }  // namespace
 
-bool TlsAvailable() { return true; }
-
-std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char** reason) {
+std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal* refusal) {
   SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
   if (ctx == nullptr) {
-    *reason = kReasonNoSession;
+    *refusal = {"Enabled", kReasonNoSession};
     return nullptr;
   }
   auto context = std::make_unique<OpenSslContext>(ctx, options.pins);
   X509_STORE* trust = LoadTrust(options.caFile);
   ERR_clear_error();
   if (trust == nullptr) {
-    *reason = options.caFile.empty() ? kReasonNoBundle : "cannot be read";
+    *refusal = {"CAFile", options.caFile.empty() ? kReasonNoBundle : "cannot be read"};
     return nullptr;
   }
   // The store replaces both the one OpenSSL made and any verify store that a
   // system-wide OpenSSL configuration gave the new context.
   SSL_CTX_set_cert_store(ctx, trust);
   if (SSL_CTX_set1_verify_cert_store(ctx, trust) != 1) {
-    *reason = kReasonNoSession;
+    *refusal = {"Enabled", kReasonNoSession};
     return nullptr;
   }
   SSL_CTX_set_min_proto_version(

@@ -147,6 +147,17 @@ std::vector<FileCase> FileCases() {
   };
 }
 
+#ifdef _WIN32
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
+    out += c;
+  }
+  return out;
+}
+#endif
+
 class ConfigFileTest : public ServiceFixture, public ::testing::WithParamInterface<FileCase> {};
 
 TEST_P(ConfigFileTest, FailsClosedAndSaysWhy) {
@@ -171,6 +182,10 @@ TEST_P(ConfigFileTest, FailsClosedAndSaysWhy) {
   std::ifstream in(dir_ + "/cfgfile.ini", std::ios::binary);
   std::ostringstream after;
   after << in.rdbuf();
+#ifdef _WIN32
+  // The Windows write-back is a text file: every line ends in CR LF.
+  text = WithCrLf(text);
+#endif
   EXPECT_EQ(after.str(), text);
 }
 

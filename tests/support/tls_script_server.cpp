@@ -1,7 +1,7 @@
 // One thread per connection, started by the accept loop it shares with
 // ScriptServer; each connection thread makes the handshake, connects to the inner server
 // and relays until either side ends. Every wait also watches the wake-up
-// that Stop() signals. Linux only: the Windows build has no TLS yet.
+// that Stop() signals. Linux only: the Windows tests reach it from Linux, across Wine.
 #include "tests/support/tls_script_server.h"
 
 #include <arpa/inet.h>

@@ -6,6 +6,7 @@
 //   status <card>               TokenStatus: result, status and expiry text
 //   bindinfo <card> <password>  TokenBindInfoQuery: result, count and rows
 //   bindother <card> <password> TokenBindOther: result and reserved password
+//   timed <command>             the command's line, then " in <ms> ms"
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +41,12 @@ std::string Field(const char* bytes, std::size_t size) {
 }
 
 std::string Run(HMODULE module, const std::string& command) {
+  constexpr char kTimed[] = "timed ";
+  if (command.compare(0, sizeof kTimed - 1, kTimed) == 0) {
+    const ULONGLONG start = ::GetTickCount64();
+    const std::string line = Run(module, command.substr(sizeof kTimed - 1));
+    return line + " in " + std::to_string(::GetTickCount64() - start) + " ms";
+  }
   std::istringstream words(command);
   std::string verb;
   int card = 0, password = 0;
