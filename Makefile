@@ -44,9 +44,11 @@ test-thread: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -L 'concurrency|soak' -j $(JOBS)
 
 # Speed of a whole call against a loopback server beside a raw-socket
-# client (CPU ratio at 1 and 2 threads), and of the parsers.
+# client (CPU ratio at 1 and 2 threads), and of the parsers; then CPU per
+# auth call through the Java and Python bindings beside the C call.
 bench: build
 	./build/bench/zcv_bench
+	./build/bench/zcv_binding_bench
 
 # User-space instructions per TokenAuth call, counted by callgrind; stable
 # where times are not. CLIENT=raw counts the raw-socket client instead.
