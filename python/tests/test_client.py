@@ -23,7 +23,7 @@ from zephyrcoilvault import (
     Result,
 )
 
-EXPIRY = datetime(2100, 1, 1)  # the tests run with TZ=UTC
+EXPIRY = datetime(2030, 1, 1)  # the tests run with TZ=UTC
 ENABLED, DISABLED = 1, 2
 CARD_LOST, UNKNOWN_CARD, BINDING_NOT_FOUND = 2004, 2001, 2009
 

@@ -16,8 +16,8 @@ import javax.crypto.Mac;
 import javax.crypto.spec.SecretKeySpec;
 
 final class Simulator implements AutoCloseable {
-  /** 2100-01-01 00:00:00 UTC, the expiry of every test card. */
-  static final long EXPIRE_AT = 4102444800L;
+  /** 2030-01-01 00:00:00 UTC, the expiry of every test card (the service sends 32-bit times). */
+  static final long EXPIRE_AT = 1893456000L;
 
   private static final String SECRET_HEX = "3132333435363738393031323334353637383930";
   private static final int START_WAIT_STEPS = 100; // of 50 ms

@@ -28,7 +28,7 @@ import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.CsvSource;
 
 class TokenClientTest {
-  private static final LocalDateTime EXPIRY = LocalDateTime.of(2100, 1, 1, 0, 0, 0);
+  private static final LocalDateTime EXPIRY = LocalDateTime.of(2030, 1, 1, 0, 0, 0);
   private static final int ENABLED = 1;
 
   @TempDir Path dir;
