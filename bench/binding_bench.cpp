@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_server.h"
+#include "bench/raw_client.h"
 #include "zephyrcoilvault/client.h"
 
 namespace {
@@ -85,7 +86,8 @@ void Report(const char* name, const std::vector<double>& rounds, double c_median
 
 int main(int argc, char** argv) {
   const int calls = argc > 1 ? std::atoi(argv[1]) : kDefaultCalls;
-  zcv::bench::BenchServer server(zcv::bench::kAuthReplyBody, kServerWorkers);
+  zcv::bench::BenchServer server(zcv::bench::HttpReplyOf(zcv::bench::kAuthReplyBody),
+                                 kServerWorkers);
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("zcv-binding-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);

@@ -36,7 +36,7 @@ from .results import (
 
 _INT32_MIN = -(2**31)
 _INT32_MAX = 2**31 - 1
-_EXPIRY_FORMAT = "%Y-%m-%d %H:%M:%S"
+_EXPIRY_LENGTH = len("YYYY-MM-DD hh:mm:ss")
 
 StrPath = str | os.PathLike[str]
 
@@ -87,8 +87,12 @@ class _Args:
 
 
 def _expiry(out: ctypes.Array[ctypes.c_char]) -> datetime | None:
+    """The library's "YYYY-MM-DD hh:mm:ss"; fromisoformat reads it many times faster than strptime."""
+    text = out.value
+    if len(text) != _EXPIRY_LENGTH or text[10:11] != b" ":
+        return None
     try:
-        return datetime.strptime(out.value.decode("ascii"), _EXPIRY_FORMAT)
+        return datetime.fromisoformat(text.decode("ascii"))
     except (UnicodeDecodeError, ValueError):
         return None
 
