@@ -64,7 +64,10 @@ class AsyncClient:
         return await self._run(self._client.auth, card_no, dynpasswd)
 
     async def auth2(self, card_no: int, dynpasswd: int) -> ExpiryResult:
-        """Check a card's one-time password on the service's second authentication page. See :meth:`Client.auth2`."""
+        """Check a card's one-time password on the service's second authentication page.
+
+        See :meth:`Client.auth2`.
+        """
         return await self._run(self._client.auth2, card_no, dynpasswd)
 
     async def auth2_next(self, card_no: int, dynpasswd1: int, dynpasswd2: int) -> ExpiryResult:
@@ -80,7 +83,10 @@ class AsyncClient:
     async def binding2(
         self, card_no: int, dynpasswd: int, app_no: int, app_no2: int, account: str
     ) -> PasswordResult:
-        """Bind a card to an account on the service's second binding page. See :meth:`Client.binding2`."""
+        """Bind a card to an account on the service's second binding page.
+
+        See :meth:`Client.binding2`.
+        """
         return await self._run(self._client.binding2, card_no, dynpasswd, app_no, app_no2, account)
 
     async def binding2_next(
@@ -92,7 +98,10 @@ class AsyncClient:
         app_no2: int,
         account: str,
     ) -> PasswordResult:
-        """Bind a card to an account, proven by two consecutive one-time passwords. See :meth:`Client.binding2_next`."""
+        """Bind a card to an account, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.binding2_next`.
+        """
         return await self._run(
             self._client.binding2_next, card_no, dynpasswd1, dynpasswd2, app_no, app_no2, account
         )
@@ -120,7 +129,10 @@ class AsyncClient:
         app_no2: int,
         account: str,
     ) -> Result:
-        """Remove a binding on the service's second unbinding page. See :meth:`Client.unbinding2`."""
+        """Remove a binding on the service's second unbinding page.
+
+        See :meth:`Client.unbinding2`.
+        """
         return await self._run(
             self._client.unbinding2, card_no, service_no, dynpasswd, app_no, app_no2, account
         )
@@ -135,7 +147,10 @@ class AsyncClient:
         app_no2: int,
         account: str,
     ) -> Result:
-        """Remove a binding, proven by two consecutive one-time passwords. See :meth:`Client.unbinding2_next`."""
+        """Remove a binding, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.unbinding2_next`.
+        """
         return await self._run(
             self._client.unbinding2_next,
             card_no,
@@ -201,7 +216,10 @@ class AsyncClient:
         email: str | None,
         address: str | None,
     ) -> ExpiryResult:
-        """Put a card into service, proven by two consecutive one-time passwords. See :meth:`Client.enable_next`."""
+        """Put a card into service, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.enable_next`.
+        """
         return await self._run(
             self._client.enable_next,
             service_no,
@@ -268,7 +286,10 @@ class AsyncClient:
         dynpasswd2: int,
         operator_name: str | None,
     ) -> Result:
-        """Withdraw a loss report, proven by two consecutive one-time passwords. See :meth:`Client.unloss_next`."""
+        """Withdraw a loss report, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.unloss_next`.
+        """
         return await self._run(
             self._client.unloss_next, card_no, service_no, dynpasswd1, dynpasswd2, operator_name
         )
@@ -280,7 +301,10 @@ class AsyncClient:
     async def bind_info_query_next(
         self, card_no: int, dynpasswd1: int, dynpasswd2: int
     ) -> BindingsResult:
-        """List a card's bindings, proven by two consecutive one-time passwords. See :meth:`Client.bind_info_query_next`."""
+        """List a card's bindings, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.bind_info_query_next`.
+        """
         return await self._run(self._client.bind_info_query_next, card_no, dynpasswd1, dynpasswd2)
 
     async def status(self, card_no: int) -> StatusResult:
@@ -303,7 +327,10 @@ class AsyncClient:
         dynpasswd1: int,
         dynpasswd2: int,
     ) -> Result:
-        """Replace a card, proven by two consecutive one-time passwords. See :meth:`Client.change_next`."""
+        """Replace a card, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.change_next`.
+        """
         return await self._run(
             self._client.change_next,
             card_no_old,
@@ -355,7 +382,10 @@ class AsyncClient:
         email: str | None,
         address: str | None,
     ) -> Result:
-        """Change the holder's profile, proven by two consecutive one-time passwords. See :meth:`Client.modify_info_next`."""
+        """Change the holder's profile, proven by two consecutive one-time passwords.
+
+        See :meth:`Client.modify_info_next`.
+        """
         return await self._run(
             self._client.modify_info_next,
             card_no,
@@ -378,7 +408,10 @@ class AsyncClient:
     async def bind_esale_next(
         self, card_no: int, dynpasswd1: int, dynpasswd2: int
     ) -> PasswordResult:
-        """Link the card to the e-sale account kind with two consecutive one-time passwords. See :meth:`Client.bind_esale_next`."""
+        """Link the card to the e-sale account kind with two consecutive one-time passwords.
+
+        See :meth:`Client.bind_esale_next`.
+        """
         return await self._run(self._client.bind_esale_next, card_no, dynpasswd1, dynpasswd2)
 
     async def bind_other(self, card_no: int, dynpasswd: int) -> PasswordResult:
@@ -388,5 +421,8 @@ class AsyncClient:
     async def bind_other_next(
         self, card_no: int, dynpasswd1: int, dynpasswd2: int
     ) -> PasswordResult:
-        """Link the card to a further account kind with two consecutive one-time passwords. See :meth:`Client.bind_other_next`."""
+        """Link the card to a further account kind with two consecutive one-time passwords.
+
+        See :meth:`Client.bind_other_next`.
+        """
         return await self._run(self._client.bind_other_next, card_no, dynpasswd1, dynpasswd2)
