@@ -15,6 +15,7 @@ packages=(
   # (its 32-bit part comes from the i386 architecture) to run the tests.
   g++-mingw-w64-i686-posix googletest wine wine32:i386
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
+  abigail-tools  # make abi-check
 )
 
 missing=()
