@@ -1,8 +1,10 @@
 // CPU per authentication call through the Java and Python bindings beside
-// the C function itself, against one loopback server in this process: each
-// client measures its own calling thread's CPU time, so the server's work
-// is left out alike. Prints the medians and the ratios to the C call.
+// the C function itself, against one loopback server in this process. Each
+// client runs in a process of its own (the C one is this program again, with
+// --c) and measures its calling thread's CPU time, so the server's work is
+// left out alike. Prints the medians and the ratios to the C call.
 //   zcv_binding_bench [calls per round]
+//   zcv_binding_bench --c CONFIG CALLS ROUNDS   (one line per round, ns per call)
 #include <time.h>
 #include <unistd.h>
 
@@ -36,8 +38,8 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// kRounds rounds of `calls` zcv_auth calls, after a warm-up; ns per call.
-std::vector<double> MeasureC(const std::string& config, int calls) {
+// `rounds` rounds of `calls` zcv_auth calls, after a warm-up; ns per call.
+std::vector<double> MeasureC(const std::string& config, int calls, int rounds_wanted) {
   char error[ZCV_ERROR_BYTES] = {};
   zcv_client* client = zcv_client_open(config.c_str(), nullptr, 0, error, sizeof error);
   std::vector<double> rounds;
@@ -49,7 +51,7 @@ std::vector<double> MeasureC(const std::string& config, int calls) {
   bool ok = true;
   for (int i = 0; i < calls / 4; ++i)
     ok &= zcv_auth(client, 1, 2, expire, sizeof expire) == ZCV_ACCEPTED;
-  for (int r = 0; r < kRounds && ok; ++r) {
+  for (int r = 0; r < rounds_wanted && ok; ++r) {
     const double start = ThreadCpuNanos();
     for (int i = 0; i < calls; ++i) {
       ok &= zcv_auth(client, 1, 2, expire, sizeof expire) == ZCV_ACCEPTED;
@@ -85,6 +87,11 @@ void Report(const char* name, const std::vector<double>& rounds, double c_median
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--c") {
+    const std::vector<double> rounds = MeasureC(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    for (double ns : rounds) std::printf("%.0f\n", ns);
+    return rounds.empty() ? 1 : 0;
+  }
   const int calls = argc > 1 ? std::atoi(argv[1]) : kDefaultCalls;
   zcv::bench::BenchServer server(zcv::bench::HttpReplyOf(zcv::bench::kAuthReplyBody),
                                  kServerWorkers);
@@ -97,7 +104,8 @@ int main(int argc, char** argv) {
   const std::string args =
       " " + config + " " + std::to_string(calls) + " " + std::to_string(kRounds);
 
-  std::vector<double> c = MeasureC(config, calls);
+  const std::string c_command = std::string(argv[0]) + " --c" + args;
+  std::vector<double> c = MeasureProgram(c_command);
   const std::vector<double> java =
       MeasureProgram(std::string(ZCV_BENCH_JAVA) + " -Djava.library.path=" + ZCV_BENCH_LIBRARY_DIR +
                      " -cp " + ZCV_BENCH_CLASSPATH + " AuthBench" + args);
@@ -106,7 +114,7 @@ int main(int argc, char** argv) {
                      " ZEPHYRCOILVAULT_LIBRARY=" + ZCV_BENCH_LIBRARY + " " + ZCV_BENCH_PYTHON +
                      " " + ZCV_BENCH_PYTHON_SCRIPT + args);
   // The C call once more after the others, so that both ends of the run count.
-  const std::vector<double> c_after = MeasureC(config, calls);
+  const std::vector<double> c_after = MeasureProgram(c_command);
   c.insert(c.end(), c_after.begin(), c_after.end());
   std::filesystem::remove_all(dir);
 
