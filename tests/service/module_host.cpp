@@ -1,14 +1,20 @@
-// module_host DIR [INI_TEXT]: the child process of the module tests. In DIR
-// it loads the test copy of the library, calls TokenAuth once, then (with
-// INI_TEXT) rewrites DIR's INI file while the library is loaded, unloads,
-// and exits with the call's result modulo 256; 101 to 103 when the library
-// could not be loaded. A program of its own, started by posix_spawn, so that
-// the child never inherits a lock that a thread of the test held.
+// module_host DIR [INI_TEXT | --exit-mid-call]: the child process of the
+// module tests. In DIR it loads the test copy of the library, calls
+// TokenAuth once, then (with INI_TEXT) rewrites DIR's INI file while the
+// library is loaded, unloads, and exits with the call's result modulo 256;
+// 101 to 103 when the library could not be loaded. With --exit-mid-call it
+// instead starts threads that call TokenAuth without end and calls exit()
+// while they are mid-call: it exits with 7 unless the unload crashes or
+// hangs. A program of its own, started by posix_spawn, so that the child
+// never inherits a lock that a thread of the test held.
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "exported_names.h"
 #include "zephyrcoilvault.h"
@@ -20,6 +26,17 @@ int main(int argc, char** argv) {
   using AuthFunction = ResultCode (*)(int, int, char*);
   auto auth = reinterpret_cast<AuthFunction>(dlsym(module, ZCV_ELF_NAME(TokenAuth)));
   if (auth == nullptr) return 103;
+  if (argc > 2 && std::strcmp(argv[2], "--exit-mid-call") == 0) {
+    constexpr int kThreads = 4;
+    for (int i = 0; i < kThreads; ++i) {
+      std::thread([auth] {
+        char text[20];
+        for (;;) auth(1, 2, text);
+      }).detach();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::exit(7);
+  }
   char expireText[20] = {};
   const int status = static_cast<int>(auth(1, 2, expireText) % 256);
   if (argc > 2) std::ofstream("cfgfile.ini", std::ios::binary) << argv[2];

@@ -166,5 +166,13 @@ TEST_F(ModuleTest, EditMadeWhileLoadedIsNeverOverwritten) {
   EXPECT_EQ(ReadFile(Ini()), edited);
 }
 
+TEST_F(ModuleTest, ExitWhileThreadsAreMidCallWaitsForThemAndEnds) {
+  ScriptServer stalling(Script{Hang()});
+  WriteIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
+           std::to_string(stalling.port()) + "\nReceiveTimeout=1\n");
+  EXPECT_EQ(AuthResultInChild("--exit-mid-call"), 7);
+  EXPECT_GE(stalling.connections(), 1);
+}
+
 }  // namespace
 }  // namespace zcv::test
