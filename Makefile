@@ -49,10 +49,12 @@ test-thread: deps
 
 # Speed of a whole call against a loopback server beside a raw-socket
 # client (CPU ratio at 1 and 2 threads), and of the parsers; then TLS calls
-# beside minimal OpenSSL and GnuTLS clients (about two minutes).
+# beside minimal OpenSSL and GnuTLS clients (about two minutes); then CPU per
+# auth call through the Java and Python bindings beside the C call.
 bench: build
 	./build/bench/zcv_bench
 	./build/bench/zcv_tls_bench
+	./build/bench/zcv_binding_bench
 
 # perf profiles of resumed TLS 1.3 calls: OpenSSL, GnuTLS and the library.
 bench-tls-profile: build

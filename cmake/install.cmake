@@ -55,6 +55,11 @@ if(TARGET zcv_java)
          \"\${jni_dir}/libzephyrcoilvault.so\" SYMBOLIC)")
 endif()
 
+# The Java API documentation, where the -java package keeps it.
+if(ZCV_JAVADOC_DIR)
+  install(DIRECTORY ${ZCV_JAVADOC_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libzephyrcoilvault-java/api)
+endif()
+
 # The commented configuration file, at the path the library reads; one that
 # is already there is the administrator's and stays.
 get_filename_component(ZCV_CONFIG_DIR "${ZCV_CONFIG_FILE}" DIRECTORY)

@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
-  openjdk-17-jdk-headless junit4
+  openjdk-17-jdk-headless junit4 junit5
+  # The Python package: its Debian build, its tests and its type check.
+  dh-python python3-all python3-setuptools python3-pytest mypy
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
   nlohmann-json3-dev liboath-dev clang-format openssl ca-certificates valgrind libc-ares-dev
   # TLS resumption against nginx; the TLS benchmark's GnuTLS client; its profiles

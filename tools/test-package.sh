@@ -3,9 +3,11 @@
 # `make test-package`): lintian, apt-get install, the installed
 # configuration pointed at a zcvsim on loopback, zcvctl, a C++ host built
 # against /usr and a Java host without a library path authenticating a
-# card, a failed attempt logged by an unprivileged member of the log group
-# (who cannot replace the log in its sticky folder),
-# then purge and a check that nothing the packages installed is left.
+# card, a Java host through TokenClient and a Python host on Debian's
+# python3 doing the same with the card's status, a failed attempt logged by
+# an unprivileged member of the log group (who cannot replace the log in its
+# sticky folder), then purge and a check that nothing the packages installed
+# is left.
 # Whatever happens, the machine is left as it was found.
 #   tools/test-package.sh <folder with the .debs>
 set -euo pipefail
@@ -13,7 +15,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 debs=$(cd "$1" && pwd)
 readonly packages=(libzephyrcoilvault1 libzephyrcoilvault-dev libzephyrcoilvault-java
-  zephyrcoilvault-tools)
+  python3-zephyrcoilvault zephyrcoilvault-tools)
 readonly group=zephyrcoilvault
 readonly config=/etc/zephyrcoilvault/cfgfile.ini
 readonly logfile=/var/log/zephyrcoilvault/logfile.txt
@@ -112,6 +114,20 @@ javac -cp /usr/share/java/zephyrcoilvault.jar -d "$work/java" "$root/examples/ja
 (cd "$work/java" && java -cp /usr/share/java/zephyrcoilvault.jar:. Host "$card" "$(otp)") |
   tee "$work/java.out"
 grep -q '^9999 ' "$work/java.out" || fail "the Java host did not get 9999"
+
+say "Java host through TokenClient on $config"
+javac -cp /usr/share/java/zephyrcoilvault.jar -d "$work/java" "$root/examples/java/ClientHost.java"
+(cd "$work/java" && java -cp /usr/share/java/zephyrcoilvault.jar:. ClientHost "$config" "$card" "$(otp)") |
+  tee "$work/java-client.out"
+grep -q '^9999 .*status OptionalInt\[1\]' "$work/java-client.out" ||
+  fail "the TokenClient host did not get 9999 and the card's status"
+[ -f /usr/share/doc/libzephyrcoilvault-java/api/vantor/mira/TokenClient.html ] ||
+  fail "the Java API documentation is missing"
+
+say "Python host on /usr/bin/python3 (package python3-zephyrcoilvault)"
+(cd "$work" && /usr/bin/python3 -I "$root/examples/python/host.py" "$config" "$card" "$(otp)") |
+  tee "$work/python.out"
+grep -q '^9999 .*status 1$' "$work/python.out" || fail "the Python host did not get 9999 and the status"
 
 say "a failed attempt, by an unprivileged member of group $group, lands in $logfile"
 kill "$sim_pid"

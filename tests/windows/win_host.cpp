@@ -27,6 +27,7 @@ constexpr char kModule[] = "zephyrcoilvault.dll";
 constexpr const char* kExportNames[] = {
 #define ZCV_WINDOWS_EXPORT(name, elf, windows) windows,
     ZCV_EXPORTED_OPERATIONS(ZCV_WINDOWS_EXPORT) ZCV_EXPORTED_JAVA_NATIVES(ZCV_WINDOWS_EXPORT)
+        ZCV_EXPORTED_JAVA_CLIENT_NATIVES(ZCV_WINDOWS_EXPORT)
 #undef ZCV_WINDOWS_EXPORT
 };
 

@@ -1,0 +1,1006 @@
+"""The token-service client on one configuration file: the 28 operations.
+
+Each method sends one synchronous request on the calling thread, with
+failover across the configured servers, and returns a frozen result whose
+``code`` is ``ACCEPTED``, ``ARGUMENT_REFUSED``, ``NO_ANSWER`` or the
+service's own verdict. A verdict or a network failure is a result code,
+never an exception.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import os
+import threading
+from datetime import datetime
+from types import TracebackType
+
+from ._native import (
+    ERROR_BYTES,
+    EXPIRE_TEXT_BYTES,
+    MAX_BIND_ROWS,
+    RESV_PASSWORD_BYTES,
+    BindInfo,
+    lib,
+)
+from .results import (
+    ACCEPTED,
+    ARGUMENT_REFUSED,
+    Binding,
+    BindingsResult,
+    ExpiryResult,
+    PasswordResult,
+    Result,
+    StatusResult,
+)
+
+_INT32_MIN = -(2**31)
+_INT32_MAX = 2**31 - 1
+_EXPIRY_LENGTH = len("YYYY-MM-DD hh:mm:ss")
+
+StrPath = str | os.PathLike[str]
+
+
+class ClientClosedError(ValueError):
+    """A call on a client that has been closed."""
+
+
+class ConfigurationError(OSError):
+    """The configuration file could not be read or is not valid."""
+
+
+class _Args:
+    """The arguments of one call, converted for C; notes any it must refuse.
+
+    ctypes would wrap an integer outside 32 bits silently, and a NUL would
+    cut a text short, so both are refused like an unencodable text.
+    """
+
+    __slots__ = ("encoding", "refused")
+
+    def __init__(self, encoding: str) -> None:
+        self.encoding = encoding
+        self.refused = False
+
+    def int32(self, value: int) -> int:
+        if not _INT32_MIN <= value <= _INT32_MAX:
+            self.refused = True
+            return 0
+        return value
+
+    def required(self, text: str | None) -> bytes | None:
+        if text is None:
+            self.refused = True
+        return self.optional(text)
+
+    def optional(self, text: str | None) -> bytes | None:
+        if text is None or self.refused:
+            return None
+        if "\0" in text:
+            self.refused = True
+            return None
+        try:
+            return text.encode(self.encoding)
+        except UnicodeEncodeError:
+            self.refused = True
+            return None
+
+
+def _expiry(out: ctypes.Array[ctypes.c_char]) -> datetime | None:
+    """The library's "YYYY-MM-DD hh:mm:ss", read by fromisoformat (strptime costs 50 times more)."""
+    text = out.value
+    if len(text) != _EXPIRY_LENGTH or text[10:11] != b" ":
+        return None
+    try:
+        return datetime.fromisoformat(text.decode("ascii"))
+    except (UnicodeDecodeError, ValueError):
+        return None
+
+
+def _field(raw: bytes) -> bytes:
+    """A fixed-size text field up to its first NUL."""
+    return raw.split(b"\0", 1)[0]
+
+
+class Client:
+    """A client of the token service, reading its servers from one configuration file.
+
+    ``Client(config, log=None, encoding="utf-8")`` reads ``config`` now and
+    raises :class:`ConfigurationError` when it cannot be used; ``log`` names
+    the file failed attempts are logged to. Texts are sent in ``encoding``
+    (a text it cannot encode, a NUL in a text, a ``None`` where a text is
+    required or an integer outside 32 bits gives ``ARGUMENT_REFUSED`` and
+    nothing is sent) and outputs are decoded with it, malformed bytes as
+    U+FFFD.
+
+    Any number of threads may call one client at once. Use it as a context
+    manager, or call :meth:`close`; after that, calls raise
+    :class:`ClientClosedError`.
+    """
+
+    def __init__(
+        self, config: StrPath, log: StrPath | None = None, encoding: str = "utf-8"
+    ) -> None:
+        "".encode(encoding)  # an unknown encoding raises LookupError here
+        self._encoding = encoding
+        self._lock = threading.Condition()
+        self._busy = 0
+        error = ctypes.create_string_buffer(ERROR_BYTES)
+        log_path = None if log is None else os.fsencode(log)
+        handle = lib.zcv_client_open(os.fsencode(config), log_path, 0, error, ERROR_BYTES)
+        if not handle:
+            raise ConfigurationError(os.fsdecode(error.value))
+        self._handle: int | None = int(handle)
+
+    def close(self) -> None:
+        """Wait for the calls in flight, then release the client. Closing again does nothing."""
+        with self._lock:
+            handle, self._handle = self._handle, None
+            while self._busy:
+                self._lock.wait()
+        if handle is not None:
+            lib.zcv_client_close(handle)
+
+    def __enter__(self) -> Client:
+        return self
+
+    def __exit__(
+        self,
+        exc_type: type[BaseException] | None,
+        exc: BaseException | None,
+        traceback: TracebackType | None,
+    ) -> None:
+        self.close()
+
+    @property
+    def encoding(self) -> str:
+        """The encoding texts are sent and outputs read in."""
+        return self._encoding
+
+    @property
+    def closed(self) -> bool:
+        """Whether :meth:`close` has been called."""
+        return self._handle is None
+
+    def _enter(self) -> int:
+        with self._lock:
+            if self._handle is None:
+                raise ClientClosedError("the client is closed")
+            self._busy += 1
+            return self._handle
+
+    def _leave(self) -> None:
+        with self._lock:
+            self._busy -= 1
+            if not self._busy:
+                self._lock.notify_all()
+
+    def _decode(self, raw: bytes) -> str:
+        return raw.decode(self._encoding, errors="replace")
+
+    def _bindings(self, code: int, count: int, rows: ctypes.Array[BindInfo]) -> BindingsResult:
+        if code != ACCEPTED:
+            return BindingsResult(code)
+        bindings = tuple(
+            Binding(
+                row.app_no,
+                row.app_no2,
+                self._decode(_field(bytes(row.account))),
+                self._decode(_field(bytes(row.bind_time))),
+            )
+            for row in rows[: max(0, min(count, MAX_BIND_ROWS))]
+        )
+        return BindingsResult(code, count, bindings)
+
+    def auth(self, card_no: int, dynpasswd: int) -> ExpiryResult:
+        """Check a card's one-time password.
+
+        Returns the verdict and, when accepted, the card's expiry.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return ExpiryResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(lib.zcv_auth(handle, *values, out, EXPIRE_TEXT_BYTES))
+            return ExpiryResult(code, _expiry(out) if code == ACCEPTED else None)
+        finally:
+            self._leave()
+
+    def auth2(self, card_no: int, dynpasswd: int) -> ExpiryResult:
+        """Check a card's one-time password on the service's second authentication page.
+
+        Returns the verdict and, when accepted, the card's expiry.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return ExpiryResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(lib.zcv_auth2(handle, *values, out, EXPIRE_TEXT_BYTES))
+            return ExpiryResult(code, _expiry(out) if code == ACCEPTED else None)
+        finally:
+            self._leave()
+
+    def auth2_next(self, card_no: int, dynpasswd1: int, dynpasswd2: int) -> ExpiryResult:
+        """Check two consecutive one-time passwords of a card.
+
+        Returns the verdict and, when accepted, the card's expiry.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+            )
+            if args.refused:
+                return ExpiryResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(lib.zcv_auth2_next(handle, *values, out, EXPIRE_TEXT_BYTES))
+            return ExpiryResult(code, _expiry(out) if code == ACCEPTED else None)
+        finally:
+            self._leave()
+
+    def binding(
+        self, card_no: int, dynpasswd: int, app_no: int, app_no2: int, account: str
+    ) -> PasswordResult:
+        """Bind a card to an account.
+
+        Returns the verdict and, when accepted, the reserved password.
+
+        Texts (required: account) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_binding(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def binding2(
+        self, card_no: int, dynpasswd: int, app_no: int, app_no2: int, account: str
+    ) -> PasswordResult:
+        """Bind a card to an account on the service's second binding page.
+
+        Returns the verdict and, when accepted, the reserved password.
+
+        Texts (required: account) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_binding2(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def binding2_next(
+        self,
+        card_no: int,
+        dynpasswd1: int,
+        dynpasswd2: int,
+        app_no: int,
+        app_no2: int,
+        account: str,
+    ) -> PasswordResult:
+        """Bind a card to an account, proven by two consecutive one-time passwords.
+
+        Returns the verdict and, when accepted, the reserved password.
+
+        Texts (required: account) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_binding2_next(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def unbinding(
+        self,
+        card_no: int,
+        service_no: str | None,
+        dynpasswd: int,
+        app_no: int,
+        app_no2: int,
+        account: str,
+    ) -> Result:
+        """Remove a card's binding to an account.
+
+        Returns the verdict.
+
+        Texts (required: account; may be None: service_no) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.optional(service_no),
+                args.int32(dynpasswd),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unbinding(handle, *values)))
+        finally:
+            self._leave()
+
+    def unbinding2(
+        self,
+        card_no: int,
+        service_no: str | None,
+        dynpasswd: int,
+        app_no: int,
+        app_no2: int,
+        account: str,
+    ) -> Result:
+        """Remove a binding on the service's second unbinding page.
+
+        Returns the verdict.
+
+        Texts (required: account; may be None: service_no) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.optional(service_no),
+                args.int32(dynpasswd),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unbinding2(handle, *values)))
+        finally:
+            self._leave()
+
+    def unbinding2_next(
+        self,
+        card_no: int,
+        service_no: str | None,
+        dynpasswd1: int,
+        dynpasswd2: int,
+        app_no: int,
+        app_no2: int,
+        account: str,
+    ) -> Result:
+        """Remove a binding, proven by two consecutive one-time passwords.
+
+        Returns the verdict.
+
+        Texts (required: account; may be None: service_no) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.optional(service_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unbinding2_next(handle, *values)))
+        finally:
+            self._leave()
+
+    def unbinding_ex(self, card_no: int, app_no: int, app_no2: int, account: str) -> Result:
+        """Remove a binding without a one-time password.
+
+        Returns the verdict.
+
+        Texts (required: account) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unbinding_ex(handle, *values)))
+        finally:
+            self._leave()
+
+    def unbinding_ex2(
+        self, card_no: int, app_no: int, app_no2: int, account: str, resv_password: str
+    ) -> Result:
+        """Remove a binding, proven by its reserved password.
+
+        Returns the verdict.
+
+        Texts (required: account, resv_password) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.required(account),
+                args.required(resv_password),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unbinding_ex2(handle, *values)))
+        finally:
+            self._leave()
+
+    def enable(
+        self,
+        service_no: str | None,
+        dynpasswd: int,
+        user_name: str | None,
+        id_type: int,
+        id: str | None,
+        mobile: str | None,
+        tel: str | None,
+        post: str | None,
+        email: str | None,
+        address: str | None,
+    ) -> ExpiryResult:
+        """Put a card into service and record its holder's profile.
+
+        Returns the verdict and, when accepted, the card's expiry.
+
+        Texts (may be None: service_no, user_name, id, mobile, tel, post, email, address)
+        are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.optional(service_no),
+                args.int32(dynpasswd),
+                args.optional(user_name),
+                args.int32(id_type),
+                args.optional(id),
+                args.optional(mobile),
+                args.optional(tel),
+                args.optional(post),
+                args.optional(email),
+                args.optional(address),
+            )
+            if args.refused:
+                return ExpiryResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(lib.zcv_enable(handle, *values, out, EXPIRE_TEXT_BYTES))
+            return ExpiryResult(code, _expiry(out) if code == ACCEPTED else None)
+        finally:
+            self._leave()
+
+    def enable_next(
+        self,
+        service_no: str | None,
+        dynpasswd1: int,
+        dynpasswd2: int,
+        user_name: str | None,
+        id_type: int,
+        id: str | None,
+        mobile: str | None,
+        tel: str | None,
+        post: str | None,
+        email: str | None,
+        address: str | None,
+    ) -> ExpiryResult:
+        """Put a card into service, proven by two consecutive one-time passwords.
+
+        Returns the verdict and, when accepted, the card's expiry.
+
+        Texts (may be None: service_no, user_name, id, mobile, tel, post, email, address)
+        are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.optional(service_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+                args.optional(user_name),
+                args.int32(id_type),
+                args.optional(id),
+                args.optional(mobile),
+                args.optional(tel),
+                args.optional(post),
+                args.optional(email),
+                args.optional(address),
+            )
+            if args.refused:
+                return ExpiryResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(lib.zcv_enable_next(handle, *values, out, EXPIRE_TEXT_BYTES))
+            return ExpiryResult(code, _expiry(out) if code == ACCEPTED else None)
+        finally:
+            self._leave()
+
+    def disable(
+        self,
+        card_no: int,
+        service_no: str,
+        id_code: str,
+        app_no: int,
+        app_no2: int,
+        account: str | None,
+        operator_name: str | None,
+    ) -> Result:
+        """Take a card out of service.
+
+        Returns the verdict.
+
+        Texts (required: service_no, id_code; may be None: account, operator_name) are sent
+        in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.required(service_no),
+                args.required(id_code),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.optional(account),
+                args.optional(operator_name),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_disable(handle, *values)))
+        finally:
+            self._leave()
+
+    def loss(
+        self,
+        card_no: int,
+        service_no: str,
+        type: int,
+        app_no: int,
+        app_no2: int,
+        account: str | None,
+        operator_name: str | None,
+    ) -> Result:
+        """Report a card lost.
+
+        Returns the verdict.
+
+        Texts (required: service_no; may be None: account, operator_name) are sent in the
+        client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.required(service_no),
+                args.int32(type),
+                args.int32(app_no),
+                args.int32(app_no2),
+                args.optional(account),
+                args.optional(operator_name),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_loss(handle, *values)))
+        finally:
+            self._leave()
+
+    def unloss(
+        self, card_no: int, service_no: str, dynpasswd: int, operator_name: str | None
+    ) -> Result:
+        """Withdraw a card's loss report.
+
+        Returns the verdict.
+
+        Texts (required: service_no; may be None: operator_name) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.required(service_no),
+                args.int32(dynpasswd),
+                args.optional(operator_name),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unloss(handle, *values)))
+        finally:
+            self._leave()
+
+    def unloss_next(
+        self,
+        card_no: int,
+        service_no: str,
+        dynpasswd1: int,
+        dynpasswd2: int,
+        operator_name: str | None,
+    ) -> Result:
+        """Withdraw a loss report, proven by two consecutive one-time passwords.
+
+        Returns the verdict.
+
+        Texts (required: service_no; may be None: operator_name) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.required(service_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+                args.optional(operator_name),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_unloss_next(handle, *values)))
+        finally:
+            self._leave()
+
+    def bind_info_query(self, card_no: int, dynpasswd: int) -> BindingsResult:
+        """List the accounts a card is bound to.
+
+        Returns the verdict and, when accepted, the row count and up to ten bindings.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return BindingsResult(ARGUMENT_REFUSED)
+            count = ctypes.c_int(0)
+            rows = (BindInfo * MAX_BIND_ROWS)()
+            code = int(
+                lib.zcv_bind_info_query(handle, *values, ctypes.byref(count), rows, MAX_BIND_ROWS)
+            )
+            return self._bindings(code, count.value, rows)
+        finally:
+            self._leave()
+
+    def bind_info_query_next(
+        self, card_no: int, dynpasswd1: int, dynpasswd2: int
+    ) -> BindingsResult:
+        """List a card's bindings, proven by two consecutive one-time passwords.
+
+        Returns the verdict and, when accepted, the row count and up to ten bindings.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+            )
+            if args.refused:
+                return BindingsResult(ARGUMENT_REFUSED)
+            count = ctypes.c_int(0)
+            rows = (BindInfo * MAX_BIND_ROWS)()
+            code = int(
+                lib.zcv_bind_info_query_next(
+                    handle, *values, ctypes.byref(count), rows, MAX_BIND_ROWS
+                )
+            )
+            return self._bindings(code, count.value, rows)
+        finally:
+            self._leave()
+
+    def status(self, card_no: int) -> StatusResult:
+        """Ask for a card's status and expiry.
+
+        Returns the verdict and, when accepted, the card's status and expiry.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (args.int32(card_no),)
+            if args.refused:
+                return StatusResult(ARGUMENT_REFUSED)
+            status = ctypes.c_int(0)
+            out = ctypes.create_string_buffer(EXPIRE_TEXT_BYTES)
+            code = int(
+                lib.zcv_status(handle, *values, ctypes.byref(status), out, EXPIRE_TEXT_BYTES)
+            )
+            if code != ACCEPTED:
+                return StatusResult(code)
+            return StatusResult(code, status.value, _expiry(out))
+        finally:
+            self._leave()
+
+    def change(
+        self, card_no_old: int, service_no_old: str, service_no_new: str, dynpasswd: int
+    ) -> Result:
+        """Replace a card by a new one.
+
+        Returns the verdict.
+
+        Texts (required: service_no_old, service_no_new) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no_old),
+                args.required(service_no_old),
+                args.required(service_no_new),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_change(handle, *values)))
+        finally:
+            self._leave()
+
+    def change_next(
+        self,
+        card_no_old: int,
+        service_no_old: str,
+        service_no_new: str,
+        dynpasswd1: int,
+        dynpasswd2: int,
+    ) -> Result:
+        """Replace a card, proven by two consecutive one-time passwords.
+
+        Returns the verdict.
+
+        Texts (required: service_no_old, service_no_new) are sent in the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no_old),
+                args.required(service_no_old),
+                args.required(service_no_new),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_change_next(handle, *values)))
+        finally:
+            self._leave()
+
+    def modify_info(
+        self,
+        card_no: int,
+        dynpasswd: int,
+        user_name: str | None,
+        id_type: int,
+        id: str | None,
+        mobile: str | None,
+        tel: str | None,
+        post: str | None,
+        email: str | None,
+        address: str | None,
+    ) -> Result:
+        """Change the holder's profile.
+
+        Returns the verdict.
+
+        Texts (may be None: user_name, id, mobile, tel, post, email, address) are sent in
+        the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+                args.optional(user_name),
+                args.int32(id_type),
+                args.optional(id),
+                args.optional(mobile),
+                args.optional(tel),
+                args.optional(post),
+                args.optional(email),
+                args.optional(address),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_modify_info(handle, *values)))
+        finally:
+            self._leave()
+
+    def modify_info_next(
+        self,
+        card_no: int,
+        dynpasswd1: int,
+        dynpasswd2: int,
+        user_name: str | None,
+        id_type: int,
+        id: str | None,
+        mobile: str | None,
+        tel: str | None,
+        post: str | None,
+        email: str | None,
+        address: str | None,
+    ) -> Result:
+        """Change the holder's profile, proven by two consecutive one-time passwords.
+
+        Returns the verdict.
+
+        Texts (may be None: user_name, id, mobile, tel, post, email, address) are sent in
+        the client's encoding.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+                args.optional(user_name),
+                args.int32(id_type),
+                args.optional(id),
+                args.optional(mobile),
+                args.optional(tel),
+                args.optional(post),
+                args.optional(email),
+                args.optional(address),
+            )
+            if args.refused:
+                return Result(ARGUMENT_REFUSED)
+            return Result(int(lib.zcv_modify_info_next(handle, *values)))
+        finally:
+            self._leave()
+
+    def bind_esale(self, card_no: int, dynpasswd: int) -> PasswordResult:
+        """Link the card to the e-sale account kind.
+
+        Returns the verdict and, when accepted, the reserved password.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_bind_esale(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def bind_esale_next(self, card_no: int, dynpasswd1: int, dynpasswd2: int) -> PasswordResult:
+        """Link the card to the e-sale account kind with two consecutive one-time passwords.
+
+        Returns the verdict and, when accepted, the reserved password.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_bind_esale_next(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def bind_other(self, card_no: int, dynpasswd: int) -> PasswordResult:
+        """Link the card to a further account kind.
+
+        Returns the verdict and, when accepted, the reserved password.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_bind_other(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
+
+    def bind_other_next(self, card_no: int, dynpasswd1: int, dynpasswd2: int) -> PasswordResult:
+        """Link the card to a further account kind with two consecutive one-time passwords.
+
+        Returns the verdict and, when accepted, the reserved password.
+        """
+        handle = self._enter()
+        try:
+            args = _Args(self._encoding)
+            values = (
+                args.int32(card_no),
+                args.int32(dynpasswd1),
+                args.int32(dynpasswd2),
+            )
+            if args.refused:
+                return PasswordResult(ARGUMENT_REFUSED)
+            out = ctypes.create_string_buffer(RESV_PASSWORD_BYTES)
+            code = int(lib.zcv_bind_other_next(handle, *values, out, RESV_PASSWORD_BYTES))
+            if code != ACCEPTED:
+                return PasswordResult(code)
+            return PasswordResult(code, self._decode(out.value))
+        finally:
+            self._leave()
