@@ -2,8 +2,8 @@
 # The Debian packages as a host's administrator meets them (root; behind
 # `make test-package`): lintian, apt-get install, the installed
 # configuration pointed at a zcvsim on loopback, zcvctl, a C++ host built
-# against /usr and a Java host without a library path authenticating a
-# card, a failed attempt logged by an unprivileged member of the log group,
+# against /usr, a Java host without a library path and the PAM module
+# (through pamtester) authenticating a card, a failed attempt logged by an unprivileged member of the log group,
 # then purge and a check that nothing the packages installed is left.
 # Whatever happens, the machine is left as it was found.
 #   tools/test-package.sh <folder with the .debs>
@@ -12,13 +12,16 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 debs=$(cd "$1" && pwd)
 readonly packages=(libzephyrcoilvault1 libzephyrcoilvault-dev libzephyrcoilvault-java
-  zephyrcoilvault-tools)
+  zephyrcoilvault-tools libpam-zephyrcoilvault)
 readonly group=zephyrcoilvault
 readonly config=/etc/zephyrcoilvault/cfgfile.ini
 readonly logfile=/var/log/zephyrcoilvault/logfile.txt
 readonly sim_lifetime=300     # the simulator stops by itself after this
 readonly start_wait_steps=100 # of 0.05 s: 5 s for the simulator to listen
 readonly card=1001 service_no=SN-1001
+readonly authfile=/etc/zephyrcoilvault/users
+readonly pam_service=zcv-test-package pam_user=zcvpamuser
+readonly pam_service_file=/etc/pam.d/$pam_service
 
 say() { printf '\n== test-package: %s\n' "$*"; }
 fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
@@ -31,6 +34,8 @@ for p in "${packages[@]}"; do
 done
 [ -e /etc/zephyrcoilvault ] || [ -e /var/log/zephyrcoilvault ] &&
   fail "/etc/zephyrcoilvault or /var/log/zephyrcoilvault exists already"
+[ -e "$pam_service_file" ] && fail "$pam_service_file exists already"
+command -v pamtester >/dev/null || fail "pamtester is missing (tools/install-deps.sh installs it)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zcv-test-package.XXXXXX")
 chmod 755 "$work"
@@ -43,6 +48,7 @@ restore() {
   local status=$?
   set +e
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
+  rm -f "$pam_service_file" "$authfile"
   local installed=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q installed && installed+=("$p")
@@ -108,6 +114,13 @@ javac -cp /usr/share/java/zephyrcoilvault.jar -d "$work/java" "$root/examples/ja
 (cd "$work/java" && java -cp /usr/share/java/zephyrcoilvault.jar:. Host "$card" "$(otp)") |
   tee "$work/java.out"
 grep -q '^9999 ' "$work/java.out" || fail "the Java host did not get 9999"
+
+say "pamtester: one authentication through the installed PAM module"
+install -m 0600 /dev/null "$authfile"
+printf '%s:%s\n' "$pam_user" "$card" >"$authfile"
+printf 'auth required pam_zephyrcoilvault.so\n' >"$pam_service_file"
+otp | pamtester -v "$pam_service" "$pam_user" authenticate || fail "pamtester authenticate"
+rm -f "$pam_service_file" "$authfile"
 
 say "a failed attempt, by an unprivileged member of group $group, lands in $logfile"
 kill "$sim_pid"
