@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "pam/system_error.h"
 
 namespace zcv::pam {
 namespace {
@@ -19,7 +20,7 @@ struct Descriptor {
 };
 
 std::string SystemReason(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
+  return std::string(what) + ": " + SystemErrorText(error);
 }
 
 }  // namespace

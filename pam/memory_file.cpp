@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "pam/system_error.h"
 
 namespace zcv::pam {
 
@@ -17,16 +18,16 @@ MemoryFile::~MemoryFile() {
 
 std::string MemoryFile::Create(const std::string& text) {
   fd_ = ::memfd_create("zcv-pam-config", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-  if (fd_ < 0) return std::string("memfd_create: ") + std::strerror(errno);
+  if (fd_ < 0) return std::string("memfd_create: ") + SystemErrorText(errno);
   std::size_t written = 0;
   while (written < text.size()) {
     const ssize_t n = ::write(fd_, text.data() + written, text.size() - written);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::string("write: ") + std::strerror(errno);
+    if (n < 0) return std::string("write: ") + SystemErrorText(errno);
     written += static_cast<std::size_t>(n);
   }
   if (::fcntl(fd_, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_GROW | F_SEAL_SHRINK | F_SEAL_SEAL) != 0) {
-    return std::string("seal: ") + std::strerror(errno);
+    return std::string("seal: ") + SystemErrorText(errno);
   }
   path_ = "/proc/self/fd/" + std::to_string(fd_);
   return std::string();
