@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/clock.h"
+#include "service/default_client.h"
 
 namespace zcv::bench {
 
@@ -16,18 +16,16 @@ LoopbackService::LoopbackService(std::uint16_t port)
   const std::filesystem::path ini = dir_ / "cfgfile.ini";
   std::ofstream(ini) << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" << port
                      << "\n";
-  log_ = std::make_unique<LogFile>((dir_ / "logfile.txt").string(), mutex_);
-  servers_ = std::make_unique<ServerList>(ini.string(), mutex_, *log_);
-  context_ = std::make_unique<ServiceContext>(
-      ServiceContext{mutex_, *log_, *servers_, gate_, AttemptTimeouts{}, platform::NowSeconds});
-  SetActiveContext(context_.get());
+  ClientOptions options;
+  options.configPath = ini.string();
+  options.logPath = (dir_ / "logfile.txt").string();
+  client_ = std::make_unique<Client>(options);
+  SetDefaultClient(client_.get());
 }
 
 LoopbackService::~LoopbackService() {
-  SetActiveContext(nullptr);
-  context_.reset();
-  servers_.reset();  // writes its list out before the folder goes
-  log_.reset();
+  SetDefaultClient(nullptr);
+  client_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);
 }

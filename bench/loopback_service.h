@@ -1,32 +1,28 @@
-// LoopbackService: the library's long-lived objects set up as a loaded
-// module would, with one configured server: 127.0.0.1 at a given port.
+// LoopbackService: a default client set up as a loaded module would, with one configured server:
+// 127.0.0.1 at a given port.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 
-#include "service/service_context.h"
+#include "service/client.h"
 
 namespace zcv::bench {
 
 class LoopbackService {
  public:
   // Writes the INI file and the log into a fresh temporary folder and makes
-  // the context active, so that the exported operations use it.
+  // a client on them the default one, so that the exported operations use it.
   explicit LoopbackService(std::uint16_t port);
-  // Deactivates the context and removes the folder.
+  // Closes the client and removes the folder.
   ~LoopbackService();
   LoopbackService(const LoopbackService&) = delete;
   LoopbackService& operator=(const LoopbackService&) = delete;
 
  private:
   std::filesystem::path dir_;
-  ServiceMutex mutex_;
-  std::unique_ptr<LogFile> log_;
-  std::unique_ptr<ServerList> servers_;
-  FailureGate gate_;
-  std::unique_ptr<ServiceContext> context_;
+  std::unique_ptr<Client> client_;
 };
 
 }  // namespace zcv::bench

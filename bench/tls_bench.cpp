@@ -11,10 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "config/server_list.h"
-#include "log/log_file.h"
-#include "platform/clock.h"
-#include "service/service_context.h"
+#include "service/default_client.h"
 #include "support/script_server.h"
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
@@ -49,16 +46,15 @@ void RunCalls(benchmark::State& state, std::uint16_t port, const std::string& tl
   std::ofstream(dir / "cfgfile.ini") << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\n"
                                      << "ServerPort0=" << port << "\n"
                                      << tlsSection;
-  ServiceMutex mutex;
-  LogFile log((dir / "logfile.txt").string(), mutex);
+  ClientOptions options;
+  options.configPath = (dir / "cfgfile.ini").string();
+  options.logPath = (dir / "logfile.txt").string();
   {
-    ServerList servers((dir / "cfgfile.ini").string(), mutex, log);
-    FailureGate gate;
-    ServiceContext context{mutex, log, servers, gate, AttemptTimeouts{}, platform::NowSeconds};
-    // The loopback benchmarks that run after this one use the context that
-    // was active before it.
-    ServiceContext* const previous = ActiveContext();
-    SetActiveContext(&context);
+    Client client(options);
+    // The loopback benchmarks that run after this one use the client that
+    // was the default before it.
+    Client* const previous = DefaultClient();
+    SetDefaultClient(&client);
     char expireText[kExpireTextBytes];
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = ThreadCpuSeconds();
@@ -68,7 +64,7 @@ void RunCalls(benchmark::State& state, std::uint16_t port, const std::string& tl
     const double cpu = (ThreadCpuSeconds() - cpuStart) / static_cast<double>(state.iterations());
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - wallStart;
     const double rate = static_cast<double>(state.iterations()) / wall.count();
-    SetActiveContext(previous);
+    SetDefaultClient(previous);
     state.counters["calls_per_s"] = rate;
     state.counters["cpu_us_per_call"] = cpu * 1e6;
     if (isPlain) {

@@ -75,8 +75,8 @@ bool SameServer(const ServerEntry& a, const ServerEntry& b) {
          std::strncmp(a.port, b.port, kServerPortBytes) == 0;
 }
 
-ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log)
-    : configPath_(std::move(configPath)), mutex_(mutex), log_(log) {
+ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack)
+    : configPath_(std::move(configPath)), mutex_(mutex), log_(log), writeBack_(writeBack) {
   ReadConfigFile();
   std::copy(std::begin(servers_), std::end(servers_), std::begin(loaded_));
 }
@@ -157,7 +157,7 @@ void ServerList::ChangeConfig() {
 }
 
 void ServerList::WriteConfigFile() const {
-  if (!valid_ || count_ < 2) return;
+  if (!writeBack_ || !valid_ || count_ < 2) return;
   bool rotated = false;
   for (int i = 0; i < count_; ++i) rotated = rotated || !SameServer(servers_[i], loaded_[i]);
   if (!rotated) return;

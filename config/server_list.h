@@ -28,10 +28,12 @@ class ServerList {
  public:
   // Reads section ServerSet of the INI file (ServerNumber, ServerIP<i>,
   // ServerPort<i> and the optional time-outs); logs and marks the list
-  // invalid on any failure.
-  ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log);
-  // Writes the rotated order back, but only when it changed since load and
-  // the file's entries are still the ones read; never damages the file.
+  // invalid on any failure. `writeBack`: whether destruction writes the
+  // rotated order back.
+  ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack = true);
+  // With write-back on, writes the rotated order back, but only when it
+  // changed since load and the file's entries are still the ones read;
+  // never damages the file.
   ~ServerList();
 
   ServerList(const ServerList&) = delete;
@@ -60,6 +62,7 @@ class ServerList {
   std::string configPath_;
   ServiceMutex& mutex_;
   LogFile& log_;
+  bool writeBack_;
   int count_ = 0;
   bool valid_ = false;
   AttemptTimeouts timeouts_;

@@ -12,21 +12,29 @@ namespace zcv {
 class LogFile {
  public:
   using Clock = std::time_t (*)();
+  // A host's receiver of every entry's message (without the time stamp).
+  using Sink = void (*)(void* context, const char* message);
 
   // The path is fixed for the life of the object; the file is opened and
-  // closed again for every entry.
+  // closed again for every entry. An empty path writes no file.
   LogFile(std::string path, ServiceMutex& mutex, Clock clock = nullptr);
 
   // Appends "<%Y%m%d.%H:%M:%S local time> : <message> " under the service
-  // mutex. The message carries its own line end. Never throws; an entry that
+  // mutex, then hands the message to the sink, if one is set, with no lock
+  // held. The message carries its own line end. Never throws; an entry that
   // cannot be written is dropped silently. Must not be called while the
   // caller holds the service mutex.
   void WriteLog(const char* message);
+
+  // Sets (or, with a null sink, clears) the receiver of later entries.
+  void SetSink(Sink sink, void* context);
 
  private:
   std::string path_;
   ServiceMutex& mutex_;
   Clock clock_;
+  Sink sink_ = nullptr;  // both under mutex_
+  void* sinkContext_ = nullptr;
 };
 
 }  // namespace zcv

@@ -1,29 +1,41 @@
 // Authentication: check one or two consecutive one-time passwords of a card.
 // These three share the failure gate.
 #include "service/call_frame.h"
+#include "service/default_client.h"
+#include "service/operation_table.h"
+#include "service/operations.h"
 
 namespace zcv {
-namespace {
-constexpr Operation kAuth{"TokenAuth.asp?iCardNo=%d&iDynpasswd=%d", "in function TokenAuth  %s",
-                          kShortPathBytes, true};
-constexpr Operation kAuth2{"TokenAuth2.asp?iCardNo=%d&iDynpasswd=%d", "in function TokenAuth2  %s",
-                           kShortPathBytes, true};
-constexpr Operation kAuth2Next{"TokenAuth2Next.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
-                               "in function TokenAuth2Next  %s", kShortPathBytes, true};
-}  // namespace
+
+ResultCode op::Auth(Client* c, int cardNo, int dynpasswd, char* expireText, Size expireBytes) {
+  return CallService(c, kAuth, {Output(expireText, expireBytes, kExpireTextBytes)},
+                     Expiry(expireText), cardNo, dynpasswd);
+}
+
+ResultCode op::Auth2(Client* c, int cardNo, int dynpasswd, char* expireText, Size expireBytes) {
+  return CallService(c, kAuth2, {Output(expireText, expireBytes, kExpireTextBytes)},
+                     Expiry(expireText), cardNo, dynpasswd);
+}
+
+ResultCode op::Auth2Next(Client* c, int cardNo, int dynpasswd1, int dynpasswd2, char* expireText,
+                         Size expireBytes) {
+  return CallService(c, kAuth2Next, {Output(expireText, expireBytes, kExpireTextBytes)},
+                     Expiry(expireText), cardNo, dynpasswd1, dynpasswd2);
+}
+
 }  // namespace zcv
 
 using namespace zcv;
 
 ResultCode TokenAuth(int iCardNo, int iDynpasswd, char* expireText) {
-  return CallService(kAuth, {Output(expireText)}, Expiry(expireText), iCardNo, iDynpasswd);
+  return op::Auth(DefaultClient(), iCardNo, iDynpasswd, expireText, kExpireTextBytes);
 }
 
 ResultCode TokenAuth2(int iCardNo, int iDynpasswd, char* expireText) {
-  return CallService(kAuth2, {Output(expireText)}, Expiry(expireText), iCardNo, iDynpasswd);
+  return op::Auth2(DefaultClient(), iCardNo, iDynpasswd, expireText, kExpireTextBytes);
 }
 
 ResultCode TokenAuth2Next(int iCardNo, int iDynpasswd1, int iDynpasswd2, char* expireText) {
-  return CallService(kAuth2Next, {Output(expireText)}, Expiry(expireText), iCardNo, iDynpasswd1,
-                     iDynpasswd2);
+  return op::Auth2Next(DefaultClient(), iCardNo, iDynpasswd1, iDynpasswd2, expireText,
+                       kExpireTextBytes);
 }

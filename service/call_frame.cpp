@@ -9,9 +9,9 @@
 
 #include "platform/clock.h"
 #include "platform/error_text.h"
+#include "service/client.h"
 #include "service/expire_time.h"
 #include "service/request_helpers.h"
-#include "service/service_context.h"
 
 namespace zcv {
 namespace {
@@ -33,6 +33,7 @@ bool ArgumentsAccepted(std::initializer_list<ArgumentCheck> checks) {
       if (check.required) return false;
       continue;
     }
+    if (check.kind == ArgumentCheck::Kind::kOutput && check.room < check.needed) return false;
     if (check.kind == ArgumentCheck::Kind::kText && check.limit != kNoLimit) {
       const char* text = static_cast<const char*>(check.pointer);
       if (strnlen(text, check.limit + 1) > static_cast<std::size_t>(check.limit)) return false;
@@ -80,42 +81,41 @@ class CallDeadline {
   std::int64_t endMs_;
 };
 
-int AttemptOnce(ServiceContext& context, const Outputs& outputs, const char* path,
-                std::int64_t cutoffMs, ReplyValues& values) {
+int AttemptOnce(ServiceContext& context, const ServerEntry& server, const Outputs& outputs,
+                const char* path, std::int64_t cutoffMs, ReplyValues& values) {
+  const Attempt attempt{context, server, path, cutoffMs};
   switch (outputs.reply) {
     case Outputs::Reply::kPassword:
-      return PasswordRequestHelper(context, path, cutoffMs, &values.code, outputs.resvPassWord);
+      return PasswordRequestHelper(attempt, &values.code, outputs.resvPassWord);
     case Outputs::Reply::kBindInfo:
-      return BindInfoRequestHelper(context, path, cutoffMs, &values.code, outputs.rowCount,
-                                   outputs.rows);
+      return BindInfoRequestHelper(attempt, &values.code, outputs.rowCount, outputs.rows);
     case Outputs::Reply::kStatus:
-      return StatusRequestHelper(context, path, cutoffMs, &values.code, &values.expire,
-                                 &values.status);
+      return StatusRequestHelper(attempt, &values.code, &values.expire, &values.status);
     case Outputs::Reply::kResult:
       break;
   }
-  return RequestHelper(context, path, cutoffMs, &values.code,
-                       outputs.expireText ? &values.expire : nullptr);
+  return RequestHelper(attempt, &values.code, outputs.expireText ? &values.expire : nullptr);
 }
 
 ResultCode RunAttempts(ServiceContext& context, const Operation& operation, const Outputs& outputs,
                        PathFormatter formatPath, bool holdsBusy) {
   // Formatting always ends the path with its NUL: no need to clear it first.
   char path[kLongPathBytes];
-  ServerEntry seen = context.servers.Current();
   formatPath(path, operation.pathBytes);
 
   ReplyValues values;
   bool replied = false;
   const CallDeadline deadline(context);
   for (int attempt = 0; attempt < context.servers.count() && !deadline.Passed(); ++attempt) {
-    if (AttemptOnce(context, outputs, path, deadline.cutoffMs(), values) == 1) {
+    // One snapshot per attempt: the server dialled is the one whose failure
+    // decides the rotation, whatever other calls rotate meanwhile.
+    const ServerEntry server = context.servers.Current();
+    if (AttemptOnce(context, server, outputs, path, deadline.cutoffMs(), values) == 1) {
       replied = true;
       break;
     }
     // Rotates only when no other call has moved past this server already.
-    context.servers.RotateIfCurrent(seen);
-    seen = context.servers.Current();
+    context.servers.RotateIfCurrent(server);
   }
 
   if (replied && values.code == kAccepted) {
@@ -208,11 +208,15 @@ void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
   }
 }
 
-ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
-                   const Outputs& outputs, PathFormatter formatPath) noexcept {
+ResultCode RunCall(Client* client, const Operation& operation,
+                   std::initializer_list<ArgumentCheck> checks, const Outputs& outputs,
+                   PathFormatter formatPath) noexcept {
   try {
-    ServiceContext* context = ActiveContext();
-    if (context == nullptr || !context->servers.valid()) return kNoAnswer;
+    if (client == nullptr) return kNoAnswer;
+    const AdmittedCall call(client->admission());
+    if (!call.admitted()) return kNoAnswer;
+    ServiceContext* context = &client->context();
+    if (!context->servers.valid()) return kNoAnswer;
     if (!ArgumentsAccepted(checks)) return kArgumentRefused;
     bool holdsBusy = false;
     if (operation.gated && !context->gate.Admit(context->clock(), &holdsBusy)) return kNoAnswer;

@@ -22,19 +22,24 @@ struct Operation {
   bool gated;                     // the authentication operations' failure gate applies
 };
 
+class Client;
+
 // One argument check; a refused check returns 1011 before anything is sent.
 struct ArgumentCheck {
   enum class Kind { kOutput, kText };
   Kind kind;
   const void* pointer;
-  int limit;  // bytes before the NUL; kNoLimit for none
+  int limit;  // a text's bytes before the NUL; kNoLimit for none
   bool required;
+  std::size_t room = 0;    // an output's size, in its own units
+  std::size_t needed = 0;  // the most the operation may write there
 };
 constexpr int kNoLimit = -1;
 
-// A caller buffer that must not be null.
-inline ArgumentCheck Output(const void* pointer) {
-  return {ArgumentCheck::Kind::kOutput, pointer, kNoLimit, true};
+// A caller buffer that must not be null and must hold `needed` units; the
+// C++ functions, whose callers state no size, pass room == needed.
+inline ArgumentCheck Output(const void* pointer, std::size_t room = 0, std::size_t needed = 0) {
+  return {ArgumentCheck::Kind::kOutput, pointer, kNoLimit, true, room, needed};
 }
 // A text that must be given and at most `limit` bytes long.
 inline ArgumentCheck RequiredText(const char* text, int limit) {
@@ -102,9 +107,10 @@ class PathFormatter {
   void (*call_)(const void*, char*, std::size_t);
 };
 
-// Runs the frame. Never throws.
-ResultCode RunCall(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
-                   const Outputs& outputs, PathFormatter formatPath) noexcept;
+// Runs the frame on `client` (null: 1012). Never throws.
+ResultCode RunCall(Client* client, const Operation& operation,
+                   std::initializer_list<ArgumentCheck> checks, const Outputs& outputs,
+                   PathFormatter formatPath) noexcept;
 
 // One value of a template: a number, or a text (a null text as "(null)").
 struct TemplateValue {
@@ -122,9 +128,10 @@ void FormatTemplate(char* out, std::size_t size, const char* pathTemplate,
                     std::initializer_list<TemplateValue> values);
 
 template <typename... Values>
-ResultCode CallService(const Operation& operation, std::initializer_list<ArgumentCheck> checks,
-                       const Outputs& outputs, Values... values) noexcept {
-  return RunCall(operation, checks, outputs, [&](char* path, std::size_t size) {
+ResultCode CallService(Client* client, const Operation& operation,
+                       std::initializer_list<ArgumentCheck> checks, const Outputs& outputs,
+                       Values... values) noexcept {
+  return RunCall(client, operation, checks, outputs, [&](char* path, std::size_t size) {
     FormatTemplate(path, size, operation.pathTemplate, {TemplateValue(values)...});
   });
 }

@@ -1,25 +1,30 @@
-// The loaded module: creates the long-lived objects when the shared library
-// is loaded (mutex, log file, server list) and destroys them in reverse
-// order when it is unloaded, the server list writing its order back first.
-#include "config/server_list.h"
-#include "log/log_file.h"
-#include "log/service_mutex.h"
-#include "platform/clock.h"
-#include "service/failure_gate.h"
-#include "service/service_context.h"
+// The loaded module: creates the default client when the shared library is
+// loaded, from the compiled-in configuration and log paths, and closes it
+// when the library is unloaded (waiting for calls in flight, then writing
+// the rotated order back). The client's own storage is never destroyed, so
+// that a call that starts after unload began is refused rather than
+// reaching freed objects.
+#include <new>
+
+#include "service/default_client.h"
 
 namespace zcv {
 namespace {
 
-struct Module {
-  ServiceMutex mutex;
-  LogFile log{ZCV_LOG_FILE, mutex};
-  ServerList servers{ZCV_CONFIG_FILE, mutex, log};
-  FailureGate gate;
-  ServiceContext context{mutex, log, servers, gate, servers.timeouts(), platform::NowSeconds};
+ClientOptions DefaultOptions() {
+  ClientOptions options;
+  options.configPath = ZCV_CONFIG_FILE;
+  options.logPath = ZCV_LOG_FILE;
+  options.writeBack = true;
+  return options;
+}
 
-  Module() { SetActiveContext(&context); }
-  ~Module() { SetActiveContext(nullptr); }
+struct Module {
+  alignas(Client) unsigned char storage[sizeof(Client)];
+  Client* client;
+
+  Module() : client(new (storage) Client(DefaultOptions())) { SetDefaultClient(client); }
+  ~Module() { client->Close(); }
 };
 
 Module module;

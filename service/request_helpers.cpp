@@ -25,14 +25,13 @@ using RequestPtr = std::unique_ptr<HttpRequest, RequestDeleter>;
 constexpr int kUrlBytes = 1074;
 constexpr int kMessageBytes = 256;
 
-// Fetches the current server's reply body into `body` (NUL-terminated).
+// Fetches the attempt's server's reply body into `body` (NUL-terminated).
 // Logs and returns false when there is none of an acceptable length.
-bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cutoffMs,
-                    char (&body)[kMaxReplyBodyBytes + 1]) {
-  // IP and port of one and the same server, read in one locked step.
-  const ServerEntry server = context.servers.Current();
+bool FetchReplyBody(const Attempt& attempt, char (&body)[kMaxReplyBodyBytes + 1]) {
+  ServiceContext& context = attempt.context;
+  const ServerEntry& server = attempt.server;
   char url[kUrlBytes];
-  FormatTemplate(url, sizeof url, "http://%s:%s/%s", {server.ip, server.port, path});
+  FormatTemplate(url, sizeof url, "http://%s:%s/%s", {server.ip, server.port, attempt.path});
 
   RequestPtr request(HttpRequestCreate());
   if (HttpRequestSetUri(request.get(), url) == -1) {
@@ -43,7 +42,7 @@ bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cuto
   HttpRequestSetReceiveTimeout(request.get(), context.timeouts.receive);
   HttpRequestSetSendTimeout(request.get(), context.timeouts.send);
   HttpRequestSetTls(request.get(), context.servers.tls());
-  HttpRequestSetCutoff(request.get(), cutoffMs);
+  HttpRequestSetCutoff(request.get(), attempt.cutoffMs);
   HttpRequestSetHeader(request.get(), "Connection", "close");
   HttpRequestPrepare(request.get());
   if (HttpRequestExecute(request.get()) != 1) {
@@ -72,34 +71,31 @@ bool FetchReplyBody(ServiceContext& context, const char* path, std::int64_t cuto
 }
 
 template <typename Reader>
-int Attempt(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
-            Reader read) {
+int Run(const Attempt& attempt, unsigned* code, Reader read) {
   *code = kNoAnswer;
   // Filled and NUL-terminated by a successful fetch; unread otherwise.
   char body[kMaxReplyBodyBytes + 1];
-  if (!FetchReplyBody(context, path, cutoffMs, body)) return 0;
+  if (!FetchReplyBody(attempt, body)) return 0;
   const int result = read(body);
-  if (result == 0) context.log.WriteLog("parse xml error\n");
+  if (result == 0) attempt.context.log.WriteLog("parse xml error\n");
   return result;
 }
 
 }  // namespace
 
-int RequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs, unsigned* code,
-                  int* expire) {
-  return Attempt(context, path, cutoffMs, code,
-                 [&](const char* body) { return ResultReplyReader(body, code, expire); });
+int RequestHelper(const Attempt& attempt, unsigned* code, int* expire) {
+  return Run(attempt, code,
+             [&](const char* body) { return ResultReplyReader(body, code, expire); });
 }
 
-int PasswordRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
-                          unsigned* code, char* resvPassWord) {
-  return Attempt(context, path, cutoffMs, code,
-                 [&](const char* body) { return PasswordReplyReader(body, code, resvPassWord); });
+int PasswordRequestHelper(const Attempt& attempt, unsigned* code, char* resvPassWord) {
+  return Run(attempt, code,
+             [&](const char* body) { return PasswordReplyReader(body, code, resvPassWord); });
 }
 
-int BindInfoRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
-                          unsigned* code, int* rowCount, pTokenBindInfo* rows) {
-  return Attempt(context, path, cutoffMs, code, [&](const char* body) {
+int BindInfoRequestHelper(const Attempt& attempt, unsigned* code, int* rowCount,
+                          pTokenBindInfo* rows) {
+  return Run(attempt, code, [&](const char* body) {
     // This helper, not its reader, holds the COM apartment. Failing to
     // enter it is not a failed attempt: it ends the call through the
     // exception path, with no further server tried.
@@ -109,10 +105,9 @@ int BindInfoRequestHelper(ServiceContext& context, const char* path, std::int64_
   });
 }
 
-int StatusRequestHelper(ServiceContext& context, const char* path, std::int64_t cutoffMs,
-                        unsigned* code, int* expire, int* status) {
-  return Attempt(context, path, cutoffMs, code,
-                 [&](const char* body) { return StatusReplyReader(body, code, expire, status); });
+int StatusRequestHelper(const Attempt& attempt, unsigned* code, int* expire, int* status) {
+  return Run(attempt, code,
+             [&](const char* body) { return StatusReplyReader(body, code, expire, status); });
 }
 
 }  // namespace zcv

@@ -1,5 +1,5 @@
-// The long-lived objects every operation works with, reached through one
-// process-wide pointer that the loaded module sets (tests set their own).
+// The long-lived objects one call works with: those of the client it runs
+// on (service/client.h).
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,5 @@ struct ServiceContext {
   std::time_t (*clock)();
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
 };
-
-// The context of the loaded module, or null before load and after unload.
-ServiceContext* ActiveContext();
-void SetActiveContext(ServiceContext* context);
 
 }  // namespace zcv

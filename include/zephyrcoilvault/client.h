@@ -37,10 +37,10 @@ typedef struct zcv_client zcv_client;
 #define ZCV_ARGUMENT_REFUSED 1011u /* an argument was refused; nothing was sent */
 #define ZCV_NO_ANSWER 1012u        /* no usable answer from any server */
 
-#define ZCV_EXPIRE_TEXT_BYTES 20   /* "YYYY-MM-DD hh:mm:ss" and its NUL */
-#define ZCV_RESV_PASSWORD_BYTES 7  /* six characters and a NUL */
-#define ZCV_MAX_BIND_ROWS 10       /* rows ever written by a query */
-#define ZCV_ERROR_BYTES 256        /* room enough for any reason zcv_client_open writes */
+#define ZCV_EXPIRE_TEXT_BYTES 20  /* "YYYY-MM-DD hh:mm:ss" and its NUL */
+#define ZCV_RESV_PASSWORD_BYTES 7 /* six characters and a NUL */
+#define ZCV_MAX_BIND_ROWS 10      /* rows ever written by a query */
+#define ZCV_ERROR_BYTES 256       /* room enough for any reason zcv_client_open writes */
 
 /* Flags of zcv_client_open. */
 #define ZCV_WRITE_BACK 1u /* at close, write the rotated server order back to the file */
@@ -55,127 +55,126 @@ typedef struct zcv_bind_info {
 } zcv_bind_info;
 
 /* The library's version, "MAJOR.MINOR.PATCH". */
-ZCV_C_EXPORT const char *zcv_version(void);
+ZCV_C_EXPORT const char* zcv_version(void);
 /* A short English text for ZCV_ACCEPTED, ZCV_ARGUMENT_REFUSED and
  * ZCV_NO_ANSWER; for any other code, a text saying it is the service's
  * own verdict. Never null. */
-ZCV_C_EXPORT const char *zcv_result_text(unsigned code);
+ZCV_C_EXPORT const char* zcv_result_text(unsigned code);
 
 /* Reads the configuration file now and returns a client on it, or NULL on
  * any configuration error, with the reason (the line the log would get)
  * written into error (cut to error_size bytes with its NUL; error may be
  * NULL). log_path NULL means no log file. flags: 0 or ZCV_WRITE_BACK. */
-ZCV_C_EXPORT zcv_client *zcv_client_open(const char *config_path, const char *log_path,
-                                         unsigned flags, char *error, size_t error_size);
+ZCV_C_EXPORT zcv_client* zcv_client_open(const char* config_path, const char* log_path,
+                                         unsigned flags, char* error, size_t error_size);
 /* Waits (bounded) for the calls in flight on the client, writes the server
  * order back if asked, and frees it. NULL is ignored. A call that starts
  * after close began answers ZCV_NO_ANSWER; no call may start after close
  * has returned. */
-ZCV_C_EXPORT void zcv_client_close(zcv_client *client);
+ZCV_C_EXPORT void zcv_client_close(zcv_client* client);
 /* Every log entry of the client also goes to fn(ctx, message), on the
  * calling thread, with no lock of the library held; message is the entry
  * without its time stamp. fn NULL stops it. */
-ZCV_C_EXPORT void zcv_client_set_log(zcv_client *client,
-                                     void (*fn)(void *ctx, const char *message), void *ctx);
+ZCV_C_EXPORT void zcv_client_set_log(zcv_client* client, void (*fn)(void* ctx, const char* message),
+                                     void* ctx);
 
 /* ---- Authentication: on ZCV_ACCEPTED, expire_text receives the card's
  * expiry as local "YYYY-MM-DD hh:mm:ss". Three calls in a row that reach no
  * server close the client's failure gate for 150 seconds. */
-ZCV_C_EXPORT unsigned zcv_auth(zcv_client *client, int card_no, int dynpasswd, char *expire_text,
+ZCV_C_EXPORT unsigned zcv_auth(zcv_client* client, int card_no, int dynpasswd, char* expire_text,
                                size_t expire_text_size);
-ZCV_C_EXPORT unsigned zcv_auth2(zcv_client *client, int card_no, int dynpasswd, char *expire_text,
+ZCV_C_EXPORT unsigned zcv_auth2(zcv_client* client, int card_no, int dynpasswd, char* expire_text,
                                 size_t expire_text_size);
-ZCV_C_EXPORT unsigned zcv_auth2_next(zcv_client *client, int card_no, int dynpasswd1,
-                                     int dynpasswd2, char *expire_text, size_t expire_text_size);
+ZCV_C_EXPORT unsigned zcv_auth2_next(zcv_client* client, int card_no, int dynpasswd1,
+                                     int dynpasswd2, char* expire_text, size_t expire_text_size);
 
 /* ---- Binding: account at most 20 bytes; on ZCV_ACCEPTED resv_password
  * receives the binding's reserved password. */
-ZCV_C_EXPORT unsigned zcv_binding(zcv_client *client, int card_no, int dynpasswd, int app_no,
-                                  int app_no2, const char *account, char *resv_password,
+ZCV_C_EXPORT unsigned zcv_binding(zcv_client* client, int card_no, int dynpasswd, int app_no,
+                                  int app_no2, const char* account, char* resv_password,
                                   size_t resv_password_size);
-ZCV_C_EXPORT unsigned zcv_binding2(zcv_client *client, int card_no, int dynpasswd, int app_no,
-                                   int app_no2, const char *account, char *resv_password,
+ZCV_C_EXPORT unsigned zcv_binding2(zcv_client* client, int card_no, int dynpasswd, int app_no,
+                                   int app_no2, const char* account, char* resv_password,
                                    size_t resv_password_size);
-ZCV_C_EXPORT unsigned zcv_binding2_next(zcv_client *client, int card_no, int dynpasswd1,
+ZCV_C_EXPORT unsigned zcv_binding2_next(zcv_client* client, int card_no, int dynpasswd1,
                                         int dynpasswd2, int app_no, int app_no2,
-                                        const char *account, char *resv_password,
+                                        const char* account, char* resv_password,
                                         size_t resv_password_size);
 
 /* Removes a binding; service_no is optional. No outputs. */
-ZCV_C_EXPORT unsigned zcv_unbinding(zcv_client *client, int card_no, const char *service_no,
-                                    int dynpasswd, int app_no, int app_no2, const char *account);
-ZCV_C_EXPORT unsigned zcv_unbinding2(zcv_client *client, int card_no, const char *service_no,
-                                     int dynpasswd, int app_no, int app_no2, const char *account);
-ZCV_C_EXPORT unsigned zcv_unbinding2_next(zcv_client *client, int card_no,
-                                          const char *service_no, int dynpasswd1, int dynpasswd2,
-                                          int app_no, int app_no2, const char *account);
-ZCV_C_EXPORT unsigned zcv_unbinding_ex(zcv_client *client, int card_no, int app_no, int app_no2,
-                                       const char *account);
-ZCV_C_EXPORT unsigned zcv_unbinding_ex2(zcv_client *client, int card_no, int app_no, int app_no2,
-                                        const char *account, const char *resv_password);
+ZCV_C_EXPORT unsigned zcv_unbinding(zcv_client* client, int card_no, const char* service_no,
+                                    int dynpasswd, int app_no, int app_no2, const char* account);
+ZCV_C_EXPORT unsigned zcv_unbinding2(zcv_client* client, int card_no, const char* service_no,
+                                     int dynpasswd, int app_no, int app_no2, const char* account);
+ZCV_C_EXPORT unsigned zcv_unbinding2_next(zcv_client* client, int card_no, const char* service_no,
+                                          int dynpasswd1, int dynpasswd2, int app_no, int app_no2,
+                                          const char* account);
+ZCV_C_EXPORT unsigned zcv_unbinding_ex(zcv_client* client, int card_no, int app_no, int app_no2,
+                                       const char* account);
+ZCV_C_EXPORT unsigned zcv_unbinding_ex2(zcv_client* client, int card_no, int app_no, int app_no2,
+                                        const char* account, const char* resv_password);
 
 /* ---- Card lifecycle. Profile texts may be null; limits: 20 bytes, post 10,
  * email 40, address 100. */
-ZCV_C_EXPORT unsigned zcv_enable(zcv_client *client, const char *service_no, int dynpasswd,
-                                 const char *user_name, int id_type, const char *id,
-                                 const char *mobile, const char *tel, const char *post,
-                                 const char *email, const char *address, char *expire_text,
+ZCV_C_EXPORT unsigned zcv_enable(zcv_client* client, const char* service_no, int dynpasswd,
+                                 const char* user_name, int id_type, const char* id,
+                                 const char* mobile, const char* tel, const char* post,
+                                 const char* email, const char* address, char* expire_text,
                                  size_t expire_text_size);
-ZCV_C_EXPORT unsigned zcv_enable_next(zcv_client *client, const char *service_no, int dynpasswd1,
-                                      int dynpasswd2, const char *user_name, int id_type,
-                                      const char *id, const char *mobile, const char *tel,
-                                      const char *post, const char *email, const char *address,
-                                      char *expire_text, size_t expire_text_size);
-ZCV_C_EXPORT unsigned zcv_disable(zcv_client *client, int card_no, const char *service_no,
-                                  const char *id_code, int app_no, int app_no2,
-                                  const char *account, const char *operator_name);
-ZCV_C_EXPORT unsigned zcv_loss(zcv_client *client, int card_no, const char *service_no, int type,
-                               int app_no, int app_no2, const char *account,
-                               const char *operator_name);
-ZCV_C_EXPORT unsigned zcv_unloss(zcv_client *client, int card_no, const char *service_no,
-                                 int dynpasswd, const char *operator_name);
-ZCV_C_EXPORT unsigned zcv_unloss_next(zcv_client *client, int card_no, const char *service_no,
-                                      int dynpasswd1, int dynpasswd2, const char *operator_name);
+ZCV_C_EXPORT unsigned zcv_enable_next(zcv_client* client, const char* service_no, int dynpasswd1,
+                                      int dynpasswd2, const char* user_name, int id_type,
+                                      const char* id, const char* mobile, const char* tel,
+                                      const char* post, const char* email, const char* address,
+                                      char* expire_text, size_t expire_text_size);
+ZCV_C_EXPORT unsigned zcv_disable(zcv_client* client, int card_no, const char* service_no,
+                                  const char* id_code, int app_no, int app_no2, const char* account,
+                                  const char* operator_name);
+ZCV_C_EXPORT unsigned zcv_loss(zcv_client* client, int card_no, const char* service_no, int type,
+                               int app_no, int app_no2, const char* account,
+                               const char* operator_name);
+ZCV_C_EXPORT unsigned zcv_unloss(zcv_client* client, int card_no, const char* service_no,
+                                 int dynpasswd, const char* operator_name);
+ZCV_C_EXPORT unsigned zcv_unloss_next(zcv_client* client, int card_no, const char* service_no,
+                                      int dynpasswd1, int dynpasswd2, const char* operator_name);
 
 /* ---- Binding information: rows must hold at least ZCV_MAX_BIND_ROWS
  * records (row_capacity). On ZCV_ACCEPTED *row_count is the service's row
  * count and the first min(*row_count, 10) rows are filled; on another
  * verdict *row_count is 0. */
-ZCV_C_EXPORT unsigned zcv_bind_info_query(zcv_client *client, int card_no, int dynpasswd,
-                                          int *row_count, zcv_bind_info *rows,
-                                          size_t row_capacity);
-ZCV_C_EXPORT unsigned zcv_bind_info_query_next(zcv_client *client, int card_no, int dynpasswd1,
-                                               int dynpasswd2, int *row_count,
-                                               zcv_bind_info *rows, size_t row_capacity);
+ZCV_C_EXPORT unsigned zcv_bind_info_query(zcv_client* client, int card_no, int dynpasswd,
+                                          int* row_count, zcv_bind_info* rows, size_t row_capacity);
+ZCV_C_EXPORT unsigned zcv_bind_info_query_next(zcv_client* client, int card_no, int dynpasswd1,
+                                               int dynpasswd2, int* row_count, zcv_bind_info* rows,
+                                               size_t row_capacity);
 
 /* ---- Card status: on ZCV_ACCEPTED, *card_status and expire_text. */
-ZCV_C_EXPORT unsigned zcv_status(zcv_client *client, int card_no, int *card_status,
-                                 char *expire_text, size_t expire_text_size);
+ZCV_C_EXPORT unsigned zcv_status(zcv_client* client, int card_no, int* card_status,
+                                 char* expire_text, size_t expire_text_size);
 
 /* ---- Card replacement, holder profile, account links. */
-ZCV_C_EXPORT unsigned zcv_change(zcv_client *client, int card_no_old, const char *service_no_old,
-                                 const char *service_no_new, int dynpasswd);
-ZCV_C_EXPORT unsigned zcv_change_next(zcv_client *client, int card_no_old,
-                                      const char *service_no_old, const char *service_no_new,
+ZCV_C_EXPORT unsigned zcv_change(zcv_client* client, int card_no_old, const char* service_no_old,
+                                 const char* service_no_new, int dynpasswd);
+ZCV_C_EXPORT unsigned zcv_change_next(zcv_client* client, int card_no_old,
+                                      const char* service_no_old, const char* service_no_new,
                                       int dynpasswd1, int dynpasswd2);
-ZCV_C_EXPORT unsigned zcv_modify_info(zcv_client *client, int card_no, int dynpasswd,
-                                      const char *user_name, int id_type, const char *id,
-                                      const char *mobile, const char *tel, const char *post,
-                                      const char *email, const char *address);
-ZCV_C_EXPORT unsigned zcv_modify_info_next(zcv_client *client, int card_no, int dynpasswd1,
-                                           int dynpasswd2, const char *user_name, int id_type,
-                                           const char *id, const char *mobile, const char *tel,
-                                           const char *post, const char *email,
-                                           const char *address);
-ZCV_C_EXPORT unsigned zcv_bind_esale(zcv_client *client, int card_no, int dynpasswd,
-                                     char *resv_password, size_t resv_password_size);
-ZCV_C_EXPORT unsigned zcv_bind_esale_next(zcv_client *client, int card_no, int dynpasswd1,
-                                          int dynpasswd2, char *resv_password,
+ZCV_C_EXPORT unsigned zcv_modify_info(zcv_client* client, int card_no, int dynpasswd,
+                                      const char* user_name, int id_type, const char* id,
+                                      const char* mobile, const char* tel, const char* post,
+                                      const char* email, const char* address);
+ZCV_C_EXPORT unsigned zcv_modify_info_next(zcv_client* client, int card_no, int dynpasswd1,
+                                           int dynpasswd2, const char* user_name, int id_type,
+                                           const char* id, const char* mobile, const char* tel,
+                                           const char* post, const char* email,
+                                           const char* address);
+ZCV_C_EXPORT unsigned zcv_bind_esale(zcv_client* client, int card_no, int dynpasswd,
+                                     char* resv_password, size_t resv_password_size);
+ZCV_C_EXPORT unsigned zcv_bind_esale_next(zcv_client* client, int card_no, int dynpasswd1,
+                                          int dynpasswd2, char* resv_password,
                                           size_t resv_password_size);
-ZCV_C_EXPORT unsigned zcv_bind_other(zcv_client *client, int card_no, int dynpasswd,
-                                     char *resv_password, size_t resv_password_size);
-ZCV_C_EXPORT unsigned zcv_bind_other_next(zcv_client *client, int card_no, int dynpasswd1,
-                                          int dynpasswd2, char *resv_password,
+ZCV_C_EXPORT unsigned zcv_bind_other(zcv_client* client, int card_no, int dynpasswd,
+                                     char* resv_password, size_t resv_password_size);
+ZCV_C_EXPORT unsigned zcv_bind_other_next(zcv_client* client, int card_no, int dynpasswd1,
+                                          int dynpasswd2, char* resv_password,
                                           size_t resv_password_size);
 
 #ifdef __cplusplus

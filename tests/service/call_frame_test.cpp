@@ -262,7 +262,7 @@ TEST_F(CallFrameTest, ExceptionIsLoggedWithTheSystemTextAndReleasesTheGate) {
   std::remove((dir_ + "/logfile.txt").c_str());
 
   const Operation throwing{"Throwing.asp", "in function Throwing  %s", kShortPathBytes, true};
-  const ResultCode code = RunCall(throwing, {}, ResultOnly(), [](char*, std::size_t) {
+  const ResultCode code = RunCall(&client(), throwing, {}, ResultOnly(), [](char*, std::size_t) {
     errno = ENOENT;
     throw std::runtime_error("boom");
   });

@@ -1,5 +1,6 @@
 // Many host threads at once: against servers that answer, fail and stall,
-// and at the failure gate when it admits one call at a time. Run under
+// at the failure gate when it admits one call at a time, and while the
+// client closes under them. Run under
 // ThreadSanitizer in CI.
 #include <gtest/gtest.h>
 
@@ -102,6 +103,52 @@ TEST_F(ConcurrencyTest, GateAdmitsExactlyOneCallAfterTheWindow) {
   EXPECT_EQ(accepted, 1);
   EXPECT_EQ(refused, kThreads - 1);
   EXPECT_EQ(server.connections(), 4);
+}
+
+TEST_F(ConcurrencyTest, CloseWaitsForCallsInFlightAndRefusesLaterOnes) {
+  std::mutex m;
+  std::condition_variable changed;
+  bool release = false;
+  ScriptServer server([&](const std::string&) {
+    std::unique_lock<std::mutex> lock(m);
+    changed.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+    return Script{Send(HttpReply(Reply("<Result>9999</Result><ExpireTime>0</ExpireTime>")))};
+  });
+  timeouts_.receive = 15;
+  StartService({server.port()});
+
+  constexpr int kThreads = 6;
+  std::atomic<int> accepted{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      char expireText[20];
+      if (TokenAuth(1, 2, expireText) == kAccepted) ++accepted;
+    });
+  }
+  ASSERT_TRUE(server.WaitForConnections(kThreads, std::chrono::seconds(10)));
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    client().Close();
+    closed = true;
+  });
+  for (int i = 0; i < 1000 && !client().admission().closing(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(client().admission().closing());
+  char expireText[20];
+  EXPECT_EQ(TokenAuth(1, 2, expireText), kNoAnswer);
+  EXPECT_FALSE(closed);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    release = true;
+  }
+  changed.notify_all();
+  for (auto& thread : threads) thread.join();
+  closer.join();
+  EXPECT_EQ(accepted, kThreads);
+  EXPECT_EQ(server.connections(), kThreads);
+  EXPECT_EQ(TokenAuth(1, 2, expireText), kNoAnswer);
 }
 
 }  // namespace

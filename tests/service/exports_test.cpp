@@ -1,5 +1,6 @@
 // The shared library's dynamic symbol table holds exactly the names of the
-// exports table, each under the library's one symbol version, and nothing
+// exports table, each under its symbol version (the C++ operations and Java
+// natives under the first, the C functions under the second), and nothing
 // else: no internals, no template code from the standard headers.
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& library) {
   return names;
 }
 
-TEST(ExportsTest, ExactlyTheTableIsExportedUnderOneVersion) {
+TEST(ExportsTest, ExactlyTheTableIsExportedUnderItsVersions) {
   std::set<std::string> expected;
   std::size_t operations = 0;
 #define ZCV_EXPECT_OPERATION(name, elf, windows) \
@@ -43,8 +44,15 @@ TEST(ExportsTest, ExactlyTheTableIsExportedUnderOneVersion) {
   ZCV_EXPORTED_JAVA_NATIVES(ZCV_EXPECT_NATIVE)
 #undef ZCV_EXPECT_NATIVE
 #endif
+  std::size_t cFunctions = 0;
+#define ZCV_EXPECT_C_FUNCTION(name, elf, windows) \
+  expected.insert(elf "@@" ZCV_SYMBOL_VERSION_C); \
+  ++cFunctions;
+  ZCV_EXPORTED_C_FUNCTIONS(ZCV_EXPECT_C_FUNCTION)
+#undef ZCV_EXPECT_C_FUNCTION
   // A row lost from the table would vanish from the library and this list alike.
   EXPECT_EQ(operations, 28u);
+  EXPECT_EQ(cFunctions, 33u);
   EXPECT_EQ(DefinedDynamicSymbols(ZCV_SHARED_LIBRARY), expected);
 }
 

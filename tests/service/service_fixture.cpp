@@ -1,10 +1,12 @@
-// Service fixture: temporary files and the module's objects for one test.
+// Service fixture: temporary files and a default client for one test.
 #include "service_fixture.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "service/default_client.h"
 
 namespace zcv::test {
 
@@ -42,18 +44,19 @@ void ServiceFixture::StartService(const std::vector<std::uint16_t>& ports) {
 void ServiceFixture::StartServiceWithIni(const std::string& iniText) {
   StopService();
   std::ofstream(dir_ + "/cfgfile.ini") << iniText;
-  log_ = std::make_unique<LogFile>(dir_ + "/logfile.txt", mutex_);
-  servers_ = std::make_unique<ServerList>(dir_ + "/cfgfile.ini", mutex_, *log_);
-  context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
-                                    &FakeClock, monotonicClock_});
-  SetActiveContext(context_.get());
+  ClientOptions options;
+  options.configPath = dir_ + "/cfgfile.ini";
+  options.logPath = dir_ + "/logfile.txt";
+  options.writeBack = true;
+  options.clock = &FakeClock;
+  options.monotonicMs = monotonicClock_;
+  client_ = std::make_unique<Client>(options);
+  SetDefaultClient(client_.get());
 }
 
 void ServiceFixture::StopService() {
-  SetActiveContext(nullptr);
-  context_.reset();
-  servers_.reset();
-  log_.reset();
+  SetDefaultClient(nullptr);
+  client_.reset();
 }
 
 std::string ServiceFixture::LogText() const {

@@ -1,5 +1,6 @@
 // A service wired to loopback servers: a temporary directory with an INI
-// file and a log file, the module's objects built on them, and a fake clock.
+// file and a log file, a client on them made the default one, and a fake
+// clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,12 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "config/server_list.h"
-#include "log/log_file.h"
-#include "log/service_mutex.h"
 #include "platform/clock.h"
-#include "service/failure_gate.h"
-#include "service/service_context.h"
+#include "service/client.h"
 
 namespace zcv::test {
 
@@ -39,8 +36,9 @@ class ServiceFixture : public ::testing::Test {
   std::string LogText() const;
   // The log's messages without their time stamps, in order.
   std::vector<std::string> LogMessages() const;
-  ServerEntry CurrentServer() const { return servers_->Current(); }
-  FailureGate& gate() { return gate_; }
+  ServerEntry CurrentServer() const { return client_->context().servers.Current(); }
+  FailureGate& gate() { return client_->context().gate; }
+  Client& client() { return *client_; }
 
   std::string dir_;
   // Written as keys by the next StartService; CallTimeout only when set.
@@ -48,11 +46,7 @@ class ServiceFixture : public ::testing::Test {
   std::int64_t (*monotonicClock_)() = platform::MonotonicMilliseconds;  // for the next start
 
  private:
-  ServiceMutex mutex_;
-  std::unique_ptr<LogFile> log_;
-  std::unique_ptr<ServerList> servers_;
-  FailureGate gate_;
-  std::unique_ptr<ServiceContext> context_;
+  std::unique_ptr<Client> client_;
 };
 
 // Sets TZ for the life of the object and restores it afterwards.

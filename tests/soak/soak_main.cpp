@@ -9,7 +9,6 @@
 // front, and servers whose TLS itself is wrong, whose replies must never be
 // accepted and whose failures must be logged as TLS errors.
 #include <dirent.h>
-#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -32,6 +31,7 @@
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
 #include "zephyrcoilvault.h"
+#include "zephyrcoilvault/client.h"
 
 namespace zcv::soak {
 namespace {
@@ -63,32 +63,6 @@ constexpr char kForbiddenPassword[] = "666666";
 constexpr char kForbiddenExpireTime[] = "2000000000";  // in 2033
 constexpr char kForbiddenYear[] = "2033";
 constexpr char kForbiddenAccount[] = "forbidden";
-
-// ---- The library's operations, looked up in the loaded module -------------
-
-struct Api {
-  ResultCode (*auth)(int, int, char*);
-  ResultCode (*binding2)(int, int, int, int, char*, char*);
-  ResultCode (*bindInfo)(int, int, int*, pTokenBindInfo*);
-  ResultCode (*status)(int, int&, char*);
-  ResultCode (*enable)(char*, int, char*, int, char*, char*, char*, char*, char*, char*, char*);
-  ResultCode (*bindOther)(int, int, char*);
-};
-
-template <typename F>
-bool Find(void* module, const char* name, F* out) {
-  *out = reinterpret_cast<F>(dlsym(module, name));
-  return *out != nullptr;
-}
-
-bool LoadApi(void* module, Api* api) {
-  return Find(module, "_Z9TokenAuthiiPc", &api->auth) &&
-         Find(module, "_Z13TokenBinding2iiiiPcS_", &api->binding2) &&
-         Find(module, "_Z18TokenBindInfoQueryiiPiP14pTokenBindInfo", &api->bindInfo) &&
-         Find(module, "_Z11TokenStatusiRiPc", &api->status) &&
-         Find(module, "_Z11TokenEnablePciS_iS_S_S_S_S_S_S_", &api->enable) &&
-         Find(module, "_Z14TokenBindOtheriiPc", &api->bindOther);
-}
 
 // ---- Caller buffers with guard bytes on both sides ------------------------
 
@@ -147,16 +121,17 @@ bool Contains(const char* bytes, std::size_t size, const char* text) {
 // One call of the operation `which` into `expire` and `password`; true when
 // its buffers obey the rules. Sets `forbidden` when binding rows came from a
 // server that must never be believed.
-bool CallInto(const Api& api, int which, int card, ResultCode* code,
+bool CallInto(zcv_client* client, int which, int card, ResultCode* code,
               Guarded<kExpireTextBytes>& expire, Guarded<kResvPassWordBytes>& password,
               bool* forbidden) {
   char account[] = "soak-account-0000001";  // 20 bytes, the limit
   switch (which) {
     case 0:
-      *code = api.auth(card, 123456, expire.bytes);
+      *code = zcv_auth(client, card, 123456, expire.bytes, sizeof expire.bytes);
       return ExpiryRulesHold(*code, expire);
     case 1:
-      *code = api.binding2(card, 123456, 1, 2, account, password.bytes);
+      *code =
+          zcv_binding2(client, card, 123456, 1, 2, account, password.bytes, sizeof password.bytes);
       return PasswordRulesHold(*code, password);
     case 2: {
       Guarded<sizeof(pTokenBindInfo) * kMaxBindRows> rows;
@@ -165,7 +140,8 @@ bool CallInto(const Api& api, int which, int card, ResultCode* code,
       count.Fill();
       int* rowCount = reinterpret_cast<int*>(count.bytes);
       const int before = *rowCount;
-      *code = api.bindInfo(card, 123456, rowCount, reinterpret_cast<pTokenBindInfo*>(rows.bytes));
+      *code = zcv_bind_info_query(client, card, 123456, rowCount,
+                                  reinterpret_cast<zcv_bind_info*>(rows.bytes), kMaxBindRows);
       if (!rows.GuardsIntact() || !count.GuardsIntact()) return false;
       if (*code != kAccepted) return (*rowCount == before || *rowCount == 0) && rows.Unwritten();
       const int written = std::clamp(*rowCount, 0, kMaxBindRows);
@@ -175,7 +151,8 @@ bool CallInto(const Api& api, int which, int card, ResultCode* code,
     case 3: {
       Guarded<sizeof(int)> status;
       status.Fill();
-      *code = api.status(card, *reinterpret_cast<int*>(status.bytes), expire.bytes);
+      *code = zcv_status(client, card, reinterpret_cast<int*>(status.bytes), expire.bytes,
+                         sizeof expire.bytes);
       if (!status.GuardsIntact()) return false;
       if (*code != kAccepted && !status.Unwritten()) return false;
       return ExpiryRulesHold(*code, expire);
@@ -185,37 +162,38 @@ bool CallInto(const Api& api, int which, int card, ResultCode* code,
       std::string name(20, 'n'), id(20, 'i'), mobile(20, 'm'), tel(20, 't'), post(10, 'p'),
           email(40, 'e'), address(100, 'a');
       char service[] = "SOAK0000000000000001";
-      *code = api.enable(service, 123456, name.data(), 1, id.data(), mobile.data(), tel.data(),
-                         post.data(), email.data(), address.data(), expire.bytes);
+      *code =
+          zcv_enable(client, service, 123456, name.data(), 1, id.data(), mobile.data(), tel.data(),
+                     post.data(), email.data(), address.data(), expire.bytes, sizeof expire.bytes);
       return ExpiryRulesHold(*code, expire);
     }
     default:
-      *code = api.bindOther(card, 123456, password.bytes);
+      *code = zcv_bind_other(client, card, 123456, password.bytes, sizeof password.bytes);
       return PasswordRulesHold(*code, password);
   }
 }
 
 // As CallInto, with fresh buffers; `forbidden` tells whether anything the
 // call returned came from a server that must never be believed.
-bool CallOne(const Api& api, int which, int card, ResultCode* code, bool* forbidden) {
+bool CallOne(zcv_client* client, int which, int card, ResultCode* code, bool* forbidden) {
   Guarded<kExpireTextBytes> expire;
   Guarded<kResvPassWordBytes> password;
   expire.Fill();
   password.Fill();
   *forbidden = false;
-  const bool held = CallInto(api, which, card, code, expire, password, forbidden);
+  const bool held = CallInto(client, which, card, code, expire, password, forbidden);
   *forbidden = *forbidden || Contains(expire.bytes, sizeof expire.bytes, kForbiddenYear) ||
                Contains(password.bytes, sizeof password.bytes, kForbiddenPassword);
   return held;
 }
 
-void RunCalls(const Api& api, int thread, Clock::time_point end, Tally* tally) {
+void RunCalls(zcv_client* client, int thread, Clock::time_point end, Tally* tally) {
   for (long i = 0; i < kMaxCallsPerThread && Clock::now() < end; ++i) {
     const Clock::time_point start = Clock::now();
     ResultCode code = 0;
     bool forbidden = false;
     const bool rulesHeld =
-        CallOne(api, static_cast<int>((thread + i) % 6), thread * 1000 + 1, &code, &forbidden);
+        CallOne(client, static_cast<int>((thread + i) % 6), thread * 1000 + 1, &code, &forbidden);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     tally->longestSeconds = std::max(tally->longestSeconds, seconds);
     ++tally->calls;
@@ -425,7 +403,6 @@ int Soak(int seconds, bool tls) {
     std::string pattern = (std::filesystem::temp_directory_path() / "zcv-soak-XXXXXX").string();
     return std::string(mkdtemp(pattern.data()));
   }();
-  const std::filesystem::path home = std::filesystem::current_path();
   const int descriptorsAtStart = OpenDescriptors();
 
   // The plain list starts with a refused port; the TLS list has no room.
@@ -439,11 +416,11 @@ int Soak(int seconds, bool tls) {
     std::ofstream(caFile) << test::Pki().caPem;
   }
   std::ofstream(dir + "/cfgfile.ini") << Ini(ports, caFile);
-  std::filesystem::current_path(dir);  // the test module reads and logs here
-  void* module = dlopen(ZCV_SOAK_MODULE, RTLD_NOW | RTLD_LOCAL);
-  Api api{};
-  if (module == nullptr || !LoadApi(module, &api)) {
-    std::fprintf(stderr, "soak: cannot load %s\n", ZCV_SOAK_MODULE);
+  char error[ZCV_ERROR_BYTES];
+  zcv_client* client = zcv_client_open((dir + "/cfgfile.ini").c_str(),
+                                       (dir + "/logfile.txt").c_str(), 0, error, sizeof error);
+  if (client == nullptr) {
+    std::fprintf(stderr, "soak: no client: %s\n", error);
     return 2;
   }
 
@@ -457,7 +434,7 @@ int Soak(int seconds, bool tls) {
   std::vector<Tally> tallies(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back(RunCalls, std::cref(api), t, end, &tallies[static_cast<std::size_t>(t)]);
+    threads.emplace_back(RunCalls, client, t, end, &tallies[static_cast<std::size_t>(t)]);
   }
   // Warm-up: allocator arenas, thread stacks and the log's buffers settle.
   std::this_thread::sleep_until(start + std::chrono::seconds(std::max(2, seconds / 5)));
@@ -467,8 +444,7 @@ int Soak(int seconds, bool tls) {
   const long rssAtEnd = ResidentBytes();
   const long heapAtEnd = HeapInUseBytes();
 
-  dlclose(module);
-  std::filesystem::current_path(home);
+  zcv_client_close(client);
   bool everyServerReached = true;
   long handshakeFailures = 0;  // connections to servers that fail every handshake
   std::printf("connections:");

@@ -1,36 +1,36 @@
-// A build of the library loaded with dlopen, so that a test can write the
-// configuration file first and load the module afresh for each scenario
-// (its server list and failure gate start anew with every load).
+// The library as the end-to-end tests use it: a client opened on the
+// configuration file in the test's directory, made the default client, so
+// that each scenario starts with a fresh server list and failure gate, and
+// the 28 exported operations that run on it.
 #pragma once
 
 #include <zephyrcoilvault.h>
 
+#include <memory>
 #include <string>
 
 #include "exported_names.h"
+#include "service/client.h"
 
 namespace zcv::e2e {
 
 class LoadedModule {
  public:
-  // Loads the module; error() tells why when a function is missing.
-  explicit LoadedModule(const std::string& path);
+  // Opens the client on the two files (relative to the working directory)
+  // and makes it the default one. A refused file leaves every call 1012.
+  LoadedModule(const std::string& configFile, const std::string& logFile);
+  // Closes the client, writing the rotated order back, as an unload does.
   ~LoadedModule();
   LoadedModule(const LoadedModule&) = delete;
   LoadedModule& operator=(const LoadedModule&) = delete;
 
-  const std::string& error() const { return error_; }
-  // True once the module is gone from the process after unloading.
-  static bool IsUnloaded(const std::string& path);
-
-  // The 28 exported functions, resolved by their names in the module's symbol table.
-#define ZCV_E2E_MEMBER(name, elf, windows) decltype(&::name) name = nullptr;
+  // The 28 exported functions.
+#define ZCV_E2E_MEMBER(name, elf, windows) decltype(&::name) name = &::name;
   ZCV_EXPORTED_OPERATIONS(ZCV_E2E_MEMBER)
 #undef ZCV_E2E_MEMBER
 
  private:
-  void* handle_ = nullptr;
-  std::string error_;
+  std::unique_ptr<Client> client_;
 };
 
 }  // namespace zcv::e2e

@@ -1,0 +1,287 @@
+// The C interface: each function hands its client and arguments to the
+// operation written once in the service (service/operations.h). A null
+// client is refused with 1011 before anything else happens.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "service/client.h"
+#include "service/operations.h"
+#include "zephyrcoilvault.h"
+#include "zephyrcoilvault/client.h"
+
+struct zcv_client {
+  explicit zcv_client(const zcv::ClientOptions& options) : client(options) {}
+  zcv::Client client;
+};
+
+static_assert(sizeof(zcv_bind_info) == sizeof(pTokenBindInfo), "one binding row, two names");
+static_assert(offsetof(zcv_bind_info, account) == offsetof(pTokenBindInfo, Account),
+              "accounts at the same place");
+static_assert(offsetof(zcv_bind_info, bind_time) == offsetof(pTokenBindInfo, Bindtime),
+              "binding times at the same place");
+static_assert(ZCV_ACCEPTED == zcv::kAccepted && ZCV_ARGUMENT_REFUSED == zcv::kArgumentRefused &&
+                  ZCV_NO_ANSWER == zcv::kNoAnswer,
+              "one set of result codes");
+
+namespace {
+
+using zcv::Client;
+
+#define ZCV_TEXT(x) #x
+#define ZCV_VERSION_TEXT(major, minor, patch) \
+  ZCV_TEXT(major) "." ZCV_TEXT(minor) "." ZCV_TEXT(patch)
+
+// Writes `reason` into the caller's buffer, cut to fit with its NUL.
+void WriteError(char* error, std::size_t size, const std::string& reason) {
+  if (error == nullptr || size == 0) return;
+  const std::size_t kept = std::min(reason.size(), size - 1);
+  std::memcpy(error, reason.data(), kept);
+  error[kept] = '\0';
+}
+
+template <typename... Params, typename... Args>
+unsigned On(zcv_client* c, ResultCode (*operation)(Client*, Params...), Args... args) {
+  return c == nullptr ? ZCV_ARGUMENT_REFUSED : operation(&c->client, args...);
+}
+
+pTokenBindInfo* Rows(zcv_bind_info* rows) { return reinterpret_cast<pTokenBindInfo*>(rows); }
+
+}  // namespace
+
+extern "C" {
+
+const char* zcv_version(void) {
+  return ZCV_VERSION_TEXT(ZCV_VERSION_MAJOR, ZCV_VERSION_MINOR, ZCV_VERSION_PATCH);
+}
+
+const char* zcv_result_text(unsigned code) {
+  switch (code) {
+    case ZCV_ACCEPTED:
+      return "accepted by the service";
+    case ZCV_ARGUMENT_REFUSED:
+      return "an argument was refused; nothing was sent";
+    case ZCV_NO_ANSWER:
+      return "no usable answer from any server";
+    default:
+      return "the service's own verdict";
+  }
+}
+
+zcv_client* zcv_client_open(const char* config_path, const char* log_path, unsigned flags,
+                            char* error, size_t error_size) {
+  WriteError(error, error_size, "");
+  try {
+    if (config_path == nullptr) {
+      WriteError(error, error_size, "no configuration file given");
+      return nullptr;
+    }
+    if ((flags & ~ZCV_WRITE_BACK) != 0) {
+      WriteError(error, error_size, "unknown flags");
+      return nullptr;
+    }
+    zcv::ClientOptions options;
+    options.configPath = config_path;
+    options.logPath = log_path != nullptr ? log_path : "";
+    options.writeBack = (flags & ZCV_WRITE_BACK) != 0;
+    auto opened = std::make_unique<zcv_client>(options);
+    Client& client = opened->client;
+    if (!client.valid()) {
+      WriteError(error, error_size,
+                 client.configError().empty() ? "configuration refused" : client.configError());
+      return nullptr;
+    }
+    if (client.context().servers.count() < 1) {
+      // A list of no servers would answer 1012 to every call.
+      client.log().WriteLog("ServerNumber names no server\n");
+      WriteError(error, error_size, "ServerNumber names no server");
+      return nullptr;
+    }
+    return opened.release();
+  } catch (const std::bad_alloc&) {
+    WriteError(error, error_size, "out of memory");
+  } catch (...) {
+    WriteError(error, error_size, "exception catched in read config file");
+  }
+  return nullptr;
+}
+
+void zcv_client_close(zcv_client* client) {
+  // Close never throws; the client's storage is freed only when no call
+  // is left inside it.
+  if (client == nullptr) return;
+  client->client.Close();
+  if (client->client.closedCleanly()) delete client;
+}
+
+void zcv_client_set_log(zcv_client* client, void (*fn)(void* ctx, const char* message), void* ctx) {
+  if (client != nullptr && !client->client.admission().closing()) {
+    client->client.log().SetSink(fn, ctx);
+  }
+}
+
+unsigned zcv_auth(zcv_client* c, int card_no, int dynpasswd, char* expire_text,
+                  size_t expire_text_size) {
+  return On(c, &zcv::op::Auth, card_no, dynpasswd, expire_text, expire_text_size);
+}
+
+unsigned zcv_auth2(zcv_client* c, int card_no, int dynpasswd, char* expire_text,
+                   size_t expire_text_size) {
+  return On(c, &zcv::op::Auth2, card_no, dynpasswd, expire_text, expire_text_size);
+}
+
+unsigned zcv_auth2_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2,
+                        char* expire_text, size_t expire_text_size) {
+  return On(c, &zcv::op::Auth2Next, card_no, dynpasswd1, dynpasswd2, expire_text, expire_text_size);
+}
+
+unsigned zcv_binding(zcv_client* c, int card_no, int dynpasswd, int app_no, int app_no2,
+                     const char* account, char* resv_password, size_t resv_password_size) {
+  return On(c, &zcv::op::Binding, card_no, dynpasswd, app_no, app_no2, account, resv_password,
+            resv_password_size);
+}
+
+unsigned zcv_binding2(zcv_client* c, int card_no, int dynpasswd, int app_no, int app_no2,
+                      const char* account, char* resv_password, size_t resv_password_size) {
+  return On(c, &zcv::op::Binding2, card_no, dynpasswd, app_no, app_no2, account, resv_password,
+            resv_password_size);
+}
+
+unsigned zcv_binding2_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2, int app_no,
+                           int app_no2, const char* account, char* resv_password,
+                           size_t resv_password_size) {
+  return On(c, &zcv::op::Binding2Next, card_no, dynpasswd1, dynpasswd2, app_no, app_no2, account,
+            resv_password, resv_password_size);
+}
+
+unsigned zcv_unbinding(zcv_client* c, int card_no, const char* service_no, int dynpasswd,
+                       int app_no, int app_no2, const char* account) {
+  return On(c, &zcv::op::UnBinding, card_no, service_no, dynpasswd, app_no, app_no2, account);
+}
+
+unsigned zcv_unbinding2(zcv_client* c, int card_no, const char* service_no, int dynpasswd,
+                        int app_no, int app_no2, const char* account) {
+  return On(c, &zcv::op::UnBinding2, card_no, service_no, dynpasswd, app_no, app_no2, account);
+}
+
+unsigned zcv_unbinding2_next(zcv_client* c, int card_no, const char* service_no, int dynpasswd1,
+                             int dynpasswd2, int app_no, int app_no2, const char* account) {
+  return On(c, &zcv::op::UnBinding2Next, card_no, service_no, dynpasswd1, dynpasswd2, app_no,
+            app_no2, account);
+}
+
+unsigned zcv_unbinding_ex(zcv_client* c, int card_no, int app_no, int app_no2,
+                          const char* account) {
+  return On(c, &zcv::op::UnBindingEx, card_no, app_no, app_no2, account);
+}
+
+unsigned zcv_unbinding_ex2(zcv_client* c, int card_no, int app_no, int app_no2, const char* account,
+                           const char* resv_password) {
+  return On(c, &zcv::op::UnBindingEx2, card_no, app_no, app_no2, account, resv_password);
+}
+
+unsigned zcv_enable(zcv_client* c, const char* service_no, int dynpasswd, const char* user_name,
+                    int id_type, const char* id, const char* mobile, const char* tel,
+                    const char* post, const char* email, const char* address, char* expire_text,
+                    size_t expire_text_size) {
+  return On(c, &zcv::op::Enable, service_no, dynpasswd, user_name, id_type, id, mobile, tel, post,
+            email, address, expire_text, expire_text_size);
+}
+
+unsigned zcv_enable_next(zcv_client* c, const char* service_no, int dynpasswd1, int dynpasswd2,
+                         const char* user_name, int id_type, const char* id, const char* mobile,
+                         const char* tel, const char* post, const char* email, const char* address,
+                         char* expire_text, size_t expire_text_size) {
+  return On(c, &zcv::op::EnableNext, service_no, dynpasswd1, dynpasswd2, user_name, id_type, id,
+            mobile, tel, post, email, address, expire_text, expire_text_size);
+}
+
+unsigned zcv_disable(zcv_client* c, int card_no, const char* service_no, const char* id_code,
+                     int app_no, int app_no2, const char* account, const char* operator_name) {
+  return On(c, &zcv::op::Disable, card_no, service_no, id_code, app_no, app_no2, account,
+            operator_name);
+}
+
+unsigned zcv_loss(zcv_client* c, int card_no, const char* service_no, int type, int app_no,
+                  int app_no2, const char* account, const char* operator_name) {
+  return On(c, &zcv::op::Loss, card_no, service_no, type, app_no, app_no2, account, operator_name);
+}
+
+unsigned zcv_unloss(zcv_client* c, int card_no, const char* service_no, int dynpasswd,
+                    const char* operator_name) {
+  return On(c, &zcv::op::UnLoss, card_no, service_no, dynpasswd, operator_name);
+}
+
+unsigned zcv_unloss_next(zcv_client* c, int card_no, const char* service_no, int dynpasswd1,
+                         int dynpasswd2, const char* operator_name) {
+  return On(c, &zcv::op::UnLossNext, card_no, service_no, dynpasswd1, dynpasswd2, operator_name);
+}
+
+unsigned zcv_bind_info_query(zcv_client* c, int card_no, int dynpasswd, int* row_count,
+                             zcv_bind_info* rows, size_t row_capacity) {
+  return On(c, &zcv::op::BindInfoQuery, card_no, dynpasswd, row_count, Rows(rows), row_capacity);
+}
+
+unsigned zcv_bind_info_query_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2,
+                                  int* row_count, zcv_bind_info* rows, size_t row_capacity) {
+  return On(c, &zcv::op::BindInfoQueryNext, card_no, dynpasswd1, dynpasswd2, row_count, Rows(rows),
+            row_capacity);
+}
+
+unsigned zcv_status(zcv_client* c, int card_no, int* card_status, char* expire_text,
+                    size_t expire_text_size) {
+  return On(c, &zcv::op::Status, card_no, card_status, expire_text, expire_text_size);
+}
+
+unsigned zcv_change(zcv_client* c, int card_no_old, const char* service_no_old,
+                    const char* service_no_new, int dynpasswd) {
+  return On(c, &zcv::op::Change, card_no_old, service_no_old, service_no_new, dynpasswd);
+}
+
+unsigned zcv_change_next(zcv_client* c, int card_no_old, const char* service_no_old,
+                         const char* service_no_new, int dynpasswd1, int dynpasswd2) {
+  return On(c, &zcv::op::ChangeNext, card_no_old, service_no_old, service_no_new, dynpasswd1,
+            dynpasswd2);
+}
+
+unsigned zcv_modify_info(zcv_client* c, int card_no, int dynpasswd, const char* user_name,
+                         int id_type, const char* id, const char* mobile, const char* tel,
+                         const char* post, const char* email, const char* address) {
+  return On(c, &zcv::op::ModifyInfo, card_no, dynpasswd, user_name, id_type, id, mobile, tel, post,
+            email, address);
+}
+
+unsigned zcv_modify_info_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2,
+                              const char* user_name, int id_type, const char* id,
+                              const char* mobile, const char* tel, const char* post,
+                              const char* email, const char* address) {
+  return On(c, &zcv::op::ModifyInfoNext, card_no, dynpasswd1, dynpasswd2, user_name, id_type, id,
+            mobile, tel, post, email, address);
+}
+
+unsigned zcv_bind_esale(zcv_client* c, int card_no, int dynpasswd, char* resv_password,
+                        size_t resv_password_size) {
+  return On(c, &zcv::op::BindEsale, card_no, dynpasswd, resv_password, resv_password_size);
+}
+
+unsigned zcv_bind_esale_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2,
+                             char* resv_password, size_t resv_password_size) {
+  return On(c, &zcv::op::BindEsaleNext, card_no, dynpasswd1, dynpasswd2, resv_password,
+            resv_password_size);
+}
+
+unsigned zcv_bind_other(zcv_client* c, int card_no, int dynpasswd, char* resv_password,
+                        size_t resv_password_size) {
+  return On(c, &zcv::op::BindOther, card_no, dynpasswd, resv_password, resv_password_size);
+}
+
+unsigned zcv_bind_other_next(zcv_client* c, int card_no, int dynpasswd1, int dynpasswd2,
+                             char* resv_password, size_t resv_password_size) {
+  return On(c, &zcv::op::BindOtherNext, card_no, dynpasswd1, dynpasswd2, resv_password,
+            resv_password_size);
+}
+
+}  // extern "C"

@@ -1,0 +1,65 @@
+// The client object: built from its options, closed once.
+#include "service/client.h"
+
+#include <algorithm>
+
+namespace zcv {
+namespace {
+
+// The wait of Close beyond the longest call: the time to leave the frame.
+constexpr std::chrono::milliseconds kCloseSlack{2000};
+
+// Keeps the first message logged, its line end and trailing blanks cut.
+void CaptureFirst(void* context, const char* message) {
+  auto* first = static_cast<std::string*>(context);
+  if (!first->empty()) return;
+  *first = message;
+  const std::size_t end = first->find_last_not_of(" \r\n");
+  first->erase(end == std::string::npos ? 0 : end + 1);
+}
+
+}  // namespace
+
+Client::Client(const ClientOptions& options)
+    : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
+  log_->SetSink(&CaptureFirst, &configError_);
+  servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
+  log_->SetSink(nullptr, nullptr);
+  if (servers_->valid()) configError_.clear();
+  context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
+                                    options.clock, options.monotonicMs});
+}
+
+Client::~Client() { Close(); }
+
+std::chrono::milliseconds Client::LongestCall() const {
+  const AttemptTimeouts& t = servers_->timeouts();
+  const long long attemptSeconds = static_cast<long long>(t.connect) + t.send + t.receive;
+  const long long seconds = t.call != kNoCallTimeout
+                                ? std::min<long long>(t.call, attemptSeconds * kMaxServers)
+                                : attemptSeconds * std::max(servers_->count(), 1);
+  return std::chrono::seconds(seconds) + kCloseSlack;
+}
+
+void Client::Close() noexcept {
+  try {
+    std::lock_guard<std::mutex> lock(closeMutex_);
+    if (closed_) return;
+    closed_ = true;
+    if (!admission_.CloseAndWait(LongestCall())) {
+      // A call is still inside: its objects stay, never freed.
+      (void)context_.release();
+      (void)servers_.release();
+      (void)log_.release();
+      return;
+    }
+    context_.reset();
+    servers_.reset();  // writes back, when asked
+    log_.reset();
+    closedCleanly_ = true;
+  } catch (...) {
+    // Closing goes on whatever the write-back met; nothing escapes.
+  }
+}
+
+}  // namespace zcv
