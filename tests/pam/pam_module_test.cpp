@@ -5,7 +5,6 @@
 // files: these tests run as root (as CI does) and skip otherwise.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <libpamtest.h>
 #include <netinet/in.h>
 #include <security/pam_appl.h>
 #include <sys/socket.h>
@@ -23,6 +22,10 @@
 #include <vector>
 
 #include "zcvsim/sim_server.h"
+// libpamtest's header declares its functions without C linkage for C++.
+extern "C" {
+#include <libpamtest.h>
+}
 #include "zcvsim/totp.h"
 
 namespace {
