@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-install test-pam test-sanitize test-thread test-windows test-wine bench bench-instructions package test-package demo lint clean
+.PHONY: all deps build abi-check test test-plain test-install test-pam test-sanitize test-thread test-windows test-wine bench bench-instructions package test-package demo lint clean
 
 all: build
 
@@ -14,11 +14,15 @@ build: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
-# The whole suite, then a staged install with hosts built against it, then
-# the PAM module through a real sshd, then again under AddressSanitizer and
-# UBSan, then the concurrency tests under ThreadSanitizer, then the Windows
-# DLL under Wine.
-test: test-plain test-install test-pam test-sanitize test-thread test-windows
+# The whole suite and the ABI check, then a staged install with hosts built
+# against it, then the PAM module through a real sshd, then again under
+# AddressSanitizer and UBSan, then the concurrency tests under
+# ThreadSanitizer, then the Windows DLL under Wine.
+test: test-plain abi-check test-install test-pam test-sanitize test-thread test-windows
+
+# Fails on an incompatible change to the ABI of release 1.0.0 (abidiff).
+abi-check: build
+	./tools/abi-check.sh build/libzephyrcoilvault.so
 
 # The Wine end-to-end test (label windows) belongs to test-windows.
 test-plain: build
@@ -56,7 +60,8 @@ bench: build
 	./build/bench/zcv_bench
 
 # User-space instructions per TokenAuth call, counted by callgrind; stable
-# where times are not. CLIENT=raw counts the raw-socket client instead.
+# where times are not. CLIENT=raw counts the raw-socket client instead,
+# CLIENT=c the C interface's zcv_auth.
 bench-instructions: build
 	./bench/count_instructions.sh build/bench/zcv_call_count $(CLIENT)
 
@@ -100,9 +105,8 @@ package: deps
 test-package: package
 	timeout 1200 ./tools/test-package.sh $(DEB_DIR)
 
-# Only what the demonstration runs: the library, its demo build, zcvctl and
-# the simulator.
-DEMO_TARGETS := zephyrcoilvault zephyrcoilvault-demo zcvctl zcvctl-demo zcvsim
+# Only what the demonstration runs: zcvctl and the simulator.
+DEMO_TARGETS := zcvctl zcvsim
 
 demo: deps
 	cmake -S . -B build $(CMAKE_FLAGS)

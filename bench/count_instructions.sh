@@ -3,13 +3,14 @@
 # (instructions of 2,000 calls - those of 1,000 calls) / 1,000, so that
 # start-up and first-call costs cancel out. Only instructions executed
 # inside the call itself are collected, not the loopback server's.
-# Usage: count_instructions.sh DRIVER [raw]
+# Usage: count_instructions.sh DRIVER [raw|c]
 set -euo pipefail
 
 driver=$1
 client=${2:-}
 case "$client" in
   raw) function='zcv::bench::RawCall(*' label='raw client' ;;
+  c) function='zcv_auth' label='zcv_auth (C interface)' ;;
   *) function='TokenAuth(*' label='TokenAuth' ;;
 esac
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "service/client.h"
 
@@ -18,6 +19,7 @@ class LoopbackService {
   // Closes the client and removes the folder.
   ~LoopbackService();
   LoopbackService(const LoopbackService&) = delete;
+  std::string configPath() const { return (dir_ / "cfgfile.ini").string(); }
   LoopbackService& operator=(const LoopbackService&) = delete;
 
  private:

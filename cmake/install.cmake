@@ -1,7 +1,7 @@
 # What `cmake --install` puts on a Linux host: the library with its header,
 # pkg-config and CMake package files, the jar with a link for the JVM's
 # native search path, the tools, their man pages and a commented
-# configuration file. Test and demo builds of the library stay in the build.
+# configuration file. The test build of the library stays in the build.
 include(CMakePackageConfigHelpers)
 
 set(ZCV_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zephyrcoilvault)
@@ -12,6 +12,8 @@ install(TARGETS zephyrcoilvault EXPORT zephyrcoilvaultTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault.h
               ${PROJECT_BINARY_DIR}/include/zephyrcoilvault_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/zephyrcoilvault/client.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zephyrcoilvault)
 
 install(EXPORT zephyrcoilvaultTargets NAMESPACE zephyrcoilvault::
         DESTINATION ${ZCV_CMAKE_PACKAGE_DIR})

@@ -141,6 +141,12 @@ ServerEntry ServerList::Current() const {
   return ServerEntry{};
 }
 
+ServerEntry ServerList::At(int index) const {
+  if (index < 0 || index >= count_) return ServerEntry{};
+  ServiceLock lock(mutex_);
+  return servers_[index];
+}
+
 void ServerList::RotateIfCurrent(const ServerEntry& seen) {
   try {
     ServiceLock lock(mutex_);

@@ -48,6 +48,9 @@ class ServerList {
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
+  // The server at place `index` (0 to count() - 1) of the current order,
+  // copied in one locked step.
+  ServerEntry At(int index) const;
 
   // Moves the current server to the end of the list, but only when it is
   // still the one the caller saw (IP and port compared): two calls that

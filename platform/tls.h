@@ -46,4 +46,14 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char
 std::unique_ptr<Transport> MakeTlsTransport(SocketHandle socket, TlsContext& context,
                                             const char* host, std::uint16_t port);
 
+// What a completed handshake established, for a report of the connection.
+struct TlsPeer {
+  int daysLeft = 0;     // whole days until the server's certificate expires
+  bool pinned = false;  // one of the configured key pins matched (none set: false)
+};
+
+// Describes the peer of `transport` (made by MakeTlsTransport) once its
+// Start() has succeeded; false when there is nothing to describe.
+bool DescribeTlsPeer(Transport& transport, TlsPeer* peer);
+
 }  // namespace zcv::platform

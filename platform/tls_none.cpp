@@ -39,4 +39,6 @@ std::unique_ptr<Transport> MakeTlsTransport(SocketHandle, TlsContext&, const cha
   return std::make_unique<NoTlsTransport>();
 }
 
+bool DescribeTlsPeer(Transport&, TlsPeer*) { return false; }
+
 }  // namespace zcv::platform

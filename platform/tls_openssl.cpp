@@ -220,6 +220,20 @@ class TlsTransport final : public Transport {
   const std::vector<KeyPin>& pins() const { return context_.pins(); }
   void NotePinMismatch() { pinMismatch_ = true; }
 
+  bool Describe(TlsPeer* peer) const {
+    X509* certificate = ssl_ != nullptr ? SSL_get0_peer_certificate(ssl_) : nullptr;
+    int days = 0;
+    int seconds = 0;
+    if (certificate == nullptr ||
+        ASN1_TIME_diff(&days, &seconds, nullptr, X509_get0_notAfter(certificate)) != 1) {
+      return false;
+    }
+    peer->daysLeft = days;
+    // The handshake fails unless a pin matched, when pins are set.
+    peer->pinned = !pins().empty();
+    return true;
+  }
+
  private:
   // The name or address the certificate must carry.
   bool BindIdentity(const char* host) {
@@ -345,6 +359,11 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, const char
 std::unique_ptr<Transport> MakeTlsTransport(SocketHandle socket, TlsContext& context,
                                             const char* host, std::uint16_t port) {
   return std::make_unique<TlsTransport>(socket, static_cast<OpenSslContext&>(context), host, port);
+}
+
+bool DescribeTlsPeer(Transport& transport, TlsPeer* peer) {
+  const auto* tls = dynamic_cast<const TlsTransport*>(&transport);
+  return tls != nullptr && tls->Describe(peer);
 }
 
 }  // namespace zcv::platform

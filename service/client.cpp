@@ -2,6 +2,7 @@
 #include "service/client.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zcv {
 namespace {
@@ -9,23 +10,22 @@ namespace {
 // The wait of Close beyond the longest call: the time to leave the frame.
 constexpr std::chrono::milliseconds kCloseSlack{2000};
 
-// Keeps the first message logged, its line end and trailing blanks cut.
-void CaptureFirst(void* context, const char* message) {
-  auto* first = static_cast<std::string*>(context);
-  if (!first->empty()) return;
-  *first = message;
-  const std::size_t end = first->find_last_not_of(" \r\n");
-  first->erase(end == std::string::npos ? 0 : end + 1);
+// Keeps each message logged, its line end and trailing blanks cut.
+void Capture(void* context, const char* message) {
+  std::string text = message;
+  const std::size_t end = text.find_last_not_of(" \r\n");
+  text.erase(end == std::string::npos ? 0 : end + 1);
+  static_cast<std::vector<std::string>*>(context)->push_back(std::move(text));
 }
 
 }  // namespace
 
 Client::Client(const ClientOptions& options)
     : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
-  log_->SetSink(&CaptureFirst, &configError_);
+  log_->SetSink(&Capture, &configFindings_);
   servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
   log_->SetSink(nullptr, nullptr);
-  if (servers_->valid()) configError_.clear();
+  if (!servers_->valid() && !configFindings_.empty()) configError_ = configFindings_.front();
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
                                     options.clock, options.monotonicMs});
 }

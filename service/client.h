@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "config/server_list.h"
 #include "log/log_file.h"
@@ -57,8 +58,10 @@ class Client {
 
   bool valid() const { return servers_->valid(); }
   // The first configuration entry logged while reading the file (without
-  // its line end), or empty.
+  // its line end), or empty when the file was accepted.
   const std::string& configError() const { return configError_; }
+  // Every entry logged while reading the file, in order, without line ends.
+  const std::vector<std::string>& configFindings() const { return configFindings_; }
 
  private:
   std::chrono::milliseconds LongestCall() const;
@@ -69,6 +72,7 @@ class Client {
   std::unique_ptr<ServerList> servers_;
   FailureGate gate_;
   std::unique_ptr<ServiceContext> context_;
+  std::vector<std::string> configFindings_;
   std::string configError_;
   std::mutex closeMutex_;  // one Close at a time
   bool closed_ = false;    // under closeMutex_

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The demonstration behind `make demo`: three token-service simulators on
 # loopback, one of them stopped to show failover, and a card's story told
-# through zcvctl (linked against the demo build of the library, whose
-# configuration and log files live in <build>/demo); then a short leg over
+# through zcvctl (on the configuration and log files in <build>/demo, given
+# with --config and --log); then a short leg over
 # TLS with a throw-away CA. Everything started here is stopped on exit,
 # also when interrupted.
 set -euo pipefail
@@ -10,8 +10,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 sim="$build/tools/zcvsim/zcvsim"
-ctl="$build/tools/zcvctl/zcvctl-demo"
-demo_dir="$build/demo"        # the paths the demo library was built with
+ctl="$build/tools/zcvctl/zcvctl"
+demo_dir="$build/demo"
 config="$demo_dir/cfgfile.ini"
 logfile="$demo_dir/logfile.txt"
 card=1001
@@ -58,7 +58,7 @@ ctl() {
   printf '$ zcvctl'
   printf ' %q' "$@"
   printf '\n'
-  out=$("$ctl" "$@") || status=$?
+  out=$("$ctl" --config "$config" --log "$logfile" "$@") || status=$?
   printf '%s\n' "$out" | sed 's/^/  /'
   code=$(printf '%s\n' "$out" | sed -n 's/^Token[A-Za-z0-9]*: \([0-9]*\) (service verdict)$/\1/p')
   if [ -n "$code" ]; then

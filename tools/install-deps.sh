@@ -13,6 +13,7 @@ packages=(
   # (its 32-bit part comes from the i386 architecture) to run the tests.
   g++-mingw-w64-i686-posix googletest wine wine32:i386
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
+  abigail-tools  # make abi-check
   # The PAM module: its headers, pam_wrapper for its tests, and sshd, ssh
   # answered by sshpass, and pamtester for the end-to-end ones.
   libpam0g-dev libpam-wrapper libpamtest0-dev openssh-server sshpass pamtester

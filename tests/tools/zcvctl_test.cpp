@@ -130,8 +130,8 @@ TEST(ZcvctlReportTest, TableHasOneSubcommandPerOperation) {
   EXPECT_EQ(commands.size(), 28u);
 }
 
-// zcvctl-e2e is zcvctl linked against the module with relative paths; it
-// runs in the fixture's directory and reads the configuration there.
+// zcvctl runs in the fixture's directory on the configuration and log
+// files there (--config, --log).
 class ZcvctlProgramTest : public e2e::EndToEndTest {
  protected:
   struct Run {

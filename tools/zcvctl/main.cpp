@@ -1,10 +1,12 @@
-// zcvctl: a command-line host of the library. One subcommand per exported
-// operation, built from the operation table; prints the result code with
-// its meaning and the outputs, as text or JSON.
+// zcvctl: a command-line host of the library's C interface. One subcommand
+// per operation, built from the operation table, run on a client opened on
+// the configuration file (--config, else the installed one); prints the
+// result code with its meaning and the outputs, as text or JSON.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
 
+#include "zcvctl/check.h"
 #include "zcvctl/operations.h"
 #include "zcvctl/report.h"
 
@@ -67,6 +69,21 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   bool json = false;
   app.add_flag("--json", json, kJsonHelp);
+  std::string config = ZCV_CONFIG_FILE;
+  std::string log = ZCV_LOG_FILE;
+  app.add_option("--config", config, "the configuration file to use (default " ZCV_CONFIG_FILE ")")
+      ->type_name("FILE");
+  app.add_option("--log", log, "the log file to append failures to (default " ZCV_LOG_FILE ")")
+      ->type_name("FILE");
+  // Options of the whole program may also follow the subcommand.
+  app.fallthrough();
+
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "report every problem of the configuration file, then for each server the name lookup,\n"
+      "the TCP connect and (with TLS) the handshake, each timed; sends no request.\n"
+      "Exit status: 0 every server reached, 1 some not, 2 the file was refused");
+  check->add_flag("--json", json, kJsonHelp);
 
   std::vector<std::unique_ptr<Invocation>> invocations;
   for (const Operation& op : Operations()) {
@@ -85,8 +102,20 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : kExitUsage;
   }
 
+  if (check->parsed()) return RunCheck(config, json, std::cout);
   for (auto& inv : invocations) {
     if (!inv->app->parsed()) continue;
+    // The order of a list that failed over is written back, as the
+    // library's default client does.
+    char error[ZCV_ERROR_BYTES];
+    std::unique_ptr<zcv_client, void (*)(zcv_client*)> client(
+        zcv_client_open(config.c_str(), log.c_str(), ZCV_WRITE_BACK, error, sizeof error),
+        zcv_client_close);
+    if (!client) {
+      std::cerr << "zcvctl: " << config << ": " << error << "\n";
+      return ExitStatus(ZCV_NO_ANSWER);
+    }
+    inv->call.client = client.get();
     for (auto& [name, text] : inv->int_values) inv->call.ints[name] = *ParseDecimalInt(text);
     for (auto& [name, option] : inv->text_options) {
       if (option->count() > 0) {

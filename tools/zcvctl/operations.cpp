@@ -3,12 +3,16 @@
 
 #include <limits>
 
+#include "service/operation_table.h"
+
 namespace zcv::ctl {
 namespace {
 
 Param I(const char* option) { return Param{option, ParamKind::kInt}; }
 Param T(const char* option) { return Param{option, ParamKind::kText}; }
 Param O(const char* option) { return Param{option, ParamKind::kOptText}; }
+
+zcv_bind_info* Rows(pTokenBindInfo* rows) { return reinterpret_cast<zcv_bind_info*>(rows); }
 
 // The holder's profile after the password(s), as enable and modify-info take it.
 std::vector<Param> WithProfile(std::vector<Param> head) {
@@ -24,286 +28,262 @@ std::vector<Operation> BuildTable() {
   return {
       {"auth",
        "TokenAuth",
-       "TokenAuth.asp?iCardNo=%d&iDynpasswd=%d",
        "authenticate a card with its one-time password",
        {I("card"), I("password")},
        K::kExpire,
-       [](Call& c) { return TokenAuth(c.Int("card"), c.Int("password"), c.out.expire_text); }},
+       [](Call& c) {
+         return zcv_auth(c.client, c.Int("card"), c.Int("password"), c.out.expire_text,
+                         sizeof c.out.expire_text);
+       }},
       {"auth2",
        "TokenAuth2",
-       "TokenAuth2.asp?iCardNo=%d&iDynpasswd=%d",
        "authenticate a card (second service page)",
        {I("card"), I("password")},
        K::kExpire,
-       [](Call& c) { return TokenAuth2(c.Int("card"), c.Int("password"), c.out.expire_text); }},
+       [](Call& c) {
+         return zcv_auth2(c.client, c.Int("card"), c.Int("password"), c.out.expire_text,
+                          sizeof c.out.expire_text);
+       }},
       {"auth2-next",
        "TokenAuth2Next",
-       "TokenAuth2Next.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
        "authenticate a card with two consecutive one-time passwords",
        {I("card"), I("password"), I("password2")},
        K::kExpire,
        [](Call& c) {
-         return TokenAuth2Next(c.Int("card"), c.Int("password"), c.Int("password2"),
-                               c.out.expire_text);
+         return zcv_auth2_next(c.client, c.Int("card"), c.Int("password"), c.Int("password2"),
+                               c.out.expire_text, sizeof c.out.expire_text);
        }},
       {"bind",
        "TokenBinding",
-       "TokenBinding.asp?iCardNo=%d&iDynpasswd=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s",
        "bind a card to an account",
        {I("card"), I("password"), I("app-no"), I("app-no2"), T("account")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBinding(c.Int("card"), c.Int("password"), c.Int("app-no"), c.Int("app-no2"),
-                             c.Text("account"), c.out.resv_password);
+         return zcv_binding(c.client, c.Int("card"), c.Int("password"), c.Int("app-no"),
+                            c.Int("app-no2"), c.Text("account"), c.out.resv_password,
+                            sizeof c.out.resv_password);
        }},
       {"bind2",
        "TokenBinding2",
-       "TokenBinding2.asp?iCardNo=%d&iDynpasswd=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s",
        "bind a card to an account (second service page)",
        {I("card"), I("password"), I("app-no"), I("app-no2"), T("account")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBinding2(c.Int("card"), c.Int("password"), c.Int("app-no"), c.Int("app-no2"),
-                              c.Text("account"), c.out.resv_password);
+         return zcv_binding2(c.client, c.Int("card"), c.Int("password"), c.Int("app-no"),
+                             c.Int("app-no2"), c.Text("account"), c.out.resv_password,
+                             sizeof c.out.resv_password);
        }},
       {"bind2-next",
        "TokenBinding2Next",
-       "TokenBinding2Next.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d&iAppNo=%d&iAppNo2=%d&"
-       "sAccount=%s",
        "bind a card to an account with two consecutive one-time passwords",
        {I("card"), I("password"), I("password2"), I("app-no"), I("app-no2"), T("account")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBinding2Next(c.Int("card"), c.Int("password"), c.Int("password2"),
+         return zcv_binding2_next(c.client, c.Int("card"), c.Int("password"), c.Int("password2"),
                                   c.Int("app-no"), c.Int("app-no2"), c.Text("account"),
-                                  c.out.resv_password);
+                                  c.out.resv_password, sizeof c.out.resv_password);
        }},
       {"unbind",
        "TokenUnBinding",
-       "TokenUnBinding.asp?iCardNo=%d&iDynpasswd=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s&"
-       "iServiceNo=%s",
        "remove a binding, proven by a one-time password and the service number",
        {I("card"), O("service-no"), I("password"), I("app-no"), I("app-no2"), T("account")},
        K::kNone,
        [](Call& c) {
-         return TokenUnBinding(c.Int("card"), c.Text("service-no"), c.Int("password"),
-                               c.Int("app-no"), c.Int("app-no2"), c.Text("account"));
+         return zcv_unbinding(c.client, c.Int("card"), c.Text("service-no"), c.Int("password"),
+                              c.Int("app-no"), c.Int("app-no2"), c.Text("account"));
        }},
       {"unbind2",
        "TokenUnBinding2",
-       "TokenUnBinding2.asp?iCardNo=%d&iDynpasswd=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s&"
-       "iServiceNo=%s",
        "remove a binding (second service page)",
        {I("card"), O("service-no"), I("password"), I("app-no"), I("app-no2"), T("account")},
        K::kNone,
        [](Call& c) {
-         return TokenUnBinding2(c.Int("card"), c.Text("service-no"), c.Int("password"),
-                                c.Int("app-no"), c.Int("app-no2"), c.Text("account"));
+         return zcv_unbinding2(c.client, c.Int("card"), c.Text("service-no"), c.Int("password"),
+                               c.Int("app-no"), c.Int("app-no2"), c.Text("account"));
        }},
       {"unbind2-next",
        "TokenUnBinding2Next",
-       "TokenUnBinding2Next.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d&iAppNo=%d&iAppNo2=%d&"
-       "sAccount=%s&iServiceNo=%s",
        "remove a binding with two consecutive one-time passwords",
        {I("card"), O("service-no"), I("password"), I("password2"), I("app-no"), I("app-no2"),
         T("account")},
        K::kNone,
        [](Call& c) {
-         return TokenUnBinding2Next(c.Int("card"), c.Text("service-no"), c.Int("password"),
-                                    c.Int("password2"), c.Int("app-no"), c.Int("app-no2"),
-                                    c.Text("account"));
+         return zcv_unbinding2_next(c.client, c.Int("card"), c.Text("service-no"),
+                                    c.Int("password"), c.Int("password2"), c.Int("app-no"),
+                                    c.Int("app-no2"), c.Text("account"));
        }},
       {"unbind-ex",
        "TokenUnBindingEx",
-       "TokenUnBindingEx.asp?iCardNo=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s",
        "remove a binding without a password",
        {I("card"), I("app-no"), I("app-no2"), T("account")},
        K::kNone,
        [](Call& c) {
-         return TokenUnBindingEx(c.Int("card"), c.Int("app-no"), c.Int("app-no2"),
+         return zcv_unbinding_ex(c.client, c.Int("card"), c.Int("app-no"), c.Int("app-no2"),
                                  c.Text("account"));
        }},
       {"unbind-ex2",
        "TokenUnBindingEx2",
-       "TokenUnBindingEx2.asp?iCardNo=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s&sResvPassWord=%s",
        "remove a binding with the reserved password it returned",
        {I("card"), I("app-no"), I("app-no2"), T("account"), T("resv-password")},
        K::kNone,
        [](Call& c) {
-         return TokenUnBindingEx2(c.Int("card"), c.Int("app-no"), c.Int("app-no2"),
+         return zcv_unbinding_ex2(c.client, c.Int("card"), c.Int("app-no"), c.Int("app-no2"),
                                   c.Text("account"), c.Text("resv-password"));
        }},
-      {"enable", "TokenEnable",
-       "TokenEnable.asp?sServiceNo=%s&iDynPasswd=%d&strUserName=%s&iIDType=%d&strID=%s&"
-       "strMobile=%s&strTel=%s&strPost=%s&strEmail=%s&strAddress=%s",
-       "put a card into service and register its holder",
+      {"enable", "TokenEnable", "put a card into service and register its holder",
        WithProfile({O("service-no"), I("password")}), K::kExpire,
        [](Call& c) {
-         return TokenEnable(c.Text("service-no"), c.Int("password"), c.Text("user-name"),
-                            c.Int("id-type"), c.Text("id"), c.Text("mobile"), c.Text("tel"),
-                            c.Text("post"), c.Text("email"), c.Text("address"), c.out.expire_text);
+         return zcv_enable(c.client, c.Text("service-no"), c.Int("password"), c.Text("user-name"),
+                           c.Int("id-type"), c.Text("id"), c.Text("mobile"), c.Text("tel"),
+                           c.Text("post"), c.Text("email"), c.Text("address"), c.out.expire_text,
+                           sizeof c.out.expire_text);
        }},
       {"enable-next", "TokenEnableNext",
-       "TokenEnableNext.asp?sServiceNo=%s&iDynPasswd1=%d&iDynPasswd2=%d&strUserName=%s&"
-       "iIDType=%d&strID=%s&strMobile=%s&strTel=%s&strPost=%s&strEmail=%s&strAddress=%s",
        "put a card into service with two consecutive one-time passwords",
        WithProfile({O("service-no"), I("password"), I("password2")}), K::kExpire,
        [](Call& c) {
-         return TokenEnableNext(c.Text("service-no"), c.Int("password"), c.Int("password2"),
-                                c.Text("user-name"), c.Int("id-type"), c.Text("id"),
-                                c.Text("mobile"), c.Text("tel"), c.Text("post"), c.Text("email"),
-                                c.Text("address"), c.out.expire_text);
+         return zcv_enable_next(c.client, c.Text("service-no"), c.Int("password"),
+                                c.Int("password2"), c.Text("user-name"), c.Int("id-type"),
+                                c.Text("id"), c.Text("mobile"), c.Text("tel"), c.Text("post"),
+                                c.Text("email"), c.Text("address"), c.out.expire_text,
+                                sizeof c.out.expire_text);
        }},
       {"disable",
        "TokenDisable",
-       "TokenDisable.asp?iCardNo=%d&sServiceNo=%s&sIdCode=%s&iAppNo=%d&iAppNo2=%d&sAccount=%s&"
-       "sOperator=%s",
        "take a card out of service",
        {I("card"), T("service-no"), T("id-code"), I("app-no"), I("app-no2"), O("account"),
         O("operator")},
        K::kNone,
        [](Call& c) {
-         return TokenDisable(c.Int("card"), c.Text("service-no"), c.Text("id-code"),
-                             c.Int("app-no"), c.Int("app-no2"), c.Text("account"),
-                             c.Text("operator"));
+         return zcv_disable(c.client, c.Int("card"), c.Text("service-no"), c.Text("id-code"),
+                            c.Int("app-no"), c.Int("app-no2"), c.Text("account"),
+                            c.Text("operator"));
        }},
       {"loss",
        "TokenLoss",
-       "TokenLoss.asp?iCardNo=%d&sServiceNo=%s&iType=%d&iAppNo=%d&iAppNo2=%d&sAccount=%s&"
-       "sOperator=%s",
        "report a card lost",
        {I("card"), T("service-no"), I("type"), I("app-no"), I("app-no2"), O("account"),
         O("operator")},
        K::kNone,
        [](Call& c) {
-         return TokenLoss(c.Int("card"), c.Text("service-no"), c.Int("type"), c.Int("app-no"),
-                          c.Int("app-no2"), c.Text("account"), c.Text("operator"));
+         return zcv_loss(c.client, c.Int("card"), c.Text("service-no"), c.Int("type"),
+                         c.Int("app-no"), c.Int("app-no2"), c.Text("account"), c.Text("operator"));
        }},
       {"unloss",
        "TokenUnLoss",
-       "TokenUnLoss.asp?iCardNo=%d&sServiceNo=%s&iDynPasswd=%d&sOperator=%s",
        "withdraw a loss report",
        {I("card"), T("service-no"), I("password"), O("operator")},
        K::kNone,
        [](Call& c) {
-         return TokenUnLoss(c.Int("card"), c.Text("service-no"), c.Int("password"),
-                            c.Text("operator"));
+         return zcv_unloss(c.client, c.Int("card"), c.Text("service-no"), c.Int("password"),
+                           c.Text("operator"));
        }},
       {"unloss-next",
        "TokenUnLossNext",
-       "TokenUnLossNext.asp?iCardNo=%d&sServiceNo=%s&iDynPasswd1=%d&iDynPasswd2=%d&"
-       "sOperator=%s",
        "withdraw a loss report with two consecutive one-time passwords",
        {I("card"), T("service-no"), I("password"), I("password2"), O("operator")},
        K::kNone,
        [](Call& c) {
-         return TokenUnLossNext(c.Int("card"), c.Text("service-no"), c.Int("password"),
+         return zcv_unloss_next(c.client, c.Int("card"), c.Text("service-no"), c.Int("password"),
                                 c.Int("password2"), c.Text("operator"));
        }},
       {"bind-info",
        "TokenBindInfoQuery",
-       "TokenBindInfoQuery.asp?icardno=%d&iDynpasswd=%d",
        "list the accounts a card is bound to",
        {I("card"), I("password")},
        K::kRows,
        [](Call& c) {
-         return TokenBindInfoQuery(c.Int("card"), c.Int("password"), &c.out.row_count, c.out.rows);
+         return zcv_bind_info_query(c.client, c.Int("card"), c.Int("password"), &c.out.row_count,
+                                    Rows(c.out.rows), zcv::kMaxBindRows);
        }},
       {"bind-info-next",
        "TokenBindInfoQueryNext",
-       "TokenBindInfoQueryNext.asp?icardno=%d&iDynpasswd1=%d&iDynpasswd2=%d",
        "list the bindings with two consecutive one-time passwords",
        {I("card"), I("password"), I("password2")},
        K::kRows,
        [](Call& c) {
-         return TokenBindInfoQueryNext(c.Int("card"), c.Int("password"), c.Int("password2"),
-                                       &c.out.row_count, c.out.rows);
+         return zcv_bind_info_query_next(c.client, c.Int("card"), c.Int("password"),
+                                         c.Int("password2"), &c.out.row_count, Rows(c.out.rows),
+                                         zcv::kMaxBindRows);
        }},
       {"status",
        "TokenStatus",
-       "TokenStatus.asp?iCardNo=%d",
        "query a card's status number and expiry",
        {I("card")},
        K::kStatus,
-       [](Call& c) { return TokenStatus(c.Int("card"), c.out.card_status, c.out.expire_text); }},
+       [](Call& c) {
+         return zcv_status(c.client, c.Int("card"), &c.out.card_status, c.out.expire_text,
+                           sizeof c.out.expire_text);
+       }},
       {"change",
        "TokenChange",
-       "TokenChange.asp?iCardNoOld=%d&sServiceNoOld=%s&sServiceNoNew=%s&iDynPasswd=%d",
        "replace a card by the card with the new service number",
        {I("old-card"), T("old-service-no"), T("new-service-no"), I("password")},
        K::kNone,
        [](Call& c) {
-         return TokenChange(c.Int("old-card"), c.Text("old-service-no"), c.Text("new-service-no"),
-                            c.Int("password"));
+         return zcv_change(c.client, c.Int("old-card"), c.Text("old-service-no"),
+                           c.Text("new-service-no"), c.Int("password"));
        }},
       {"change-next",
        "TokenChangeNext",
-       "TokenChangeNext.asp?iCardNoOld=%d&sServiceNoOld=%s&sServiceNoNew=%s&iDynPasswd1=%d&"
-       "iDynPasswd2=%d",
        "replace a card with two consecutive one-time passwords",
        {I("old-card"), T("old-service-no"), T("new-service-no"), I("password"), I("password2")},
        K::kNone,
        [](Call& c) {
-         return TokenChangeNext(c.Int("old-card"), c.Text("old-service-no"),
+         return zcv_change_next(c.client, c.Int("old-card"), c.Text("old-service-no"),
                                 c.Text("new-service-no"), c.Int("password"), c.Int("password2"));
        }},
-      {"modify-info", "TokenModifyInfo",
-       "TokenModifyInfo.asp?iCardNo=%d&iDynPasswd=%d&strUserName=%s&iIDType=%d&strID=%s&"
-       "strMobile=%s&strTel=%s&strPost=%s&strEmail=%s&strAddress=%s",
-       "change the holder's profile", WithProfile({I("card"), I("password")}), K::kNone,
+      {"modify-info", "TokenModifyInfo", "change the holder's profile",
+       WithProfile({I("card"), I("password")}), K::kNone,
        [](Call& c) {
-         return TokenModifyInfo(c.Int("card"), c.Int("password"), c.Text("user-name"),
+         return zcv_modify_info(c.client, c.Int("card"), c.Int("password"), c.Text("user-name"),
                                 c.Int("id-type"), c.Text("id"), c.Text("mobile"), c.Text("tel"),
                                 c.Text("post"), c.Text("email"), c.Text("address"));
        }},
       {"modify-info-next", "TokenModifyInfoNext",
-       "TokenModifyInfoNext.asp?iCardNo=%d&iDynPasswd1=%d&iDynPasswd2=%d&strUserName=%s&"
-       "iIDType=%d&strID=%s&strMobile=%s&strTel=%s&strPost=%s&strEmail=%s&strAddress=%s",
        "change the holder's profile with two consecutive one-time passwords",
        WithProfile({I("card"), I("password"), I("password2")}), K::kNone,
        [](Call& c) {
-         return TokenModifyInfoNext(c.Int("card"), c.Int("password"), c.Int("password2"),
-                                    c.Text("user-name"), c.Int("id-type"), c.Text("id"),
-                                    c.Text("mobile"), c.Text("tel"), c.Text("post"),
-                                    c.Text("email"), c.Text("address"));
+         return zcv_modify_info_next(c.client, c.Int("card"), c.Int("password"), c.Int("password2"),
+                                     c.Text("user-name"), c.Int("id-type"), c.Text("id"),
+                                     c.Text("mobile"), c.Text("tel"), c.Text("post"),
+                                     c.Text("email"), c.Text("address"));
        }},
       {"bind-esale",
        "TokenBindEsale",
-       "TokenBindEsale.asp?iCardNo=%d&iDynpasswd=%d",
        "link the card to an Esale account",
        {I("card"), I("password")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBindEsale(c.Int("card"), c.Int("password"), c.out.resv_password);
+         return zcv_bind_esale(c.client, c.Int("card"), c.Int("password"), c.out.resv_password,
+                               sizeof c.out.resv_password);
        }},
       {"bind-esale-next",
        "TokenBindEsaleNext",
-       "TokenBindEsaleNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
        "link the card to an Esale account with two consecutive one-time passwords",
        {I("card"), I("password"), I("password2")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBindEsaleNext(c.Int("card"), c.Int("password"), c.Int("password2"),
-                                   c.out.resv_password);
+         return zcv_bind_esale_next(c.client, c.Int("card"), c.Int("password"), c.Int("password2"),
+                                    c.out.resv_password, sizeof c.out.resv_password);
        }},
       {"bind-other",
        "TokenBindOther",
-       "TokenBindOther.asp?iCardNo=%d&iDynpasswd=%d",
        "link the card to an account of the other kind",
        {I("card"), I("password")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBindOther(c.Int("card"), c.Int("password"), c.out.resv_password);
+         return zcv_bind_other(c.client, c.Int("card"), c.Int("password"), c.out.resv_password,
+                               sizeof c.out.resv_password);
        }},
       {"bind-other-next",
        "TokenBindOtherNext",
-       "TokenBindOtherNext.asp?iCardNo=%d&iDynpasswd1=%d&iDynpasswd2=%d",
        "link the card to an account of the other kind with two consecutive one-time passwords",
        {I("card"), I("password"), I("password2")},
        K::kResvPassWord,
        [](Call& c) {
-         return TokenBindOtherNext(c.Int("card"), c.Int("password"), c.Int("password2"),
-                                   c.out.resv_password);
+         return zcv_bind_other_next(c.client, c.Int("card"), c.Int("password"), c.Int("password2"),
+                                    c.out.resv_password, sizeof c.out.resv_password);
        }},
   };
 }
@@ -328,8 +308,14 @@ std::optional<int> ParseDecimalInt(const std::string& text) {
   return static_cast<int>(value);
 }
 
+// Each request template comes from the library's own table.
+std::vector<Operation> WithRequests(std::vector<Operation> table) {
+  for (Operation& op : table) op.request = zcv::FindOperation(op.function)->operation.pathTemplate;
+  return table;
+}
+
 const std::vector<Operation>& Operations() {
-  static const std::vector<Operation> table = BuildTable();
+  static const std::vector<Operation> table = WithRequests(BuildTable());
   return table;
 }
 

@@ -1,9 +1,10 @@
 // The 28 operations as zcvctl offers them: one table row per exported
-// function with its subcommand, the request it sends, its parameters in
-// signature order and the output it fills.
+// function with its subcommand, its parameters in signature order and the
+// output it fills; the request it sends comes from the library's table.
 #pragma once
 
 #include <zephyrcoilvault.h>
+#include <zephyrcoilvault/client.h>
 
 #include <map>
 #include <optional>
@@ -25,8 +26,8 @@ struct Param {
 
 enum class OutputKind { kNone, kExpire, kResvPassWord, kRows, kStatus };
 
-// The library is not told the size of the reserved-password buffer; room
-// beyond the protocol's seven bytes keeps a longer reply from overrunning.
+// Room beyond the protocol's seven bytes for the reserved password, so
+// that a report can show a longer text than the library ever writes.
 constexpr std::size_t kResvBufferBytes = 64;
 
 struct Outputs {
@@ -40,26 +41,27 @@ struct Outputs {
 // The values of one invocation, by option name.
 class Call {
  public:
+  zcv_client* client = nullptr;
   std::map<std::string, int> ints;
   std::map<std::string, std::optional<std::string>> texts;
   Outputs out;
 
   int Int(const std::string& option) const { return ints.at(option); }
   // The text's own storage, or null when the option was not given.
-  char* Text(const std::string& option) {
-    std::optional<std::string>& text = texts.at(option);
-    return text ? text->data() : nullptr;
+  const char* Text(const std::string& option) const {
+    const std::optional<std::string>& text = texts.at(option);
+    return text ? text->c_str() : nullptr;
   }
 };
 
 struct Operation {
   const char* command;   // subcommand name, e.g. "bind-info"
   const char* function;  // exported function, e.g. "TokenBindInfoQuery"
-  const char* request;   // the request path template it sends
   const char* summary;
   std::vector<Param> params;
   OutputKind output;
-  ResultCode (*invoke)(Call&);
+  ResultCode (*invoke)(Call&);    // calls the C function on Call::client
+  const char* request = nullptr;  // the request path template, from the library's table
 };
 
 const std::vector<Operation>& Operations();

@@ -1,0 +1,214 @@
+// zcvctl check: the file through the library's own reader, then each server
+// through the platform layer the library dials with, step by step.
+#include "zcvctl/check.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/socket.h"
+#include "platform/tls.h"
+#include "platform/transport.h"
+#include "service/client.h"
+
+namespace zcv::ctl {
+namespace {
+
+constexpr std::int64_t kMillisPerSecond = 1000;
+
+// One step of reaching a server: whether it worked, its time, and a note.
+struct Step {
+  explicit Step(const char* stepName) : name(stepName) {}
+  const char* name;
+  bool ok = false;
+  double ms = 0;
+  std::string note;
+};
+
+struct ServerReport {
+  std::string ip;
+  std::string port;
+  std::vector<Step> steps;
+  bool reached = false;
+};
+
+class Stopwatch {
+ public:
+  double ms() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_)
+        .count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+std::string ErrorText(int error) {
+  char buffer[128];
+  return platform::ErrorNumberText(error, buffer, sizeof buffer);
+}
+
+std::string AddressText(const platform::Ipv4Address& address) {
+  return std::to_string(address.bytes[0]) + "." + std::to_string(address.bytes[1]) + "." +
+         std::to_string(address.bytes[2]) + "." + std::to_string(address.bytes[3]);
+}
+
+// Closes the socket when the check of a server ends, after its transport.
+struct SocketCloser {
+  platform::SocketHandle socket = platform::kNoSocket;
+  ~SocketCloser() {
+    if (socket != platform::kNoSocket) platform::CloseSocket(socket);
+  }
+};
+
+bool Handshake(platform::Transport& transport, platform::SocketHandle socket, std::int64_t deadline,
+               Step* step) {
+  for (;;) {
+    const platform::TransferResult result = transport.Start();
+    if (result.error != 0) {
+      step->note = result.reason != nullptr ? result.reason : ErrorText(result.error);
+      return false;
+    }
+    if (result.want == platform::Want::kNothing) return true;
+    const int ready = result.want == platform::Want::kReadable
+                          ? platform::WaitReadable(socket, deadline)
+                          : platform::WaitWritable(socket, deadline);
+    if (ready != 1) {
+      step->note = "timed out";
+      return false;
+    }
+  }
+}
+
+ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeouts,
+                         platform::TlsContext* tls) {
+  ServerReport report{server.ip, server.port, {}, false};
+  const std::int64_t connectMs = std::int64_t{timeouts.connect} * kMillisPerSecond;
+
+  Step lookup{"lookup"};
+  Stopwatch lookupTime;
+  platform::Ipv4Address address;
+  const int found = platform::LookupIpv4(server.ip, &address, connectMs);
+  lookup.ms = lookupTime.ms();
+  lookup.ok = found == 0;
+  lookup.note = lookup.ok ? AddressText(address) : "no address";
+  report.steps.push_back(lookup);
+  if (!lookup.ok) return report;
+  address.port = static_cast<std::uint16_t>(std::atoi(server.port));
+
+  Step connect{"connect"};
+  Stopwatch connectTime;
+  SocketCloser closer;
+  int error = 0;
+  closer.socket = platform::OpenTcpSocket(&error);
+  if (closer.socket != platform::kNoSocket) error = platform::PrepareTcpSocket(closer.socket);
+  if (closer.socket != platform::kNoSocket && error == 0) {
+    error = platform::StartConnect(closer.socket, address);
+    if (error == 0 &&
+        platform::WaitConnected(closer.socket, platform::MonotonicMilliseconds() + connectMs,
+                                &error) == 1) {
+      connect.ok = true;
+    }
+  }
+  connect.ms = connectTime.ms();
+  if (!connect.ok) connect.note = ErrorText(error);
+  report.steps.push_back(connect);
+  if (!connect.ok || tls == nullptr) {
+    report.reached = connect.ok;
+    return report;
+  }
+
+  Step handshake{"tls"};
+  Stopwatch handshakeTime;
+  std::unique_ptr<platform::Transport> transport =
+      platform::MakeTlsTransport(closer.socket, *tls, server.ip, address.port);
+  handshake.ok = Handshake(*transport, closer.socket, platform::MonotonicMilliseconds() + connectMs,
+                           &handshake);
+  handshake.ms = handshakeTime.ms();
+  platform::TlsPeer peer;
+  if (handshake.ok && platform::DescribeTlsPeer(*transport, &peer)) {
+    handshake.note = std::string("name ") + server.ip + " verified, certificate " +
+                     std::to_string(peer.daysLeft) + " days left, " +
+                     (peer.pinned ? "pin matched" : "no pins set");
+  }
+  report.steps.push_back(handshake);
+  report.reached = handshake.ok;
+  return report;
+}
+
+// What the file gave: whether it was accepted and every problem found.
+struct FileReport {
+  bool accepted;
+  std::vector<std::string> problems;
+};
+
+void PrintText(std::ostream& out, const std::string& path, const FileReport& file,
+               const std::vector<ServerReport>& servers) {
+  out << "configuration " << path << ": " << (file.accepted ? "accepted" : "refused") << "\n";
+  for (const std::string& problem : file.problems) out << "  " << problem << "\n";
+  for (std::size_t i = 0; i < servers.size(); ++i) {
+    const ServerReport& s = servers[i];
+    out << "server " << i << " " << s.ip << ":" << s.port << ": "
+        << (s.reached ? "reached" : "NOT reached") << "\n";
+    for (const Step& step : s.steps) {
+      char ms[32];
+      std::snprintf(ms, sizeof ms, "%.1f ms", step.ms);
+      out << "  " << step.name << " " << (step.ok ? "ok" : "FAILED") << " " << ms;
+      if (!step.note.empty()) out << "  " << step.note;
+      out << "\n";
+    }
+  }
+}
+
+void PrintJson(std::ostream& out, const std::string& path, const FileReport& file,
+               const std::vector<ServerReport>& servers) {
+  nlohmann::ordered_json report;
+  report["config"] = path;
+  report["accepted"] = file.accepted;
+  report["problems"] = file.problems;
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const ServerReport& s : servers) {
+    nlohmann::ordered_json server;
+    server["ip"] = s.ip;
+    server["port"] = s.port;
+    server["reached"] = s.reached;
+    for (const Step& step : s.steps) {
+      server[step.name] = {{"ok", step.ok}, {"ms", step.ms}, {"note", step.note}};
+    }
+    list.push_back(std::move(server));
+  }
+  report["servers"] = std::move(list);
+  // Texts from the file may hold bytes that are not UTF-8.
+  out << report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace
+
+int RunCheck(const std::string& configPath, bool json, std::ostream& out) {
+  ClientOptions options;
+  options.configPath = configPath;
+  Client client(options);
+  const ServerList& list = client.context().servers;
+  FileReport file{client.valid() && list.count() > 0, client.configFindings()};
+  // A list of no servers is refused as zcv_client_open refuses it.
+  if (client.valid() && list.count() == 0) file.problems.push_back("ServerNumber names no server");
+  std::vector<ServerReport> servers;
+  for (int i = 0; file.accepted && i < list.count(); ++i) {
+    servers.push_back(CheckServer(list.At(i), list.timeouts(), list.tls()));
+  }
+  if (json) {
+    PrintJson(out, configPath, file, servers);
+  } else {
+    PrintText(out, configPath, file, servers);
+  }
+  if (!file.accepted) return 2;
+  for (const ServerReport& s : servers) {
+    if (!s.reached) return 1;
+  }
+  return 0;
+}
+
+}  // namespace zcv::ctl
