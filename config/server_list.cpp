@@ -4,12 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "config/tls_settings.h"
+#include "config/config_reader.h"
 #include "platform/file.h"
 #include "platform/ini_file.h"
 
@@ -18,29 +17,11 @@ namespace {
 
 constexpr char kSection[] = "ServerSet";
 constexpr char kNumberKey[] = "ServerNumber";
-constexpr std::size_t kNumberReadBytes = 5;                   // 4 characters seen
-constexpr std::size_t kIPReadBytes = kServerIPBytes - 1;      // 28 characters kept
-constexpr std::size_t kPortReadBytes = kServerPortBytes - 1;  // 5 characters kept
 constexpr std::size_t kKeyBytes = 32;
 
 // The configuration messages are GBK text, kept here as their bytes.
 // "读配置文件错误 \n"
 constexpr char kNoFileMessage[] = "\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
-// "读ServerNumber参数配置文件错误 \n"
-constexpr char kNoNumberMessage[] =
-    "\xb6\xc1"
-    "ServerNumber"
-    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
-// "读ServerIp参数配置文件错误 \n"
-constexpr char kNoIPMessage[] =
-    "\xb6\xc1"
-    "ServerIp"
-    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
-// "读ServerPort参数配置文件错误\n " (the blank follows the line feed)
-constexpr char kNoPortMessage[] =
-    "\xb6\xc1"
-    "ServerPort"
-    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\n ";
 constexpr char kReadExceptionMessage[] = "exception catched in read config file\n";
 constexpr char kRotateExceptionMessage[] = "exception catched in change config\n";
 constexpr char kCurrentExceptionMessage[] = "exception catched in GetServerIP\n";
@@ -57,15 +38,9 @@ std::string PortKey(int i) {
   return key;
 }
 
-std::string ReadValue(const std::string& text, const std::string& key, std::size_t bytes) {
-  return platform::ReadIniValue(text, kSection, key, bytes);
-}
-
-// Copies a value that ReadValue has already cut to fit, NUL-padded.
-template <std::size_t N>
-void Store(char (&slot)[N], const std::string& value) {
-  std::memset(slot, 0, N);
-  std::memcpy(slot, value.data(), std::min(value.size(), N - 1));
+// The value as the file holds it now, never cut.
+std::string WholeValue(const std::string& text, const std::string& key) {
+  return platform::ReadIniValue(text, kSection, key, text.size() + 1);
 }
 
 }  // namespace
@@ -91,43 +66,29 @@ ServerList::~ServerList() {
 
 void ServerList::ReadConfigFile() {
   count_ = 0;
-  valid_ = true;
   try {
     std::string text;
     if (!platform::ReadWholeFile(configPath_, &text)) {
-      log_.WriteLog(kNoFileMessage);
-      valid_ = false;
-      return;
-    }
-    loadedNumber_ = ReadValue(text, kNumberKey, kNumberReadBytes);
-    if (loadedNumber_.empty()) {
-      log_.WriteLog(kNoNumberMessage);
-      valid_ = false;
-      return;
-    }
-    count_ = std::min(std::atoi(loadedNumber_.c_str()), kMaxServers);
-    for (int i = 0; i < count_; ++i) {
-      std::string ip = ReadValue(text, IPKey(i), kIPReadBytes);
-      if (ip.empty()) {
-        log_.WriteLog(kNoIPMessage);
-        valid_ = false;
-        return;
+      findings_.push_back({0, true, kNoFileMessage});
+    } else {
+      ConfigReading reading = ReadConfigText(text);
+      findings_ = std::move(reading.findings);
+      loadedNumber_ = reading.servers.number;
+      count_ = reading.servers.count;
+      std::copy(std::begin(reading.servers.servers), std::end(reading.servers.servers),
+                std::begin(servers_));
+      timeouts_ = reading.timeouts;
+      // Built only for a file without other faults; its own failure is
+      // found last, after the file's lines.
+      if (reading.tls.enabled && !HasFatal(findings_)) {
+        tls_ = MakeConfiguredTlsContext(reading.tls, &findings_);
       }
-      Store(servers_[i].ip, ip);
-      std::string port = ReadValue(text, PortKey(i), kPortReadBytes);
-      if (port.empty()) {
-        log_.WriteLog(kNoPortMessage);
-        valid_ = false;
-        return;
-      }
-      Store(servers_[i].port, port);
     }
-    if (!ReadTimeouts(text, log_, &timeouts_)) valid_ = false;
-    if (valid_ && !ReadTlsSettings(text, log_, &tls_)) valid_ = false;
   } catch (...) {
-    log_.WriteLog(kReadExceptionMessage);
-    valid_ = false;
+    findings_.push_back({0, true, kReadExceptionMessage});
   }
+  valid_ = !HasFatal(findings_);
+  for (const ConfigFinding& finding : findings_) log_.WriteLog(finding.message.c_str());
 }
 
 ServerEntry ServerList::Current() const {
@@ -163,20 +124,21 @@ void ServerList::ChangeConfig() {
 }
 
 void ServerList::WriteConfigFile() const {
+  // Nothing refused at load: every entry was read whole and checked.
   if (!writeBack_ || !valid_ || count_ < 2) return;
   bool rotated = false;
   for (int i = 0; i < count_; ++i) rotated = rotated || !SameServer(servers_[i], loaded_[i]);
   if (!rotated) return;
 
-  // The file must still hold what was read at load: an edit made while the
-  // host ran is the newer truth and is never overwritten.
+  // The file must still hold, whole, what was read at load: an edit made
+  // while the host ran is the newer truth and is never overwritten.
   std::string text;
   if (!platform::ReadWholeFile(configPath_, &text)) return;
-  if (ReadValue(text, kNumberKey, kNumberReadBytes) != loadedNumber_) return;
+  if (WholeValue(text, kNumberKey) != loadedNumber_) return;
   std::vector<platform::IniValue> values;
   for (int i = 0; i < count_; ++i) {
-    if (ReadValue(text, IPKey(i), kIPReadBytes) != loaded_[i].ip ||
-        ReadValue(text, PortKey(i), kPortReadBytes) != loaded_[i].port) {
+    if (WholeValue(text, IPKey(i)) != loaded_[i].ip ||
+        WholeValue(text, PortKey(i)) != loaded_[i].port) {
       return;
     }
     values.push_back({IPKey(i), servers_[i].ip});

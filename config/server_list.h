@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "config/finding.h"
+#include "config/server_entry.h"
 #include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
@@ -12,28 +14,16 @@
 
 namespace zcv {
 
-constexpr int kMaxServers = 10;
-constexpr int kServerIPBytes = 30;   // 28 characters kept, NUL-padded
-constexpr int kServerPortBytes = 7;  // 5 characters kept, NUL-padded
-
-// One server: its IP (or host name) text and its decimal port text.
-struct ServerEntry {
-  char ip[kServerIPBytes] = {};
-  char port[kServerPortBytes] = {};
-};
-
-bool SameServer(const ServerEntry& a, const ServerEntry& b);
-
 class ServerList {
  public:
-  // Reads section ServerSet of the INI file (ServerNumber, ServerIP<i>,
-  // ServerPort<i> and the optional time-outs); logs and marks the list
-  // invalid on any failure. `writeBack`: whether destruction writes the
-  // rotated order back.
+  // Reads sections ServerSet (ServerNumber, ServerIP<i>, ServerPort<i>
+  // and the optional time-outs) and TLS of the INI file whole, logs every
+  // finding in file order, and marks the list invalid when any is fatal.
+  // `writeBack`: whether destruction writes the rotated order back.
   ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack = true);
-  // With write-back on, writes the rotated order back, but only when it
-  // changed since load and the file's entries are still the ones read;
-  // never damages the file.
+  // With write-back on, writes the rotated order back, but only when
+  // nothing was refused at load, the order changed, and the file's entries
+  // are still the ones read, whole; never damages the file.
   ~ServerList();
 
   ServerList(const ServerList&) = delete;
@@ -45,6 +35,17 @@ class ServerList {
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
   const AttemptTimeouts& timeouts() const { return timeouts_; }
+  // Every problem the load found, in the order of the file's lines (the
+  // missing file, or a missing key, at its section's header; a failure to
+  // set up TLS, found once the file is read, last), each with the message
+  // the log got (without the time stamp) and whether it is fatal. The list
+  // is valid exactly when none is fatal. A warning leaves the list as it
+  // is: an unknown or repeated [ServerSet] key, a second [ServerSet]
+  // section, and a ServerNumber that gives no server (valid but empty:
+  // every call answers 1012, so a caller that needs servers also checks
+  // count() > 0). ReadConfigText (config/config_reader.h) gives the same
+  // findings, but for TLS set-up, without logging or building anything.
+  const ConfigFindings& findings() const { return findings_; }
 
   // The current server's IP and port, copied in one locked step.
   ServerEntry Current() const;
@@ -71,8 +72,9 @@ class ServerList {
   AttemptTimeouts timeouts_;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
-  std::string loadedNumber_;         // ServerNumber as read at load
+  std::string loadedNumber_;         // ServerNumber as read at load, whole
   std::unique_ptr<platform::TlsContext> tls_;
+  ConfigFindings findings_;
 };
 
 }  // namespace zcv

@@ -2,17 +2,15 @@
 // for a value that was given but cannot be used.
 #include "config/timeouts.h"
 
+#include <algorithm>
 #include <cstdio>
-
-#include "platform/ini_file.h"
 
 namespace zcv {
 namespace {
 
-constexpr char kSection[] = "ServerSet";
 // Wide enough for any sensible value with leading zeros; anything longer
-// is refused rather than cut into a different number.
-constexpr std::size_t kValueReadBytes = 32;
+// is refused rather than read as a different number.
+constexpr std::size_t kMaxValueChars = 30;
 constexpr std::size_t kMessageBytes = 128;
 
 // "读%s参数配置文件错误，须为1至600的整数秒\n" as GBK bytes.
@@ -37,7 +35,7 @@ constexpr Key kKeys[] = {
 // The seconds of a value made of decimal digits only, within the range;
 // 0 for anything else.
 int ParseSeconds(const std::string& value) {
-  if (value.empty() || value.size() >= kValueReadBytes - 1) return 0;
+  if (value.empty() || value.size() > kMaxValueChars) return 0;
   int seconds = 0;
   for (char c : value) {
     if (c < '0' || c > '9') return 0;
@@ -49,20 +47,23 @@ int ParseSeconds(const std::string& value) {
 
 }  // namespace
 
-bool ReadTimeouts(const std::string& iniText, LogFile& log, AttemptTimeouts* out) {
+void ReadTimeouts(const platform::IniSection& section, AttemptTimeouts* out,
+                  ConfigFindings* findings) {
   for (const Key& key : kKeys) {
-    if (!platform::HasIniKey(iniText, kSection, key.name)) continue;
-    const int seconds =
-        ParseSeconds(platform::ReadIniValue(iniText, kSection, key.name, kValueReadBytes));
+    // The first entry of the key is the one a profile reader gives.
+    const auto entry = std::find_if(
+        section.entries.begin(), section.entries.end(),
+        [&key](const platform::IniEntry& e) { return platform::SameIniName(e.key, key.name); });
+    if (entry == section.entries.end()) continue;
+    const int seconds = ParseSeconds(entry->value);
     if (seconds == 0) {
       char message[kMessageBytes] = {};
       std::snprintf(message, sizeof message, kInvalidTemplate, key.name);
-      log.WriteLog(message);
-      return false;
+      findings->push_back({entry->line, true, message});
+      continue;
     }
     out->*key.field = seconds;
   }
-  return true;
 }
 
 }  // namespace zcv

@@ -2,9 +2,8 @@
 // send and receive per attempt, and the most one call may spend in all.
 #pragma once
 
-#include <string>
-
-#include "log/log_file.h"
+#include "config/finding.h"
+#include "platform/ini_file.h"
 
 namespace zcv {
 
@@ -24,7 +23,8 @@ struct AttemptTimeouts {
 // Reads the optional keys ConnectTimeout, SendTimeout, ReceiveTimeout and
 // CallTimeout of section ServerSet into *out; a key left out keeps its
 // default. A key given with anything but a whole number of seconds from 1
-// to 600 (empty included) is logged by name and makes the result false.
-bool ReadTimeouts(const std::string& iniText, LogFile& log, AttemptTimeouts* out);
+// to 600 (empty included) adds a fatal finding that names it.
+void ReadTimeouts(const platform::IniSection& section, AttemptTimeouts* out,
+                  ConfigFindings* findings);
 
 }  // namespace zcv

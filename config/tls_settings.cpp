@@ -1,26 +1,38 @@
 // Reading the [TLS] section. Every value is checked whether or not TLS is
 // enabled, so a mistyped entry is reported at load rather than the day TLS
-// is switched on; never does a bad entry fall back to plain HTTP.
+// is switched on; the section is read whole, so no key that would change
+// what is trusted or sent can be mistyped, repeated or cut unnoticed, and
+// never does a bad entry fall back to plain HTTP.
 #include "config/tls_settings.h"
 
 #include <cstring>
 #include <optional>
-
-#include "platform/ini_file.h"
+#include <string>
 
 namespace zcv {
 namespace {
 
-constexpr char kSection[] = "TLS";
-constexpr std::size_t kFlagBytes = 16;
-constexpr std::size_t kPathBytes = 1024;
-// Room for the pins of every server of a full list, and some to spare.
-constexpr std::size_t kPinListBytes = 4096;
+constexpr char kEnabled[] = "Enabled";
+constexpr char kCAFile[] = "CAFile";
+constexpr char kPinSHA256[] = "PinSHA256";
+constexpr char kMinVersion[] = "MinVersion";
 constexpr char kBlanks[] = " \t";
+// MakeTlsContext's reason when the trust anchors cannot be loaded.
+constexpr char kTrustUnreadable[] = "cannot be read";
 
-std::string Read(const std::string& text, const char* key, std::size_t bytes) {
-  return platform::ReadIniValue(text, kSection, key, bytes);
-}
+// The keys of the section and the longest value each reads whole.
+struct Key {
+  const char* name;
+  std::size_t maxChars;
+};
+
+constexpr Key kKeys[] = {
+    {kEnabled, 15},
+    {kCAFile, 1023},
+    // Room for the pins of every server of a full list, and some to spare.
+    {kPinSHA256, 4095},
+    {kMinVersion, 15},
+};
 
 int Base64Value(char c) {
   static constexpr char kAlphabet[] =
@@ -72,38 +84,109 @@ bool ReadPins(const std::string& list, std::vector<platform::KeyPin>* pins) {
   }
 }
 
-bool Refuse(LogFile& log, const char* key, const char* why) {
-  const std::string line = std::string("[TLS] ") + key + ": " + why + "\n";
-  log.WriteLog(line.c_str());
-  return false;
+void Refuse(ConfigFindings* findings, std::size_t line, const std::string& subject,
+            const std::string& why) {
+  findings->push_back({line, true, "[TLS] " + subject + ": " + why + "\n"});
+}
+
+std::string LineSubject(std::size_t line) { return "line " + std::to_string(line); }
+
+constexpr std::size_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
+
+// The index of the key in kKeys, or kKeyCount for an unknown one.
+std::size_t IndexOf(const std::string& name) {
+  std::size_t index = 0;
+  while (index < kKeyCount && !platform::SameIniName(name, kKeys[index].name)) ++index;
+  return index;
+}
+
+// The section's entries by key, each read whole and given once; a key with
+// a problem of the section's shape is refused and left out.
+struct Values {
+  const platform::IniEntry* entries[kKeyCount] = {};
+  bool refused[kKeyCount] = {};
+  const platform::IniEntry* Get(const char* name) const { return entries[IndexOf(name)]; }
+};
+
+Values CheckShape(const platform::IniSection& section, ConfigFindings* findings) {
+  Values values;
+  for (const platform::IniEntry& entry : section.entries) {
+    const std::size_t index = IndexOf(entry.key);
+    if (index == kKeyCount) {
+      Refuse(findings, entry.line, ShownText(entry.key), "unknown key");
+      continue;
+    }
+    const Key& key = kKeys[index];
+    if (values.entries[index] != nullptr || values.refused[index]) {
+      Refuse(findings, entry.line, key.name, "given again on " + LineSubject(entry.line));
+      values.entries[index] = nullptr;
+      values.refused[index] = true;
+    } else if (entry.value.size() > key.maxChars) {
+      Refuse(findings, entry.line, key.name,
+             "longer than " + std::to_string(key.maxChars) + " characters");
+      values.refused[index] = true;
+    } else {
+      values.entries[index] = &entry;
+    }
+  }
+  for (std::size_t line : section.otherLines) {
+    Refuse(findings, line, LineSubject(line), "not a key=value line");
+  }
+  for (std::size_t line : section.laterHeaders) {
+    Refuse(findings, line, LineSubject(line), "a second [TLS] section");
+  }
+  if (values.Get(kEnabled) == nullptr && !values.refused[IndexOf(kEnabled)]) {
+    Refuse(findings, section.line, kEnabled, "missing (0 or 1)");
+  }
+  return values;
 }
 
 }  // namespace
 
-bool ReadTlsSettings(const std::string& iniText, LogFile& log,
-                     std::unique_ptr<platform::TlsContext>* context) {
-  const std::string enabled = Read(iniText, "Enabled", kFlagBytes);
-  if (!enabled.empty() && enabled != "0" && enabled != "1") {
-    return Refuse(log, "Enabled", "unknown value (0 or 1)");
+void ReadTlsSettings(const platform::IniSection& section, TlsSettings* out,
+                     ConfigFindings* findings) {
+  if (section.line == 0) return;
+  const Values values = CheckShape(section, findings);
+  if (const platform::IniEntry* enabled = values.Get(kEnabled)) {
+    if (enabled->value != "0" && enabled->value != "1") {
+      Refuse(findings, enabled->line, kEnabled, "unknown value (0 or 1)");
+    }
+    out->enabled = enabled->value == "1";
   }
-  platform::TlsOptions options;
-  const std::string version = Read(iniText, "MinVersion", kFlagBytes);
-  if (version == "1.3") {
-    options.minVersion = platform::TlsVersion::k1_3;
-  } else if (!version.empty() && version != "1.2") {
-    return Refuse(log, "MinVersion", "unknown value (1.2 or 1.3)");
+  if (const platform::IniEntry* version = values.Get(kMinVersion)) {
+    if (version->value == "1.3") {
+      out->options.minVersion = platform::TlsVersion::k1_3;
+    } else if (!version->value.empty() && version->value != "1.2") {
+      Refuse(findings, version->line, kMinVersion, "unknown value (1.2 or 1.3)");
+    }
   }
-  if (!ReadPins(Read(iniText, "PinSHA256", kPinListBytes), &options.pins)) {
-    return Refuse(log, "PinSHA256", "malformed pin (base64 of a SHA-256 hash)");
+  if (const platform::IniEntry* pins = values.Get(kPinSHA256)) {
+    if (!ReadPins(pins->value, &out->options.pins)) {
+      Refuse(findings, pins->line, kPinSHA256, "malformed pin (base64 of a SHA-256 hash)");
+    }
   }
-  options.caFile = Read(iniText, "CAFile", kPathBytes);
-  if (enabled != "1") return true;
-  if (!platform::TlsAvailable())
-    return Refuse(log, "Enabled", "TLS is not available in this build");
+  if (const platform::IniEntry* caFile = values.Get(kCAFile)) out->options.caFile = caFile->value;
+}
+
+std::unique_ptr<platform::TlsContext> MakeConfiguredTlsContext(const TlsSettings& settings,
+                                                               ConfigFindings* findings) {
+  if (!platform::TlsAvailable()) {
+    Refuse(findings, 0, kEnabled, "TLS is not available in this build");
+    return nullptr;
+  }
   const char* reason = nullptr;
-  *context = platform::MakeTlsContext(options, &reason);
-  if (*context == nullptr) return Refuse(log, "CAFile", reason);
-  return true;
+  std::unique_ptr<platform::TlsContext> context =
+      platform::MakeTlsContext(settings.options, &reason);
+  if (context != nullptr) return context;
+  const std::string why = reason != nullptr ? reason : "cannot make a TLS context";
+  if (why != kTrustUnreadable) {
+    Refuse(findings, 0, kEnabled, why);
+  } else if (!settings.options.caFile.empty()) {
+    Refuse(findings, 0, kCAFile, why);
+  } else {
+    Refuse(findings, 0, kEnabled, "the system's trust store " + why);
+  }
+  return nullptr;
 }
 
 }  // namespace zcv

@@ -39,38 +39,78 @@ std::size_t FindIn(const std::string& text, char c, Span span) {
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 
+// A UTF-8 byte-order mark that starts the file is not part of its first
+// line, as the Windows profile functions read it.
+constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
+
+// One line that is neither blank nor a comment, as both the reader and the
+// section scan see it.
+struct Line {
+  std::size_t number;  // from 1
+  Span text;           // blanks trimmed, line end dropped
+  bool isHeader;
+  Span name;   // a header's section name, or the key of a key=value line
+  Span value;  // raw: blanks trimmed, quotes kept; empty span for other lines
+  bool hasValue;
+};
+
+// Calls visit(line) for each such line in file order until it returns false.
+template <typename Visit>
+void ForEachLine(const std::string& text, Visit visit) {
+  std::size_t pos = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+  for (std::size_t number = 1; pos < text.size(); ++number) {
+    std::size_t lineEnd = text.find('\n', pos);
+    if (lineEnd == std::string::npos) lineEnd = text.size();
+    Span span{pos, lineEnd};
+    if (span.end > span.begin && text[span.end - 1] == '\r') --span.end;
+    pos = lineEnd + 1;
+    span = Trim(text, span);
+    if (span.begin == span.end) continue;
+    const char first = text[span.begin];
+    if (first == ';' || first == '#') continue;
+    Line line{number, span, first == '[', {}, {span.end, span.end}, false};
+    if (line.isHeader) {
+      line.name = Trim(text, Span{span.begin + 1, FindIn(text, ']', span)});
+    } else {
+      const std::size_t equals = FindIn(text, '=', span);
+      line.hasValue = equals != span.end;
+      line.name = Trim(text, Span{span.begin, equals});
+      if (line.hasValue) line.value = Trim(text, Span{equals + 1, span.end});
+    }
+    if (!visit(line)) return;
+  }
+}
+
 // The raw value of the key (blanks trimmed, quotes kept) in the first section
 // of that name; a later section of the same name is never looked at.
 std::optional<Span> FindValue(const std::string& text, const std::string& section,
                               const std::string& key) {
   bool inSection = false;
   bool sectionSeen = false;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t lineEnd = text.find('\n', pos);
-    if (lineEnd == std::string::npos) lineEnd = text.size();
-    Span line{pos, lineEnd};
-    if (line.end > line.begin && text[line.end - 1] == '\r') --line.end;
-    pos = lineEnd + 1;
-    line = Trim(text, line);
-    if (line.begin == line.end) continue;
-    char first = text[line.begin];
-    if (first == ';' || first == '#') continue;
-    if (first == '[') {
-      if (sectionSeen) return std::nullopt;
-      Span name{line.begin + 1, FindIn(text, ']', line)};
-      inSection = SameName(text, Trim(text, name), section);
+  std::optional<Span> found;
+  ForEachLine(text, [&](const Line& line) {
+    if (line.isHeader) {
+      if (sectionSeen) return false;
+      inSection = SameName(text, line.name, section);
       sectionSeen = inSection;
-      continue;
+      return true;
     }
-    if (!inSection) continue;
-    std::size_t equals = FindIn(text, '=', line);
-    if (equals == line.end) continue;
-    if (SameName(text, Trim(text, Span{line.begin, equals}), key)) {
-      return Trim(text, Span{equals + 1, line.end});
-    }
+    if (!inSection || !line.hasValue || !SameName(text, line.name, key)) return true;
+    found = line.value;
+    return false;
+  });
+  return found;
+}
+
+// The value as a profile reader gives it, uncut: one pair of matching
+// quotes removed.
+std::string Unquote(const std::string& text, Span value) {
+  if (value.end - value.begin >= 2 && IsQuote(text[value.begin]) &&
+      text[value.begin] == text[value.end - 1]) {
+    ++value.begin;
+    --value.end;
   }
-  return std::nullopt;
+  return text.substr(value.begin, value.end - value.begin);
 }
 
 // The text to put after "key=" so that reading it back gives `value`.
@@ -88,13 +128,37 @@ std::string ReadIniValue(const std::string& text, const std::string& section,
                          const std::string& key, std::size_t bufferBytes) {
   std::optional<Span> found = FindValue(text, section, key);
   if (!found || bufferBytes == 0) return std::string();
-  Span value = *found;
-  if (value.end - value.begin >= 2 && IsQuote(text[value.begin]) &&
-      text[value.begin] == text[value.end - 1]) {
-    ++value.begin;
-    --value.end;
-  }
-  return text.substr(value.begin, std::min(value.end - value.begin, bufferBytes - 1));
+  std::string value = Unquote(text, *found);
+  if (value.size() > bufferBytes - 1) value.resize(bufferBytes - 1);
+  return value;
+}
+
+IniSection ReadIniSection(const std::string& text, const std::string& section) {
+  IniSection result;
+  bool inFirst = false;
+  ForEachLine(text, [&](const Line& line) {
+    if (line.isHeader) {
+      const bool named = SameName(text, line.name, section);
+      inFirst = named && result.line == 0;
+      if (inFirst) {
+        result.line = line.number;
+      } else if (named) {
+        result.laterHeaders.push_back(line.number);
+      }
+    } else if (inFirst && line.hasValue) {
+      result.entries.push_back(
+          IniEntry{line.number, text.substr(line.name.begin, line.name.end - line.name.begin),
+                   Unquote(text, line.value)});
+    } else if (inFirst) {
+      result.otherLines.push_back(line.number);
+    }
+    return true;
+  });
+  return result;
+}
+
+bool SameIniName(const std::string& a, const std::string& b) {
+  return SameName(a, Span{0, a.size()}, b);
 }
 
 bool HasIniKey(const std::string& text, const std::string& section, const std::string& key) {

@@ -88,16 +88,9 @@ zcv_client* zcv_client_open(const char* config_path, const char* log_path, unsig
     options.logPath = log_path != nullptr ? log_path : "";
     options.writeBack = (flags & ZCV_WRITE_BACK) != 0;
     auto opened = std::make_unique<zcv_client>(options);
-    Client& client = opened->client;
-    if (!client.valid()) {
-      WriteError(error, error_size,
-                 client.configError().empty() ? "configuration refused" : client.configError());
-      return nullptr;
-    }
-    if (client.context().servers.count() < 1) {
-      // A list of no servers would answer 1012 to every call.
-      client.log().WriteLog("ServerNumber names no server\n");
-      WriteError(error, error_size, "ServerNumber names no server");
+    const std::string refusal = opened->client.Refusal();
+    if (!refusal.empty()) {
+      WriteError(error, error_size, refusal);
       return nullptr;
     }
     return opened.release();

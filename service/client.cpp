@@ -2,7 +2,6 @@
 #include "service/client.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace zcv {
 namespace {
@@ -10,27 +9,37 @@ namespace {
 // The wait of Close beyond the longest call: the time to leave the frame.
 constexpr std::chrono::milliseconds kCloseSlack{2000};
 
-// Keeps each message logged, its line end and trailing blanks cut.
-void Capture(void* context, const char* message) {
-  std::string text = message;
+// A log line without its line end and trailing blanks.
+std::string WithoutLineEnd(std::string text) {
   const std::size_t end = text.find_last_not_of(" \r\n");
   text.erase(end == std::string::npos ? 0 : end + 1);
-  static_cast<std::vector<std::string>*>(context)->push_back(std::move(text));
+  return text;
 }
 
 }  // namespace
 
 Client::Client(const ClientOptions& options)
     : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
-  log_->SetSink(&Capture, &configFindings_);
   servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
-  log_->SetSink(nullptr, nullptr);
-  if (!servers_->valid() && !configFindings_.empty()) configError_ = configFindings_.front();
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
                                     options.clock, options.monotonicMs});
 }
 
 Client::~Client() { Close(); }
+
+std::string Client::Refusal() const {
+  const ConfigFindings& findings = servers_->findings();
+  for (const ConfigFinding& finding : findings) {
+    if (finding.fatal) return WithoutLineEnd(finding.message);
+  }
+  if (servers_->valid() && servers_->count() > 0) return "";
+  for (const ConfigFinding& finding : findings) {
+    if (finding.message.find("ServerNumber") != std::string::npos) {
+      return WithoutLineEnd(finding.message);
+    }
+  }
+  return "ServerNumber names no server";
+}
 
 std::chrono::milliseconds Client::LongestCall() const {
   const AttemptTimeouts& t = servers_->timeouts();

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "config/server_list.h"
 #include "log/log_file.h"
@@ -33,7 +32,7 @@ struct ClientOptions {
 class Client {
  public:
   // Reads the configuration file now; a faulty one leaves the client
-  // refusing every call (valid() false, configError() saying why).
+  // refusing every call (valid() false, Refusal() saying why).
   explicit Client(const ClientOptions& options);
   // Closes the client if that has not been done.
   ~Client();
@@ -57,11 +56,13 @@ class Client {
   LogFile& log() { return *log_; }
 
   bool valid() const { return servers_->valid(); }
-  // The first configuration entry logged while reading the file (without
-  // its line end), or empty when the file was accepted.
-  const std::string& configError() const { return configError_; }
-  // Every entry logged while reading the file, in order, without line ends.
-  const std::vector<std::string>& configFindings() const { return configFindings_; }
+  // Every problem found in the file at load, fatal or a warning, in the
+  // order of its lines, each with its log line. Only before Close.
+  const ConfigFindings& configFindings() const { return servers_->findings(); }
+  // Why a client on this file could serve no call: the first fatal
+  // finding, or for a list of no servers its warning; empty when it can.
+  // The log line without its line end. Only before Close.
+  std::string Refusal() const;
 
  private:
   std::chrono::milliseconds LongestCall() const;
@@ -72,8 +73,6 @@ class Client {
   std::unique_ptr<ServerList> servers_;
   FailureGate gate_;
   std::unique_ptr<ServiceContext> context_;
-  std::vector<std::string> configFindings_;
-  std::string configError_;
   std::mutex closeMutex_;  // one Close at a time
   bool closed_ = false;    // under closeMutex_
   std::atomic<bool> closedCleanly_{false};

@@ -92,8 +92,11 @@ sim_pid=$!
 for ((n = 0; n < start_wait_steps; n++)); do [ -s "$work/port" ] && break; sleep 0.05; done
 [ -s "$work/port" ] || { cat "$work/sim.out"; fail "zcvsim did not start"; }
 port=$(cat "$work/port")
-sed -i "s/^ServerNumber=0$/ServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=$port/" "$config"
-grep -A2 '^ServerNumber=1' "$config"
+# The simulator here speaks plain HTTP, so the installed Enabled=1 is
+# switched off as an administrator would for such a server.
+sed -i -e "s/^ServerNumber=0$/ServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=$port/" \
+  -e 's/^Enabled=1$/Enabled=0/' "$config"
+grep -A2 -e '^ServerNumber=1' -e '^Enabled=0' "$config"
 otp() { zcvsim otp --db "$work/cards.db" --card "$card"; }
 
 say "installed zcvctl puts the card into service and authenticates it"

@@ -28,6 +28,11 @@ const std::string kNoIPLogged =
     " : \xb6\xc1ServerIp\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n ";
 const std::string kNoPortLogged =
     " : \xb6\xc1ServerPort\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\n  ";
+// A ServerNumber that gives no server: a warning, the list stays valid.
+const std::string kNoServerLogged =
+    " : \xbe\xaf\xb8\xe6\xa3\xbaServerNumber\xb2\xce\xca\xfd\xa3\xa8\xd6\xbb\xb6\xc1\xc7\xb0"
+    "4\xb8\xf6\xd7\xd6\xb7\xfb\xa3\xa9\xd0\xeb\xce\xaa\xd5\xfd\xd5\xfb\xca\xfd\xa3\xac\xce\xb4"
+    "\xc5\xe4\xd6\xc3\xb7\xfe\xce\xf1\xc6\xf7\n ";
 
 struct ReadCase {
   const char* name;
@@ -63,16 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"two_servers", kTwoServers, true, 2, {"192.0.2.10:80", "192.0.2.11:81"}, ""},
         ReadCase{"number_missing", "[ServerSet]\nServerIP0=a\n", false, 0, {}, kNoNumberLogged},
         ReadCase{"number_empty", "[ServerSet]\nServerNumber=\n", false, 0, {}, kNoNumberLogged},
-        ReadCase{"number_zero", ServerSet(0, 1), true, 0, {}, ""},
-        ReadCase{"number_negative", "[ServerSet]\nServerNumber=-3\n", true, -3, {}, ""},
-        ReadCase{"number_not_a_number", "[ServerSet]\nServerNumber=abc\n", true, 0, {}, ""},
+        ReadCase{"number_zero", ServerSet(0, 1), true, 0, {}, kNoServerLogged},
+        ReadCase{
+            "number_negative", "[ServerSet]\nServerNumber=-3\n", true, -3, {}, kNoServerLogged},
+        ReadCase{
+            "number_not_a_number", "[ServerSet]\nServerNumber=abc\n", true, 0, {}, kNoServerLogged},
         ReadCase{"number_read_as_four_characters",
                  "[ServerSet]\nServerNumber=00002\n"
                  "ServerIP0=a\nServerPort0=1\n",
                  true,
                  0,
                  {},
-                 ""},
+                 kNoServerLogged},
         ReadCase{"number_capped_at_ten",
                  ServerSet(12, 12),
                  true,
@@ -93,13 +100,15 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {"a:"},
                  kNoPortLogged},
-        ReadCase{"long_values_cut",
-                 "[ServerSet]\nServerNumber=1\nServerIP0=" + std::string(40, 'h') +
-                     "\nServerPort0=123456\n",
-                 true,
-                 1,
-                 {std::string(28, 'h') + ":12345"},
-                 ""}),
+        ReadCase{
+            "long_ip_refused_not_cut",
+            "[ServerSet]\nServerNumber=1\nServerIP0=" + std::string(40, 'h') + "\nServerPort0=80\n",
+            false,
+            1,
+            {":"},
+            " : \xb6\xc1ServerIP0\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce"
+            "\xf3\xa3\xac\xb3\xa4\xd3\xda"
+            "28\xb8\xf6\xd7\xd6\xb7\xfb\n "}),
     [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
 class ServerListTest : public ServerListFixture {};
@@ -220,6 +229,23 @@ TEST_F(ServerListWriteBackTest, EditMadeWhileLoadedIsKept) {
     list.reset();
     EXPECT_EQ(ReadConfig(), edited) << to;
   }
+}
+
+// A value lengthened while loaded differs from the one read only beyond the
+// 28 characters a cut read would see: it is compared whole and kept.
+TEST_F(ServerListWriteBackTest, ValueLengthenedWhileLoadedIsKept) {
+  const std::string loaded =
+      "[ServerSet]\nServerNumber=2\nServerIP0=otp-primary.bank-example.com\nServerPort0=80\n"
+      "ServerIP1=10.0.0.2\nServerPort1=81\n";
+  WriteConfig(loaded);
+  auto list = Load();
+  ASSERT_TRUE(list->valid());
+  list->RotateIfCurrent(list->Current());
+  std::string edited = loaded;
+  edited.insert(edited.find("\nServerPort0"), ".cn");
+  WriteConfig(edited);
+  list.reset();
+  EXPECT_EQ(ReadConfig(), edited);
 }
 
 TEST_F(ServerListWriteBackTest, FileRemovedWhileLoadedIsNotRecreated) {

@@ -55,6 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"equals_in_value", "[S]\nk=a=b\n", "S", "k", 29, "a=b"},
         ReadCase{"semicolon_inside_value_kept", "[S]\nk=80 ; old\n", "S", "k", 29, "80 ; old"},
         ReadCase{"high_bytes_pass_through", "[S]\nk=\xb6\xc1\xff\n", "S", "k", 29, "\xb6\xc1\xff"},
+        ReadCase{"byte_order_mark_skipped", "\xef\xbb\xbf[S]\nk=v\n", "S", "k", 29, "v"},
+        ReadCase{"byte_order_mark_only_at_start", "[T]\n\xef\xbb\xbf[S]\nk=v\n", "S", "k", 29, ""},
         ReadCase{"high_bytes_not_case_folded", "[\xc1]\nk=1\n", "\xe1", "k", 29, ""}),
     [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 

@@ -27,6 +27,16 @@ const std::string kIpError =
     "\xb6\xc1ServerIp\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
 const std::string kPortError =
     "\xb6\xc1ServerPort\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\n ";
+// "警告：ServerNumber参数（只读前4个字符）须为正整数，未配置服务器\n"
+const std::string kNoServerWarning =
+    "\xbe\xaf\xb8\xe6\xa3\xbaServerNumber\xb2\xce\xca\xfd\xa3\xa8\xd6\xbb\xb6\xc1\xc7\xb0"
+    "4\xb8\xf6\xd7\xd6\xb7\xfb\xa3\xa9\xd0\xeb\xce\xaa\xd5\xfd\xd5\xfb\xca\xfd\xa3\xac\xce\xb4"
+    "\xc5\xe4\xd6\xc3\xb7\xfe\xce\xf1\xc6\xf7\n";
+// "读ServerIP0参数配置文件错误，长于28个字符\n"
+const std::string kLongIpError =
+    "\xb6\xc1ServerIP0\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac"
+    "\xb3\xa4\xd3\xda"
+    "28\xb8\xf6\xd7\xd6\xb7\xfb\n";
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -93,7 +103,7 @@ TEST_F(ModuleTest, ConfigurationFaults) {
     twelve += "ServerIP" + std::to_string(i) + "=127.0.0.1\nServerPort" + std::to_string(i) + "=" +
               port + "\n";
   }
-  // 28 characters that name 127.0.0.1 numerically; what follows them must be cut off.
+  // 28 characters that name 127.0.0.1 numerically, and more: refused, never cut off.
   const std::string longIp = "127.0.0.00000000000000000001" + std::string(12, '9');
   struct Case {
     const char* name;
@@ -102,8 +112,8 @@ TEST_F(ModuleTest, ConfigurationFaults) {
     std::string log;  // the whole log without time stamps, or empty
   } cases[] = {
       {"number missing", "[ServerSet]\nServerIP0=127.0.0.1\n", kNoAnswerStatus, kNumberError},
-      {"number zero", "[ServerSet]\nServerNumber=0\n", kNoAnswerStatus, ""},
-      {"number negative", "[ServerSet]\nServerNumber=-3\n", kNoAnswerStatus, ""},
+      {"number zero", "[ServerSet]\nServerNumber=0\n", kNoAnswerStatus, kNoServerWarning},
+      {"number negative", "[ServerSet]\nServerNumber=-3\n", kNoAnswerStatus, kNoServerWarning},
       {"number above ten", twelve, kAcceptedStatus, ""},
       {"third ip missing",
        "[ServerSet]\nServerNumber=3\nServerIP0=a\nServerPort0=1\nServerIP1=b\nServerPort1=2\n"
@@ -111,9 +121,9 @@ TEST_F(ModuleTest, ConfigurationFaults) {
        kNoAnswerStatus, kIpError},
       {"empty port", "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=\n",
        kNoAnswerStatus, kPortError},
-      {"ip cut to 28",
+      {"ip longer than 28",
        "[ServerSet]\nServerNumber=1\nServerIP0=" + longIp + "\nServerPort0=" + port + "\n",
-       kAcceptedStatus, ""},
+       kNoAnswerStatus, kLongIpError},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

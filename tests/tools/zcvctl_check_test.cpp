@@ -105,9 +105,16 @@ TEST_F(ZcvctlCheckTest, TlsHandshakeVerifiedWithDaysLeftAndPin) {
 
 TEST_F(ZcvctlCheckTest, RefusedFileIsReportedWithItsProblems) {
   EXPECT_EQ(CheckText("[ServerSet]\nServerIP0=127.0.0.1\n"), 2);
-  EXPECT_THAT(out_.str(), HasSubstr(": refused\n  \xb6\xc1ServerNumber"));
+  EXPECT_THAT(out_.str(), HasSubstr(": refused: \xb6\xc1ServerNumber"));
+  EXPECT_THAT(out_.str(), HasSubstr("\n  error (line 1): \xb6\xc1ServerNumber"));
   EXPECT_EQ(CheckText("[ServerSet]\nServerNumber=0\n"), 2);
-  EXPECT_THAT(out_.str(), HasSubstr("ServerNumber names no server"));
+  EXPECT_THAT(out_.str(), HasSubstr("\n  warning (line 2): "));
+  // Every problem, not just the first.
+  EXPECT_EQ(CheckText("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=70000\n"
+                      "[TLS]\nEnable=1\n"),
+            2);
+  EXPECT_THAT(out_.str(), HasSubstr("ServerPort0"));
+  EXPECT_THAT(out_.str(), HasSubstr("Enable"));
 }
 
 TEST_F(ZcvctlCheckTest, JsonReportIsOneValidObject) {

@@ -142,13 +142,25 @@ ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeo
 // What the file gave: whether it was accepted and every problem found.
 struct FileReport {
   bool accepted;
-  std::vector<std::string> problems;
+  ConfigFindings problems;
+  std::string refusal;  // why it was not accepted
 };
+
+// A finding's log line without its line end.
+std::string Message(const ConfigFinding& finding) {
+  const std::size_t end = finding.message.find_last_not_of(" \r\n");
+  return finding.message.substr(0, end == std::string::npos ? 0 : end + 1);
+}
 
 void PrintText(std::ostream& out, const std::string& path, const FileReport& file,
                const std::vector<ServerReport>& servers) {
-  out << "configuration " << path << ": " << (file.accepted ? "accepted" : "refused") << "\n";
-  for (const std::string& problem : file.problems) out << "  " << problem << "\n";
+  out << "configuration " << path << ": "
+      << (file.accepted ? "accepted" : "refused: " + file.refusal) << "\n";
+  for (const ConfigFinding& problem : file.problems) {
+    out << "  " << (problem.fatal ? "error" : "warning");
+    if (problem.line > 0) out << " (line " << problem.line << ")";
+    out << ": " << Message(problem) << "\n";
+  }
   for (std::size_t i = 0; i < servers.size(); ++i) {
     const ServerReport& s = servers[i];
     out << "server " << i << " " << s.ip << ":" << s.port << ": "
@@ -168,7 +180,12 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
   nlohmann::ordered_json report;
   report["config"] = path;
   report["accepted"] = file.accepted;
-  report["problems"] = file.problems;
+  nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+  for (const ConfigFinding& problem : file.problems) {
+    problems.push_back(
+        {{"line", problem.line}, {"fatal", problem.fatal}, {"message", Message(problem)}});
+  }
+  report["problems"] = std::move(problems);
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const ServerReport& s : servers) {
     nlohmann::ordered_json server;
@@ -192,9 +209,8 @@ int RunCheck(const std::string& configPath, bool json, std::ostream& out) {
   options.configPath = configPath;
   Client client(options);
   const ServerList& list = client.context().servers;
-  FileReport file{client.valid() && list.count() > 0, client.configFindings()};
-  // A list of no servers is refused as zcv_client_open refuses it.
-  if (client.valid() && list.count() == 0) file.problems.push_back("ServerNumber names no server");
+  // Refused as zcv_client_open refuses it, a list of no servers included.
+  FileReport file{client.Refusal().empty(), client.configFindings(), client.Refusal()};
   std::vector<ServerReport> servers;
   for (int i = 0; file.accepted && i < list.count(); ++i) {
     servers.push_back(CheckServer(list.At(i), list.timeouts(), list.tls()));
