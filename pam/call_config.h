@@ -12,20 +12,23 @@ namespace zcv::pam {
 constexpr int kDefaultCallTimeoutSeconds = 30;
 
 struct CallConfig {
-  std::string text;                           // the file's bytes
-  std::size_t insert_at = std::string::npos;  // start of [ServerSet]'s body; npos: no such section
+  std::string text;             // the file's bytes
+  std::size_t header_line = 0;  // of [ServerSet], counted from 1; 0: no such section
+  bool has_call_timeout = false;
   int bound_seconds = kDefaultCallTimeoutSeconds;
 };
 
-// Reads the bound from the configuration's text: its CallTimeout, or 30
-// seconds when it sets none. False when CallTimeout is present but not a
-// whole number of seconds from 1 to 600 (the library refuses it too).
+// Reads the bound from the configuration's text, exactly as the library's
+// reader sees it: its CallTimeout, or 30 seconds when it sets none. False
+// when CallTimeout is present but not a whole number of seconds from 1 to
+// 600 (the library refuses it too).
 bool ReadCallConfig(std::string text, CallConfig* out);
 
-// The text with "CallTimeout=<seconds>" as the first line of [ServerSet].
-// The library reads the first of repeated keys, so this line is the one in
-// force. Without a [ServerSet] section the text is returned as it is (the
-// library then refuses it).
+// The text with CallTimeout set to `seconds` in [ServerSet]: the file's own
+// value replaced in place, or, when it has none, a line added right after
+// the section's header. Every other byte stays as it was. Without a
+// [ServerSet] section the text is returned as it is (the library then
+// refuses it).
 std::string WithCallTimeout(const CallConfig& config, int seconds);
 
 }  // namespace zcv::pam

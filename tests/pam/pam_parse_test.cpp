@@ -97,7 +97,7 @@ TEST(OptionsTest, Parse) {
 }
 
 // The bound the module reads, and what the library reads back from the copy
-// it is opened on: the time left, with every other key as it was.
+// it is opened on: the time left, given once, with every other key as it was.
 TEST(CallConfigTest, BoundAndCopy) {
   const struct {
     const char* text;
@@ -105,6 +105,7 @@ TEST(CallConfigTest, BoundAndCopy) {
     int bound;
   } cases[] = {
       {"[ServerSet]\nServerNumber=1\n", true, kDefaultCallTimeoutSeconds},
+      {"\xef\xbb\xbf[ServerSet]\nServerNumber=1\n", true, kDefaultCallTimeoutSeconds},
       {"[serverset]\r\nCallTimeout=5\r\nServerNumber=1\r\n", true, 5},
       {" [ ServerSet ] \nServerNumber=1\nCallTimeout = \"12\"\n", true, 12},
       {"[Other]\nCallTimeout=5\n[ServerSet]\nServerNumber=1", true, kDefaultCallTimeoutSeconds},
@@ -123,6 +124,11 @@ TEST(CallConfigTest, BoundAndCopy) {
     EXPECT_EQ(config.bound_seconds, c.bound);
     const std::string copy = WithCallTimeout(config, 7);
     EXPECT_EQ(platform::ReadIniValue(copy, "ServerSet", "CallTimeout", 32), "7") << copy;
+    int given = 0;
+    for (const auto& entry : platform::ReadIniSection(copy, "ServerSet").entries) {
+      given += platform::SameIniName(entry.key, "CallTimeout") ? 1 : 0;
+    }
+    EXPECT_EQ(given, 1) << copy;
     EXPECT_EQ(platform::ReadIniValue(copy, "ServerSet", "ServerNumber", 32),
               platform::ReadIniValue(c.text, "ServerSet", "ServerNumber", 32));
   }
