@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build abi-check test test-plain test-install test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
+.PHONY: all deps build abi-check test test-plain test-install test-pam test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
 
 all: build
 
@@ -15,9 +15,10 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 # The whole suite and the ABI check, then a staged install with hosts built
-# against it, then again under AddressSanitizer and UBSan, then the
-# concurrency tests under ThreadSanitizer, then the Windows DLL under Wine.
-test: test-plain abi-check test-install test-sanitize test-thread test-windows
+# against it, then the PAM module through a real sshd, then again under
+# AddressSanitizer and UBSan, then the concurrency tests under
+# ThreadSanitizer, then the Windows DLL under Wine.
+test: test-plain abi-check test-install test-pam test-sanitize test-thread test-windows
 
 # Fails on an incompatible change to the ABI of release 1.0.0 (abidiff).
 abi-check: build
@@ -46,6 +47,12 @@ test-thread: deps
 	cmake -S . -B build-tsan -DZCV_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target concurrency_tests zcv_soak
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -L 'concurrency|soak' -j $(JOBS)
+
+# The PAM module end to end: a real sshd on a loopback port, a throw-away
+# user and a zcvsim (root; it says so and skips where it cannot run, and it
+# leaves the machine as it found it): tools/test-pam.sh.
+test-pam: build
+	timeout 600 ./tools/test-pam.sh build
 
 # Speed of a whole call against a loopback server beside a raw-socket
 # client (CPU ratio at 1 and 2 threads), and of the parsers; then TLS calls

@@ -18,6 +18,9 @@ packages=(
   g++-mingw-w64-i686-posix googletest wine wine32:i386
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
   abigail-tools  # make abi-check
+  # The PAM module: its headers, pam_wrapper for its tests, and sshd, ssh
+  # answered by sshpass, and pamtester for the end-to-end ones.
+  libpam0g-dev libpam-wrapper libpamtest0-dev openssh-server sshpass pamtester
 )
 
 missing=()
@@ -33,4 +36,29 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 echo "installing: ${missing[*]}"
 $sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# The tests start an sshd of their own; the system's sshd that installing
+# openssh-server would start and enable is kept from starting (a
+# policy-rc.d of our own for the install, unless one is there) and disabled.
+new_sshd=0
+[[ " ${missing[*]} " == *" openssh-server "* ]] && new_sshd=1
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ "$new_sshd" -eq 1 ] && [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\n# Written by install-deps.sh for its install; removed after it.\nexit 101\n' |
+    $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  own_policy=1
+fi
+status=0
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+  status=$?
+[ "$own_policy" -eq 0 ] || $sudo rm -f "$policy"
+if [ "$new_sshd" -eq 1 ]; then
+  if [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now ssh.service ssh.socket >/dev/null 2>&1 || true
+  else
+    $sudo update-rc.d ssh disable >/dev/null 2>&1 || true
+  fi
+fi
+exit "$status"

@@ -4,10 +4,11 @@
 # configuration pointed at a zcvsim on loopback, zcvctl, a C++ host built
 # against /usr and a Java host without a library path authenticating a
 # card, a Java host through TokenClient and a Python host on Debian's
-# python3 doing the same with the card's status, a failed attempt logged by
-# an unprivileged member of the log group (who cannot replace the log in its
-# sticky folder), then purge and a check that nothing the packages installed
-# is left.
+# python3 doing the same with the card's status, the PAM module (through
+# pamtester) authenticating a card, a failed attempt logged by an
+# unprivileged member of the log group (who cannot replace the log in its
+# sticky folder), then purge and a check that nothing the packages
+# installed is left.
 # Whatever happens, the machine is left as it was found.
 #   tools/test-package.sh <folder with the .debs>
 set -euo pipefail
@@ -15,13 +16,16 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 debs=$(cd "$1" && pwd)
 readonly packages=(libzephyrcoilvault1 libzephyrcoilvault-dev libzephyrcoilvault-java
-  python3-zephyrcoilvault zephyrcoilvault-tools)
+  python3-zephyrcoilvault zephyrcoilvault-tools libpam-zephyrcoilvault)
 readonly group=zephyrcoilvault
 readonly config=/etc/zephyrcoilvault/cfgfile.ini
 readonly logfile=/var/log/zephyrcoilvault/logfile.txt
 readonly sim_lifetime=300     # the simulator stops by itself after this
 readonly start_wait_steps=100 # of 0.05 s: 5 s for the simulator to listen
 readonly card=1001 service_no=SN-1001
+readonly authfile=/etc/zephyrcoilvault/users
+readonly pam_service=zcv-test-package pam_user=zcvpamuser
+readonly pam_service_file=/etc/pam.d/$pam_service
 
 say() { printf '\n== test-package: %s\n' "$*"; }
 fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
@@ -34,6 +38,8 @@ for p in "${packages[@]}"; do
 done
 [ -e /etc/zephyrcoilvault ] || [ -e /var/log/zephyrcoilvault ] &&
   fail "/etc/zephyrcoilvault or /var/log/zephyrcoilvault exists already"
+[ -e "$pam_service_file" ] && fail "$pam_service_file exists already"
+command -v pamtester >/dev/null || fail "pamtester is missing (tools/install-deps.sh installs it)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zcv-test-package.XXXXXX")
 chmod 755 "$work"
@@ -46,6 +52,7 @@ restore() {
   local status=$?
   set +e
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
+  rm -f "$pam_service_file" "$authfile"
   local installed=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q installed && installed+=("$p")
@@ -128,6 +135,13 @@ say "Python host on /usr/bin/python3 (package python3-zephyrcoilvault)"
 (cd "$work" && /usr/bin/python3 -I "$root/examples/python/host.py" "$config" "$card" "$(otp)") |
   tee "$work/python.out"
 grep -q '^9999 .*status 1$' "$work/python.out" || fail "the Python host did not get 9999 and the status"
+
+say "pamtester: one authentication through the installed PAM module"
+install -m 0600 /dev/null "$authfile"
+printf '%s:%s\n' "$pam_user" "$card" >"$authfile"
+printf 'auth required pam_zephyrcoilvault.so\n' >"$pam_service_file"
+otp | pamtester -v "$pam_service" "$pam_user" authenticate || fail "pamtester authenticate"
+rm -f "$pam_service_file" "$authfile"
 
 say "a failed attempt, by an unprivileged member of group $group, lands in $logfile"
 kill "$sim_pid"

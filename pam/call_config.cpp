@@ -1,0 +1,70 @@
+// Finds [ServerSet] and its CallTimeout with the library's own INI reader,
+// so the module bounds the calls by the value the library would use.
+#include "pam/call_config.h"
+
+#include "platform/ini_file.h"
+
+namespace zcv::pam {
+namespace {
+
+constexpr char kSection[] = "ServerSet";
+constexpr char kKey[] = "CallTimeout";
+// The library's limits on its time-out keys, and its value buffer.
+constexpr int kMinSeconds = 1;
+constexpr int kMaxSeconds = 600;
+constexpr std::size_t kValueReadBytes = 32;
+
+// Whole seconds from 1 to 600 written in decimal digits only; 0 otherwise.
+int ParseSeconds(const std::string& value) {
+  if (value.empty() || value.size() >= kValueReadBytes - 1) return 0;
+  int seconds = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return 0;
+    seconds = seconds * 10 + (c - '0');
+    if (seconds > kMaxSeconds) return 0;
+  }
+  return seconds >= kMinSeconds ? seconds : 0;
+}
+
+// Where line `number` (counted from 1) ends, its line feed included.
+std::size_t EndOfLine(const std::string& text, std::size_t number) {
+  std::size_t pos = 0;
+  for (std::size_t line = 1; line <= number; ++line) {
+    const std::size_t feed = text.find('\n', pos);
+    if (feed == std::string::npos) return text.size();
+    pos = feed + 1;
+  }
+  return pos;
+}
+
+}  // namespace
+
+bool ReadCallConfig(std::string text, CallConfig* out) {
+  out->bound_seconds = kDefaultCallTimeoutSeconds;
+  out->has_call_timeout = platform::HasIniKey(text, kSection, kKey);
+  if (out->has_call_timeout) {
+    out->bound_seconds =
+        ParseSeconds(platform::ReadIniValue(text, kSection, kKey, kValueReadBytes));
+    if (out->bound_seconds == 0) return false;
+  }
+  out->header_line = platform::ReadIniSection(text, kSection).line;
+  out->text = std::move(text);
+  return true;
+}
+
+std::string WithCallTimeout(const CallConfig& config, int seconds) {
+  const std::string value = std::to_string(seconds);
+  std::string text;
+  if (config.has_call_timeout &&
+      platform::ReplaceIniValues(config.text, kSection, {{kKey, value}}, &text)) {
+    return text;
+  }
+  if (config.header_line == 0) return config.text;
+  text = config.text;
+  const std::size_t at = EndOfLine(text, config.header_line);
+  const bool needs_feed = at == text.size() && !text.empty() && text.back() != '\n';
+  text.insert(at, std::string(needs_feed ? "\n" : "") + kKey + "=" + value + "\n");
+  return text;
+}
+
+}  // namespace zcv::pam
