@@ -55,7 +55,7 @@ def test_every_operation_with_its_outputs(sim: Simulator, tmp_path: Path) -> Non
     for card in (1001, 1002, 1003, 1004):
         sim.add_card(card, f"SN-{card}")
     with Client(sim.start(), log=tmp_path / "log.txt") as c:
-        expires(c.enable("SN-1001", otp(), "Ann Lee", 1, "ID-1", None, None, None, None, None))
+        expires(c.enable("SN-1001", otp(), "Ann%20Lee", 1, "ID-1", None, None, None, None, None))
         expires(
             c.enable_next("SN-1002", otp(), otp(1), None, 0, None, None, None, None, None, None)
         )
@@ -87,7 +87,7 @@ def test_every_operation_with_its_outputs(sim: Simulator, tmp_path: Path) -> Non
         ok(c.unbinding_ex2(1001, 5, 500, "erin", resv))
         assert c.bind_info_query(1001, otp()).bindings == ()
 
-        ok(c.modify_info(1001, otp(), "Ann Lee", 1, "ID-2", "555", None, None, None, None))
+        ok(c.modify_info(1001, otp(), "Ann%20Lee", 1, "ID-2", "555", None, None, None, None))
         ok(c.modify_info_next(1001, otp(), otp(1), "Ann", 1, "ID-3", None, None, None, None, None))
         password(c.bind_esale(1001, otp()))
         password(c.bind_esale_next(1002, otp(), otp(1)))
@@ -118,10 +118,10 @@ def test_account_names_travel_in_the_clients_encoding(
 def test_refused_arguments_send_nothing(sim: Simulator) -> None:
     with enabled_client(sim, "gbk") as gbk, Client(sim.dir / "cfgfile.ini") as utf8:
         refused = [
-            gbk.binding(1001, otp(), 1, 1, "smile \U0001F600"),  # not in GBK
+            gbk.binding(1001, otp(), 1, 1, "smile\U0001F600"),  # not in GBK
             gbk.binding(1001, otp(), 1, 1, None),  # type: ignore[arg-type]
             utf8.binding(1001, otp(), 1, 1, "a\0b"),
-            utf8.binding(1001, otp(), 1, 1, "lone \ud800"),
+            utf8.binding(1001, otp(), 1, 1, "lone\ud800"),
             utf8.binding(1001, otp(), 2**31, 1, "a"),
             utf8.loss(1001, None, 1, 0, 0, None, None),  # type: ignore[arg-type]
         ]

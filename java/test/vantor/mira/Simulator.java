@@ -36,8 +36,8 @@ final class Simulator implements AutoCloseable {
   /** Adds a card, not yet enabled, with the shared test secret. */
   Simulator addCard(int cardNo, String serviceNo) throws IOException, InterruptedException {
     run(List.of("add-card", "--db", db.toString(), "--card", Integer.toString(cardNo),
-        "--service-no", serviceNo, "--secret", SECRET_HEX, "--expire-at",
-        Long.toString(EXPIRE_AT)));
+        "--service-no", serviceNo, "--secret-file", "-", "--expire-at",
+        Long.toString(EXPIRE_AT)), SECRET_HEX);
     return this;
   }
 
@@ -94,12 +94,16 @@ final class Simulator implements AutoCloseable {
     return System.getProperty("zcv.zcvsim", "zcvsim");
   }
 
-  private void run(List<String> args) throws IOException, InterruptedException {
+  /** Runs zcvsim with {@code input} on its standard input (the secret never goes on its command line). */
+  private void run(List<String> args, String input) throws IOException, InterruptedException {
     List<String> command = new ArrayList<>();
     command.add(executable());
     command.addAll(args);
     Process p = new ProcessBuilder(command).redirectErrorStream(true)
         .redirectOutput(dir.resolve("setup.out").toFile()).start();
+    try (var stdin = p.getOutputStream()) {
+      stdin.write(input.getBytes(java.nio.charset.StandardCharsets.US_ASCII));
+    }
     if (!p.waitFor(30, TimeUnit.SECONDS) || p.exitValue() != 0) {
       throw new IOException("zcvsim " + args + " failed");
     }
