@@ -264,10 +264,11 @@ TEST_F(CallFrameTest, ExceptionIsLoggedWithTheSystemTextAndReleasesTheGate) {
   std::remove((dir_ + "/logfile.txt").c_str());
 
   const Operation throwing{"Throwing.asp", "in function Throwing  %s", kShortPathBytes, true};
-  const ResultCode code = RunCall(&client(), throwing, {}, ResultOnly(), [](char*, std::size_t) -> bool {
-    errno = ENOENT;
-    throw std::runtime_error("boom");
-  });
+  const ResultCode code =
+      RunCall(&client(), throwing, {}, ResultOnly(), [](char*, std::size_t) -> bool {
+        errno = ENOENT;
+        throw std::runtime_error("boom");
+      });
   EXPECT_EQ(code, kNoAnswer);
   const std::vector<std::string> log = LogMessages();
   ASSERT_EQ(log.size(), 1u);
