@@ -1,7 +1,7 @@
 // A host program as existing Windows hosts are: it loads zephyrcoilvault.dll
 // with LoadLibrary and calls the operations through the MSVC-decorated
 // names. Each argument is one command; each command prints one line.
-//   resolve                     how many of the DLL's 32 names resolve
+//   resolve                     how many of the DLL's names resolve
 //   auth <card> <password>      TokenAuth: result and expiry text
 //   status <card>               TokenStatus: result, status and expiry text
 //   bindinfo <card> <password>  TokenBindInfoQuery: result, count and rows
@@ -27,7 +27,8 @@ constexpr char kModule[] = "zephyrcoilvault.dll";
 constexpr const char* kExportNames[] = {
 #define ZCV_WINDOWS_EXPORT(name, elf, windows) windows,
     ZCV_EXPORTED_OPERATIONS(ZCV_WINDOWS_EXPORT) ZCV_EXPORTED_JAVA_NATIVES(ZCV_WINDOWS_EXPORT)
-        ZCV_EXPORTED_JAVA_CLIENT_NATIVES(ZCV_WINDOWS_EXPORT)
+        ZCV_EXPORTED_C_FUNCTIONS(ZCV_WINDOWS_EXPORT)
+            ZCV_EXPORTED_JAVA_CLIENT_NATIVES(ZCV_WINDOWS_EXPORT)
 #undef ZCV_WINDOWS_EXPORT
 };
 
