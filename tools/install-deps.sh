@@ -13,9 +13,9 @@ packages=(
   nlohmann-json3-dev liboath-dev clang-format openssl ca-certificates valgrind libc-ares-dev
   # TLS resumption against nginx; the TLS benchmark's GnuTLS client; its profiles
   nginx libgnutls28-dev linux-perf
-  # The 32-bit Windows DLL: cross compiler, GoogleTest's sources, and Wine
-  # (its 32-bit part comes from the i386 architecture) to run the tests.
-  g++-mingw-w64-i686-posix googletest wine wine32:i386
+  # The Windows DLLs: cross compilers, GoogleTest's sources, and 64-bit Wine
+  # to run the tests (the 32-bit part of Wine is optional, below).
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
   abigail-tools  # make abi-check
   # The PAM module: its headers, pam_wrapper for its tests, and sshd, ssh
@@ -23,18 +23,30 @@ packages=(
   libpam0g-dev libpam-wrapper libpamtest0-dev openssh-server sshpass pamtester
 )
 
+# Wanted but not required: 32-bit Wine comes from the i386 architecture,
+# which a mirror mid-sync or a kernel without 32-bit support can lack; the
+# 32-bit Windows stage then says it skipped.
+optional=(wine32:i386)
+
+is_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  is_installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+optional_missing=()
+for p in "${optional[@]}"; do
+  is_installed "$p" || optional_missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#optional_missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-echo "installing: ${missing[*]}"
+echo "installing: ${missing[*]} ${optional_missing[*]}"
 # A mirror caught mid-sync fails one index (seen for i386 security
 # updates); the others are still fresh, so a failed update is a warning and
 # the install that follows says whether anything is really missing.
@@ -54,8 +66,14 @@ if [ "$new_sshd" -eq 1 ] && [ ! -e "$policy" ]; then
   own_policy=1
 fi
 status=0
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
-  status=$?
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" ||
+    status=$?
+fi
+if [ "$status" -eq 0 ] && [ ${#optional_missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${optional_missing[@]}" ||
+    echo "install-deps: could not install ${optional_missing[*]}: the 32-bit Windows stage will skip" >&2
+fi
 [ "$own_policy" -eq 0 ] || $sudo rm -f "$policy"
 if [ "$new_sshd" -eq 1 ]; then
   if [ -d /run/systemd/system ]; then
