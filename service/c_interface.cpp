@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/text_encoding.h"
 #include "service/client.h"
 #include "service/operations.h"
 #include "zephyrcoilvault.h"
@@ -54,7 +55,7 @@ void DeleteClient(void* client) { delete static_cast<zcv_client*>(client); }
 // The most a caller's struct may declare beyond this version's fields; the
 // bytes beyond must all be zero (fields this library does not know, unset).
 constexpr std::size_t kMaxOptionsSize = 4096;
-constexpr unsigned kKnownFlags = ZCV_WRITE_BACK;
+constexpr unsigned kKnownFlags = ZCV_WRITE_BACK | ZCV_UTF8_MESSAGES;
 
 bool TimeoutInRange(unsigned seconds) {
   return seconds == 0 || (seconds >= static_cast<unsigned>(zcv::kMinTimeoutSeconds) &&
@@ -110,6 +111,7 @@ const char* ReadOptions(const zcv_options* given, zcv::ClientOptions* out) {
   out->logSink = o.log_fn;
   out->logContext = o.log_ctx;
   out->writeBack = (o.flags & ZCV_WRITE_BACK) != 0;
+  if ((o.flags & ZCV_UTF8_MESSAGES) != 0) out->logText = zcv::LogFile::Text::kUtf8;
   return nullptr;
 }
 
@@ -164,8 +166,12 @@ zcv_client* zcv_client_open_options(const zcv_options* options, char* error, siz
       return nullptr;
     }
     auto opened = std::make_unique<zcv_client>(clientOptions);
-    const std::string refusal = opened->client.Refusal(error_size);
+    std::string refusal = opened->client.Refusal(error_size);
     if (!refusal.empty()) {
+      // The reason is the log's line, in the log's text.
+      if (clientOptions.logText == zcv::LogFile::Text::kUtf8) {
+        refusal = zcv::platform::GbkToUtf8(refusal);
+      }
       WriteError(error, error_size, refusal);
       return nullptr;
     }

@@ -32,7 +32,7 @@ ServerListSource SourceOf(const ClientOptions& options) {
 }  // namespace
 
 Client::Client(const ClientOptions& options)
-    : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
+    : log_(std::make_unique<LogFile>(options.logPath, mutex_, nullptr, options.logText)) {
   // Before the file is read, so that the host sees its findings too.
   log_->SetSink(options.logSink, options.logContext);
   servers_ = std::make_unique<ServerList>(SourceOf(options), mutex_, *log_);

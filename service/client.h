@@ -30,6 +30,7 @@ struct ClientOptions {
   std::string logPath;                    // empty: no log file
   LogFile::Sink logSink = nullptr;        // set before the file is read
   void* logContext = nullptr;
+  LogFile::Text logText = LogFile::Text::kAsLogged;  // of the file and the sink alike
   bool writeBack = false;  // write the rotated order back at close (a path only)
   std::time_t (*clock)() = platform::NowSeconds;                    // the failure gate's clock
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's

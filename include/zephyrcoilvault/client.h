@@ -43,6 +43,10 @@ typedef struct zcv_client zcv_client;
 
 /* Flags of zcv_client_open and zcv_options. */
 #define ZCV_WRITE_BACK 1u /* at close, write the rotated server order back to the file */
+/* zcv_options only: log entries reach the log function and the log file as
+ * UTF-8. Without it both get the entries' bytes as logged: the messages
+ * about the configuration are GBK (code page 936), all others ASCII. */
+#define ZCV_UTF8_MESSAGES 2u
 
 /* One binding row; the same 52 bytes as the C++ header's pTokenBindInfo. */
 typedef struct zcv_bind_info {
@@ -87,7 +91,7 @@ typedef struct zcv_options {
   unsigned send_timeout_s;
   unsigned receive_timeout_s;
   unsigned call_timeout_s;
-  unsigned flags; /* ZCV_WRITE_BACK (with config_path only) */
+  unsigned flags; /* ZCV_WRITE_BACK (with config_path only), ZCV_UTF8_MESSAGES */
 } zcv_options;
 
 #define ZCV_OPTIONS_INIT \
@@ -101,7 +105,8 @@ typedef struct zcv_options {
  * with config_data), a file that cannot be opened without waiting, is not
  * a regular file or is larger than 1 MiB, or any configuration error: then
  * every fatal finding (the line the log gets), one about a line before one
- * about the file or a section as a whole, joined by "; " as room allows.
+ * about the file or a section as a whole, joined by "; " as room allows
+ * (UTF-8 with ZCV_UTF8_MESSAGES, as the log gets them).
  * Safe to call from many threads. */
 ZCV_C_EXPORT zcv_client* zcv_client_open_options(const zcv_options* options, char* error,
                                                  size_t error_size);
@@ -119,7 +124,8 @@ ZCV_C_EXPORT zcv_client* zcv_client_open(const char* config_path, const char* lo
 ZCV_C_EXPORT void zcv_client_close(zcv_client* client);
 /* Every log entry of the client also goes to fn(ctx, message), on the
  * calling thread, with no lock of the library held; message is the entry
- * without its time stamp. fn NULL stops it. fn may call into the library,
+ * without its time stamp, GBK or ASCII as logged (UTF-8 for a client opened
+ * with ZCV_UTF8_MESSAGES). fn NULL stops it. fn may call into the library,
  * zcv_client_close on this client included. Ignored once close began. */
 ZCV_C_EXPORT void zcv_client_set_log(zcv_client* client, void (*fn)(void* ctx, const char* message),
                                      void* ctx);

@@ -233,6 +233,41 @@ TEST_F(CInterfaceTest, BytesInMemoryOpenAsTheFileDoes) {
   }
 }
 
+// The configuration's GBK messages reach the log function, the log file
+// and the reason as UTF-8 when the host asks for it, and as logged otherwise.
+TEST_F(CInterfaceTest, Utf8MessagesWhenAsked) {
+  const std::string text = "[ServerSet]\nServerIP0=127.0.0.1\n";
+  const std::string gbk =
+      "\xb6\xc1ServerNumber\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
+  const std::string utf8 =
+      "\xe8\xaf\xbb"
+      "ServerNumber\xe5\x8f\x82\xe6\x95\xb0\xe9\x85\x8d\xe7\xbd\xae"
+      "\xe6\x96\x87\xe4\xbb\xb6\xe9\x94\x99\xe8\xaf\xaf \n";
+  for (const unsigned flags : {0u, static_cast<unsigned>(ZCV_UTF8_MESSAGES)}) {
+    SCOPED_TRACE(flags);
+    const std::string& expected = flags != 0 ? utf8 : gbk;
+    const std::string log = dir_ + "/u.log";
+    std::vector<std::string> received;
+    zcv_options options = ZCV_OPTIONS_INIT;
+    options.config_data = text.data();
+    options.config_size = text.size();
+    options.log_path = log.c_str();
+    options.log_fn = [](void* ctx, const char* m) {
+      static_cast<std::vector<std::string>*>(ctx)->push_back(m);
+    };
+    options.log_ctx = &received;
+    options.flags = flags;
+    char error[ZCV_ERROR_BYTES] = "";
+    EXPECT_EQ(zcv_client_open_options(&options, error, sizeof error), nullptr);
+    EXPECT_EQ(std::string(error) + " \n", expected);
+    EXPECT_EQ(received, std::vector<std::string>{expected});
+    std::ifstream in(log, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(logged.substr(std::min<std::size_t>(logged.size(), 17)), " : " + expected + " ");
+    std::filesystem::remove(log);
+  }
+}
+
 TEST_F(CInterfaceTest, ShortOutputsAndNullClientSendNothing) {
   ScriptServer server(Script{Send(kAcceptAll)});
   zcv_client* c = Open(WriteFile("c.ini", OneServer(server.port())));
