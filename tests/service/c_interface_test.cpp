@@ -268,6 +268,55 @@ TEST_F(CInterfaceTest, Utf8MessagesWhenAsked) {
   }
 }
 
+// The reason gives every fatal finding, what a line says wrongly before
+// what the file then lacks, and never more than the buffer holds.
+TEST_F(CInterfaceTest, ReasonNamesEveryFatalFindingMostSpecificFirst) {
+  const std::string servers = "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=1\n";
+  const std::string missingNumber =
+      "\xb6\xc1ServerNumber\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3";
+  const struct {
+    std::string text;
+    std::size_t room;
+    std::string reason;
+  } cases[] = {
+      {servers + "[TLS]\nEnable=1\n", ZCV_ERROR_BYTES,
+       "[TLS] Enable: unknown key; [TLS] Enabled: missing (0 or 1)"},
+      {"[ServerSet]\nServerIP0=127.0.0.1\n[TLS]\nEnabled=2\n", ZCV_ERROR_BYTES,
+       "[TLS] Enabled: unknown value (0 or 1); " + missingNumber},
+      // Only whole reasons follow the first.
+      {servers + "[TLS]\nEnable=1\n", 40, "[TLS] Enable: unknown key"},
+      {servers + "[TLS]\nEnable=1\n", 10, "[TLS] Ena"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string path = WriteFile("r.ini", c.text);
+    std::vector<char> error(c.room, 'x');
+    EXPECT_EQ(zcv_client_open(path.c_str(), nullptr, 0, error.data(), error.size()), nullptr);
+    EXPECT_EQ(std::string(error.data()), c.reason);
+  }
+}
+
+// Outputs reach the caller only on ZCV_ACCEPTED: neither a verdict of the
+// service nor a reply that breaks off after some fields writes them.
+TEST_F(CInterfaceTest, BindingRowsAreWrittenOnlyWhenAccepted) {
+  const std::string replies[] = {
+      HttpReply("<Reply><Result>2002</Result></Reply>"),
+      HttpReply("<Reply><Result>9999</Result><RowCount>2</RowCount><AppNo>5</AppNo></Reply>"),
+  };
+  for (const std::string& reply : replies) {
+    SCOPED_TRACE(reply);
+    ScriptServer server(Script{Send(reply)});
+    zcv_client* c = Open(WriteFile("b.ini", OneServer(server.port())));
+    ASSERT_NE(c, nullptr);
+    int count = 7;
+    zcv_bind_info rows[ZCV_MAX_BIND_ROWS];
+    std::memset(rows, 0x5a, sizeof rows);
+    EXPECT_NE(zcv_bind_info_query(c, 1, 2, &count, rows, ZCV_MAX_BIND_ROWS), ZCV_ACCEPTED);
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(rows[0].app_no, 0x5a5a5a5a);
+  }
+}
+
 TEST_F(CInterfaceTest, ShortOutputsAndNullClientSendNothing) {
   ScriptServer server(Script{Send(kAcceptAll)});
   zcv_client* c = Open(WriteFile("c.ini", OneServer(server.port())));
