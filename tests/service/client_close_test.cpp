@@ -180,12 +180,10 @@ TEST_F(ClientCloseTest, CloseAsCallsLeave) {
   for (int round = 0; round < kRounds; ++round) {
     zcv_client* client = Open({server.port()}, nullptr, nullptr);
     ASSERT_NE(client, nullptr);
-    std::atomic<bool> started{false};
-    std::thread caller([&] {
-      started = true;
-      Auth(client);
-    });
-    while (!started) std::this_thread::yield();
+    std::thread caller([&] { Auth(client); });
+    // Connected means admitted: a close begun before the call entered
+    // would leave the caller a freed handle, which is the host's fault.
+    EXPECT_TRUE(server.WaitForConnections(round + 1, kBound));
     zcv_client_close(client);
     caller.join();
   }
