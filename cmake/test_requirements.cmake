@@ -37,6 +37,8 @@ function(zcv_missing_requirement)
     set(names "${ARG_RUNTIME}")
   endif()
   set(reason "${ARG_NEEDS} is missing: install ${ARG_INSTALL} (tools/install-deps.sh does)")
+  # One argument to the placeholder, whatever the text holds.
+  string(REPLACE ";" "," reason "${reason}")
   zcv_in_ci(ci)
   if(ci)
     message(FATAL_ERROR "CI run: ${names} cannot run: ${reason}")

@@ -56,8 +56,10 @@ while IFS=' ' read -r kind path; do
     *) echo "check-test-only: $args_file: unknown line kind '$kind'" >&2; exit 2 ;;
   esac
 done <"$args_file"
-[ -n "$linker" ] && [ -f "$version_script" ] && [ -n "$library" ] && [ ${#objects[@]} -gt 0 ] ||
-  { echo "check-test-only: $args_file lacks the linker, version script, library or objects" >&2; exit 2; }
+if [ -z "$linker" ] || [ ! -f "$version_script" ] || [ -z "$library" ] || [ ${#objects[@]} -eq 0 ]; then
+  echo "check-test-only: $args_file lacks the linker, version script, library or objects" >&2
+  exit 2
+fi
 objects+=("${planted[@]}")
 for file in "$library" "${objects[@]}" "${hosts[@]}"; do
   [ -f "$file" ] || { echo "check-test-only: $file is missing (build first)" >&2; exit 2; }
