@@ -3,16 +3,18 @@
 // TokenAuth once, then (with INI_TEXT) rewrites DIR's INI file while the
 // library is loaded, unloads, and exits with the call's result modulo 256;
 // 101 to 103 when the library could not be loaded. With --exit-mid-call it
-// instead starts threads that call TokenAuth without end and calls exit()
-// while they are mid-call: it exits with 7 unless the unload crashes or
-// hangs. With --c-only it calls only the C interface: opens a client on
-// DIR's c.ini, calls zcv_auth, closes, unloads and exits with the result
-// modulo 256. A program of its own, started by posix_spawn, so that the child
-// never inherits a lock that a thread of the test held.
+// instead starts threads that call TokenAuth without end, waits until one
+// byte arrives on its standard input (sent by the test once its server has
+// received the threads' requests, so they are mid-call) and calls exit():
+// it exits with 7 unless the unload crashes or hangs, 8 when no byte came
+// within kGoAheadLimitMs. With --c-only it calls only the C interface: opens
+// a client on DIR's c.ini, calls zcv_auth, closes, unloads and exits with the
+// result modulo 256. A program of its own, started by posix_spawn, so that
+// the child never inherits a lock that a thread of the test held.
 #include <dlfcn.h>
+#include <poll.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -43,6 +45,15 @@ int CInterfaceOnly(void* module) {
   return status;
 }
 
+constexpr int kGoAheadLimitMs = 30000;
+
+// One byte on standard input within the limit.
+bool GoAhead() {
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  char byte = 0;
+  return poll(&input, 1, kGoAheadLimitMs) == 1 && read(STDIN_FILENO, &byte, 1) == 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,8 +72,7 @@ int main(int argc, char** argv) {
         for (;;) auth(1, 2, text);
       }).detach();
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::exit(7);
+    std::exit(GoAhead() ? 7 : 8);
   }
   char expireText[20] = {};
   const int status = static_cast<int>(auth(1, 2, expireText) % 256);

@@ -17,6 +17,7 @@
 
 #include "service_fixture.h"
 #include "support/nginx_server.h"
+#include "support/requirement.h"
 #include "support/script_server.h"
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
@@ -238,7 +239,8 @@ class TlsNginxTest : public TlsTest, public ::testing::WithParamInterface<NginxC
 TEST_P(TlsNginxTest, EveryCallAfterTheFirstResumes) {
   const NginxCase& c = GetParam();
   NginxServer nginx({Pki().ip, c.protocols, c.tickets, kAccepting});
-  if (!nginx.unavailable().empty()) GTEST_SKIP() << nginx.unavailable();
+  if (!nginx.missing().empty()) ZCV_MISSING_TOOL(nginx.missing());
+  ASSERT_TRUE(nginx.failure().empty()) << nginx.failure();
   StartServiceWithIni(Ini("127.0.0.1", {nginx.port()}));
 
   constexpr int kCalls = 20;
