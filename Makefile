@@ -95,12 +95,14 @@ test-windows: deps
 	@stages=""; \
 	rm -rf $(WIN_X64)/wineprefix $(WIN_X86)/wineprefix; \
 	if reason=$$(tests/windows/wine-probe.sh 64 $(WIN_X64)/wineprefix); then stages="x64"; \
+	  echo "test-windows: x64 Wine stage runs (a 64-bit probe ran under Wine)"; \
 	elif [ "$${CI:-}" = true ]; then \
 	  echo "test-windows: FAILED: the x64 Wine stage cannot run: $$reason." \
 	       "Install wine and wine64 (apt-get install wine wine64; tools/install-deps.sh does)"; \
 	  exit 1; \
 	else echo "test-windows: x64 Wine stage SKIPPED: $$reason"; fi; \
 	if reason=$$(tests/windows/wine-probe.sh 32 $(WIN_X86)/wineprefix); then stages="$$stages x86"; \
+	  echo "test-windows: x86 Wine stage runs (a 32-bit probe ran under Wine)"; \
 	else echo "test-windows: x86 Wine stage SKIPPED: $$reason"; fi; \
 	if [ -n "$$stages" ]; then $(MAKE) --no-print-directory test-wine STAGES="$$stages"; fi
 
