@@ -29,7 +29,7 @@ if [ "$bits" = 32 ] && [ -e /usr/lib/wine/wine64 ] && [ ! -e /usr/lib/wine/wine 
   loader=""
 fi
 [ -n "$loader" ] || { echo "Wine for $bits-bit programs is not installed (package $package)"; exit 1; }
-export WINELOADER=$loader
+[ "$bits" = 32 ] || export WINELOADER=$loader
 if ! "$compiler" -o "$work/probe.exe" "$(dirname "$0")/wine_probe.c" 2>"$work/cc.err"; then
   echo "the $bits-bit probe did not cross-build: $(tail -n 1 "$work/cc.err")"
   exit 1

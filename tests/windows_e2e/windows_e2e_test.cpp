@@ -191,8 +191,11 @@ class WindowsDllTest : public ::testing::Test {
   static fs::path Programs() { return *root_ / "programs"; }
   static fs::path ConfigFile() { return Prefix() / "drive_c" / "cfgfile.ini"; }
   static std::string Environment() {
+    // The 64-bit loader run by itself is also the loader Wine starts again.
+    const std::string& loader = *loader_;
+    const bool loader64 = loader.size() > 2 && loader.compare(loader.size() - 2, 2, "64") == 0;
     return "WINEPREFIX=" + Quote(fs::canonical(Prefix()).string()) +
-           " WINELOADER=" + Quote(*loader_) +
+           (loader64 ? " WINELOADER=" + Quote(loader) : std::string()) +
            " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= TZ=UTC ";
   }
 

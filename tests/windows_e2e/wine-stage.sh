@@ -14,7 +14,9 @@ case "$bits" in
   64) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) ;;
   *) echo "wine-stage: bits must be 32 or 64" >&2; exit 2 ;;
 esac
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=$loader
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The 64-bit loader run by itself is also the loader Wine starts again.
+[ "$bits" = 32 ] || export WINELOADER=$loader
 
 case "$action" in
   setup)
