@@ -23,7 +23,7 @@ case "$action" in
     build=$3 prefix=$4 stage=$5
     export WINEPREFIX=$prefix
     rm -rf "$stage"
-    mkdir -p "$stage/programs" "$stage/logs" "$(dirname "$prefix")"
+    mkdir -p "$stage/programs" "$stage/logs" "$prefix"
     cp "$build/zephyrcoilvault.dll" "$build"/zcv_*_host_*.exe \
       "$build/tests/windows/zcv_win_host.exe" "$stage/programs/"
     ln -s "$prefix" "$stage/prefix"
