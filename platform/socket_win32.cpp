@@ -13,7 +13,11 @@
 namespace zcv::platform {
 namespace {
 
-static_assert(sizeof(SOCKET) == sizeof(SocketHandle), "a 32-bit build keeps SOCKET in an int");
+// A socket is a kernel handle, whose value Windows keeps within 32 bits on
+// 64-bit systems too (sign-extended), so an int holds it; a value that does
+// not survive the round trip is refused where it is made.
+static_assert(sizeof(SocketHandle) == 4 && sizeof(SOCKET) >= sizeof(SocketHandle),
+              "SocketHandle holds a SOCKET's 32 significant bits");
 
 constexpr std::size_t kMaxChunk = INT_MAX;
 // What the seconds of a timeval hold, in milliseconds.
@@ -78,7 +82,13 @@ SocketHandle OpenTcpSocket(int* error) {
     *error = ::WSAGetLastError();
     return kNoSocket;
   }
-  return static_cast<SocketHandle>(handle);
+  const auto kept = static_cast<SocketHandle>(handle);
+  if (Native(kept) != handle) {
+    ::closesocket(handle);
+    *error = WSAEMFILE;
+    return kNoSocket;
+  }
+  return kept;
 }
 
 int MakeNonBlocking(SocketHandle socket) {
