@@ -128,8 +128,7 @@ test-wine:
 	  -DZCV_WINDOWS64_BUILD_DIR=$(if $(filter x64,$(STAGES)),$(WIN_X64))
 	cmake --build build -j $(JOBS) --target windows_e2e_test
 	@echo "test-wine: the end-to-end tests of $(STAGES) under Wine"
-	cd build && status=0; ctest --output-on-failure -j $(JOBS) -L windows || status=$$?; \
-	  ../tools/ctest-skips.sh . test-wine; exit $$status
+	$(call run-ctest,build,,-L windows)
 
 # Debian packages, built from a copy of the tree in build-deb/src so that the
 # work tree stays clean; the .debs land in build-deb/. The suite is not run
