@@ -191,3 +191,24 @@ def test_closed_client_and_bad_configuration(tmp_path: Path) -> None:
     with pytest.raises(ConfigurationError) as error:
         Client(tmp_path / "missing.ini")
     assert str(error.value)
+
+
+@pytest.mark.parametrize(
+    "encoding,config_suffix,log",
+    [
+        ("utf-16-le", "", None),  # "alice" would go out as "a"
+        ("utf-16", "", None),
+        ("utf-32-be", "", None),
+        ("utf-8-sig", "", None),  # a byte-order mark in front of every text
+        ("cp037", "", None),  # ASCII letters become other bytes
+        ("utf-8", "\0.other", None),
+        ("utf-8", "", "log\0.other"),
+    ],
+)
+def test_what_c_strings_would_change_is_refused_at_open(
+    tmp_path: Path, encoding: str, config_suffix: str, log: str | None
+) -> None:
+    config = tmp_path / "cfgfile.ini"
+    config.write_text("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=9\n")
+    with pytest.raises(ValueError):
+        Client(str(config) + config_suffix, None if log is None else tmp_path / log, encoding)

@@ -9,7 +9,9 @@ never an exception.
 
 from __future__ import annotations
 
+import codecs
 import ctypes
+import functools
 import os
 import threading
 from datetime import datetime
@@ -76,14 +78,49 @@ class _Args:
     def optional(self, text: str | None) -> bytes | None:
         if text is None or self.refused:
             return None
-        if "\0" in text:
-            self.refused = True
-            return None
         try:
-            return text.encode(self.encoding)
+            data = text.encode(self.encoding)
         except UnicodeEncodeError:
             self.refused = True
             return None
+        if b"\0" in data:
+            self.refused = True
+            return None
+        return data
+
+
+# Every character but the surrogates that are not characters.
+_NON_ASCII = "".join(map(chr, (*range(0x80, 0xD800), *range(0xE000, 0x110000))))
+
+
+@functools.lru_cache(maxsize=None)
+def _fits_c_strings(codec_name: str) -> bool:
+    """Whether ASCII stays ASCII, byte for byte, and no character encodes to a NUL byte."""
+    try:
+        if any(chr(c).encode(codec_name) != bytes((c,)) for c in range(0x80)):
+            return False
+        return b"\0" not in _NON_ASCII.encode(codec_name, errors="ignore")
+    except UnicodeError:
+        return False
+
+
+def _checked_encoding(encoding: str) -> str:
+    """``encoding`` when texts in it pass through C strings unchanged; ValueError otherwise."""
+    name = codecs.lookup(encoding).name  # an unknown encoding raises LookupError here
+    if not _fits_c_strings(name):
+        raise ValueError(
+            f"encoding {encoding!r} cannot be used: ASCII must stay ASCII and no character"
+            " may encode to a NUL byte"
+        )
+    return encoding
+
+
+def _path_bytes(path: StrPath, what: str) -> bytes:
+    """A path as the C library takes it; one holding a NUL would name another file."""
+    data = os.fsencode(path)
+    if b"\0" in data:
+        raise ValueError(f"the {what} path holds a NUL")
+    return data
 
 
 def _expiry(out: ctypes.Array[ctypes.c_char]) -> datetime | None:
@@ -111,7 +148,9 @@ class Client:
     (a text it cannot encode, a NUL in a text, a ``None`` where a text is
     required or an integer outside 32 bits gives ``ARGUMENT_REFUSED`` and
     nothing is sent) and outputs are decoded with it, malformed bytes as
-    U+FFFD.
+    U+FFFD. An encoding that changes ASCII or encodes any character to a
+    NUL byte (UTF-16, UTF-32) raises :class:`ValueError`, as does a path
+    holding a NUL; an unknown encoding raises :class:`LookupError`.
 
     Any number of threads may call one client at once. Use it as a context
     manager, or call :meth:`close`; after that, calls raise
@@ -121,13 +160,13 @@ class Client:
     def __init__(
         self, config: StrPath, log: StrPath | None = None, encoding: str = "utf-8"
     ) -> None:
-        "".encode(encoding)  # an unknown encoding raises LookupError here
-        self._encoding = encoding
+        self._encoding = _checked_encoding(encoding)
         self._lock = threading.Condition()
         self._busy = 0
         error = ctypes.create_string_buffer(ERROR_BYTES)
-        log_path = None if log is None else os.fsencode(log)
-        handle = lib.zcv_client_open(os.fsencode(config), log_path, 0, error, ERROR_BYTES)
+        config_path = _path_bytes(config, "configuration")
+        log_path = None if log is None else _path_bytes(log, "log")
+        handle = lib.zcv_client_open(config_path, log_path, 0, error, ERROR_BYTES)
         if not handle:
             raise ConfigurationError(os.fsdecode(error.value))
         self._handle: int | None = int(handle)

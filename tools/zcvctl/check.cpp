@@ -64,12 +64,18 @@ struct SocketCloser {
   }
 };
 
+// Drives the handshake to its end. A peer that closes instead of finishing
+// it has not been reached, whatever the transport made of the close.
 bool Handshake(platform::Transport& transport, platform::SocketHandle socket, std::int64_t deadline,
                Step* step) {
   for (;;) {
     const platform::TransferResult result = transport.Start();
     if (result.error != 0) {
       step->note = result.reason != nullptr ? result.reason : ErrorText(result.error);
+      return false;
+    }
+    if (result.closed) {
+      step->note = "closed during the handshake";
       return false;
     }
     if (result.want == platform::Want::kNothing) return true;
@@ -129,7 +135,11 @@ ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeo
                            &handshake);
   handshake.ms = handshakeTime.ms();
   platform::TlsPeer peer;
-  if (handshake.ok && platform::DescribeTlsPeer(*transport, &peer)) {
+  if (handshake.ok && !platform::DescribeTlsPeer(*transport, &peer)) {
+    // A handshake that ends without the server's certificate proved nothing.
+    handshake.ok = false;
+    handshake.note = "no certificate from the server";
+  } else if (handshake.ok) {
     handshake.note = std::string("name ") + server.ip + " verified, certificate " +
                      std::to_string(peer.daysLeft) + " days left, " +
                      (peer.pinned ? "pin matched" : "no pins set");

@@ -24,8 +24,8 @@ import java.util.function.LongFunction;
  *
  * <p>Texts are sent in the client's charset (UTF-8 unless {@link #open(Path, Path, Charset)}
  * names another) and outputs are read back in it, with malformed bytes as U+FFFD. A text that
- * the charset cannot encode (or that holds a NUL character), or a null where the operation needs
- * a text, gives {@link #ARGUMENT_REFUSED} and nothing is sent. The library limits texts by their
+ * the charset cannot encode (or that holds a NUL), or a null where the operation needs a text,
+ * gives {@link #ARGUMENT_REFUSED} and nothing is sent. The library limits texts by their
  * encoded length (20 bytes for most, see the library's manual).
  *
  * <p>Any number of threads may call one client at once. After {@link #close()} every call
@@ -66,6 +66,7 @@ public final class TokenClient implements AutoCloseable {
    * @return the client, to be closed by the caller
    * @throws IOException when the configuration cannot be read or is not valid; the message
    *     gives the reason
+   * @throws IllegalArgumentException when a path's bytes hold a NUL
    */
   public static TokenClient open(Path config, Path log) throws IOException {
     return open(config, log, StandardCharsets.UTF_8);
@@ -77,14 +78,23 @@ public final class TokenClient implements AutoCloseable {
    * @param config the INI file listing the servers; it is read now
    * @param log the file failed attempts are logged to, or null for none
    * @param textCharset the charset texts are sent and outputs read in, such as the service's
-   *     GBK
+   *     GBK; it must keep ASCII as ASCII and encode no character to a NUL byte (so not UTF-16)
    * @return the client, to be closed by the caller
    * @throws IOException when the configuration cannot be read or is not valid; the message
    *     gives the reason
+   * @throws IllegalArgumentException when the charset changes ASCII or encodes a character to a
+   *     NUL byte, or a path's bytes hold a NUL
    */
   public static TokenClient open(Path config, Path log, Charset textCharset) throws IOException {
     Objects.requireNonNull(config, "config");
     Objects.requireNonNull(textCharset, "textCharset");
+    if (!TextCodec.fitsCStrings(textCharset)) {
+      throw new IllegalArgumentException(
+          "charset "
+              + textCharset.name()
+              + " cannot be used: ASCII must stay ASCII and no character may encode to a NUL"
+              + " byte");
+    }
     byte[] error = new byte[NativeClient.ERROR_BYTES];
     long handle = NativeClient.open(pathBytes(config), log == null ? null : pathBytes(log), error);
     if (handle == 0) {
@@ -873,7 +883,10 @@ public final class TokenClient implements AutoCloseable {
     }
   }
 
+  /** A path holding a NUL would name another file on the native side. */
   private static byte[] pathBytes(Path path) {
-    return path.toString().getBytes(pathCharset());
+    byte[] bytes = path.toString().getBytes(pathCharset());
+    if (TextCodec.holdsNul(bytes)) throw new IllegalArgumentException("the path holds a NUL");
+    return bytes;
   }
 }

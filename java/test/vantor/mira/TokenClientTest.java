@@ -137,6 +137,16 @@ class TokenClientTest {
     }
   }
 
+  @ParameterizedTest
+  @CsvSource({"UTF-16LE", "UTF-16BE", "UTF-16", "UTF-32", "IBM037"})
+  void charsetsThatCutOrChangeCStringsAreRefusedAtOpen(String charset) throws Exception {
+    // In UTF-16LE "alice" would reach the service as "a".
+    Path config = Files.writeString(dir.resolve("cfgfile.ini"),
+        "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=9\n");
+    assertThrows(IllegalArgumentException.class,
+        () -> TokenClient.open(config, null, Charset.forName(charset)).close());
+  }
+
   @Test
   void unencodableOrMissingTextsAreRefusedBeforeSending() throws Exception {
     try (Simulator sim = new Simulator(dir)) {
