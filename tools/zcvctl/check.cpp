@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "platform/clock.h"
@@ -13,6 +14,7 @@
 #include "platform/tls.h"
 #include "platform/transport.h"
 #include "service/client.h"
+#include "zcvctl/utf8_text.h"
 
 namespace zcv::ctl {
 namespace {
@@ -156,16 +158,22 @@ struct FileReport {
   std::string refusal;  // why it was not accepted
 };
 
-// A finding's log line without its line end.
-std::string Message(const ConfigFinding& finding) {
-  const std::size_t end = finding.message.find_last_not_of(" \r\n");
-  return finding.message.substr(0, end == std::string::npos ? 0 : end + 1);
+// A configuration message (a finding's log line, GBK) in UTF-8, without its
+// line end.
+std::string Message(const std::string& gbk) {
+  const std::size_t end = gbk.find_last_not_of(" \r\n");
+  return MessageText(gbk.substr(0, end == std::string::npos ? 0 : end + 1));
 }
 
-void PrintText(std::ostream& out, const std::string& path, const FileReport& file,
+std::string Message(const ConfigFinding& finding) { return Message(finding.message); }
+
+// Everything in UTF-8: the messages converted, any other byte that is not
+// UTF-8 (the path, the system's texts) replaced.
+void PrintText(std::ostream& os, const std::string& path, const FileReport& file,
                const std::vector<ServerReport>& servers) {
+  std::ostringstream out;
   out << "configuration " << path << ": "
-      << (file.accepted ? "accepted" : "refused: " + file.refusal) << "\n";
+      << (file.accepted ? "accepted" : "refused: " + Message(file.refusal)) << "\n";
   for (const ConfigFinding& problem : file.problems) {
     out << "  " << (problem.fatal ? "error" : "warning");
     if (problem.line > 0) out << " (line " << problem.line << ")";
@@ -183,6 +191,7 @@ void PrintText(std::ostream& out, const std::string& path, const FileReport& fil
       out << "\n";
     }
   }
+  os << ValidUtf8(out.str());
 }
 
 void PrintJson(std::ostream& out, const std::string& path, const FileReport& file,
@@ -190,6 +199,7 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
   nlohmann::ordered_json report;
   report["config"] = path;
   report["accepted"] = file.accepted;
+  if (!file.accepted) report["refusal"] = Message(file.refusal);
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   for (const ConfigFinding& problem : file.problems) {
     problems.push_back(
@@ -208,7 +218,7 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
     list.push_back(std::move(server));
   }
   report["servers"] = std::move(list);
-  // Texts from the file may hold bytes that are not UTF-8.
+  // The messages are UTF-8 already; the path may hold bytes that are not.
   out << report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
