@@ -201,6 +201,7 @@ def test_closed_client_and_bad_configuration(tmp_path: Path) -> None:
         ("utf-32-be", "", None),
         ("utf-8-sig", "", None),  # a byte-order mark in front of every text
         ("cp037", "", None),  # ASCII letters become other bytes
+        ("rot13", "", None),  # not a text encoding
         ("utf-8", "\0.other", None),
         ("utf-8", "", "log\0.other"),
     ],

@@ -91,18 +91,16 @@ class _Args:
         return data
 
 
-# Every character but the surrogates that are not characters.
-_NON_ASCII = "".join(map(chr, (*range(0x80, 0xD800), *range(0xE000, 0x110000))))
-
-
 @functools.lru_cache(maxsize=None)
 def _fits_c_strings(codec_name: str) -> bool:
     """Whether ASCII stays ASCII, byte for byte, and no character encodes to a NUL byte."""
     try:
         if any(chr(c).encode(codec_name) != bytes((c,)) for c in range(0x80)):
             return False
-        return b"\0" not in _NON_ASCII.encode(codec_name, errors="ignore")
-    except UnicodeError:
+        # Every other character (the surrogates are none), those it cannot encode left out.
+        others = "".join(map(chr, (*range(0x80, 0xD800), *range(0xE000, 0x110000))))
+        return b"\0" not in others.encode(codec_name, errors="ignore")
+    except (UnicodeError, LookupError):  # LookupError: a codec of bytes, not of texts
         return False
 
 
