@@ -11,6 +11,8 @@ required. From these it writes:
                 templates in java/vantor/mira) and client_natives.inc, the
                 JNI natives that jni/client_natives.cpp includes: at build
                 time, into the build tree.
+  --zcvctl FILE  zcvctl's row of each operation (subcommand, options, call),
+                which tools/zcvctl/operations.cpp includes: at build time.
   --python      the generated parts of python/zephyrcoilvault (_native.py,
                 client.py, aio.py), between their markers, in the source
                 tree: the Debian package is pure Python and builds from it.
@@ -52,6 +54,7 @@ class Operation:
     params: list[Param]  # the inputs, after the client
     output: str  # none, expiry, password, rows, status
     docs: dict[str, object] = field(default_factory=dict)
+    function: str = ""  # the exported C++ function, e.g. "TokenBindInfoQuery"
 
     @property
     def python(self) -> str:
@@ -116,6 +119,7 @@ def read_operations(root: Path) -> list[Operation]:
             fail(f"{name}: required names no text of it: {sorted(unknown)}")
         op = Operation(name, inputs, output, entry)
         check_export(op, exports)
+        op.function = exported_function(op, exports)
         operations.append(op)
     extra = set(docs) - {op.c_name for op in operations} - {"java_param"}
     if extra:
@@ -144,6 +148,16 @@ def check_export(op: Operation, exports: str) -> None:
     row = f"java-client NativeClient.{op.java} {symbol} _{symbol}@{size}"
     if row not in {" ".join(line.split()) for line in exports.splitlines()}:
         fail(f"include/exports.list lacks the row: {row}")
+
+
+def exported_function(op: Operation, exports: str) -> str:
+    """The C++ operation of exports.list that the C function stands for, by its name."""
+    key = op.python.replace("_", "")
+    names = [f.split()[1] for f in exports.splitlines() if f.startswith("operation ")]
+    found = [n for n in names if n.lower() == f"token{key}"]
+    if len(found) != 1:
+        fail(f"{op.c_name}: include/exports.list has no one operation Token{key}")
+    return found[0]
 
 
 # ---- Java.
@@ -335,6 +349,54 @@ def jni_source(op_list: list[Operation]) -> str:
     return "\n".join(out)
 
 
+# ---- zcvctl.
+
+ZCVCTL_OPTION = {
+    "card_no": "card",
+    "dynpasswd": "password",
+    "dynpasswd1": "password",
+    "dynpasswd2": "password2",
+    "operator_name": "operator",
+    "card_no_old": "old-card",
+    "service_no_old": "old-service-no",
+    "service_no_new": "new-service-no",
+}
+ZCVCTL_OUTPUT = {
+    "none": ("kNone", []),
+    "expiry": ("kExpire", ["c.out.expire_text", "sizeof c.out.expire_text"]),
+    "password": ("kResvPassWord", ["c.out.resv_password", "sizeof c.out.resv_password"]),
+    "rows": ("kRows", ["&c.out.row_count", "Rows(c.out.rows)", "zcv::kMaxBindRows"]),
+    "status": ("kStatus", ["&c.out.card_status", "c.out.expire_text", "sizeof c.out.expire_text"]),
+}
+
+
+def zcvctl_rows(op_list: list[Operation]) -> str:
+    out = [
+        "// zcvctl's row of each operation of the C interface: written by",
+        "// tools/bindgen/bindgen.py, included by tools/zcvctl/operations.cpp in",
+        "// its table.",
+    ]
+    for op in op_list:
+        own = op.docs.get("zcvctl_option", {})
+        assert isinstance(own, dict)
+        options = [own.get(p.name, ZCVCTL_OPTION.get(p.name, p.name.replace("_", "-")))
+                   for p in op.params]
+        params = []
+        args = ["c.client"]
+        for p, option in zip(op.params, options):
+            kind = "I" if p.c_type == "int" else "T" if p.required else "O"
+            params.append(f'{kind}("{option}")')
+            args.append(f'c.{"Int" if p.c_type == "int" else "Text"}("{option}")')
+        kind, outputs = ZCVCTL_OUTPUT[op.output]
+        command = op.docs.get("zcvctl", op.python.replace("_", "-"))
+        if "zcvctl_summary" not in op.docs:
+            fail(f"{op.c_name}: no zcvctl_summary in tools/bindgen/operations.toml")
+        out.append(f'{{"{command}", "{op.function}", "{op.docs["zcvctl_summary"]}",')
+        out.append(f" {{{', '.join(params)}}}, K::{kind},")
+        out.append(f" [](Call& c) {{ return {op.c_name}({', '.join(args + outputs)}); }}}},")
+    return "\n".join(out) + "\n"
+
+
 # ---- Python.
 
 
@@ -505,6 +567,7 @@ def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--root", type=Path, default=ROOT)
     parser.add_argument("--java", type=Path, help="where the Java and JNI sources go")
+    parser.add_argument("--zcvctl", type=Path, help="the file zcvctl's rows go to")
     parser.add_argument("--python", action="store_true", help="rewrite the Python parts")
     parser.add_argument("--check", action="store_true", help="fail if the Python parts differ")
     args = parser.parse_args()
@@ -517,6 +580,8 @@ def main() -> None:
         write_if_changed(args.java / "vantor/mira/NativeClient.java",
                          java_natives(op_list, (java / "NativeClient.java.in").read_text()))
         write_if_changed(args.java / "client_natives.inc", jni_source(op_list))
+    if args.zcvctl:
+        write_if_changed(args.zcvctl, zcvctl_rows(op_list))
     if args.python or args.check:
         stale = []
         for path, text in python_files(op_list, args.root).items():
