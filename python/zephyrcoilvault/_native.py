@@ -14,6 +14,7 @@ EXPIRE_TEXT_BYTES = 20
 RESV_PASSWORD_BYTES = 7
 MAX_BIND_ROWS = 10
 ERROR_BYTES = 256
+MAX_TIMEOUT_SECONDS = 600
 
 
 class BindInfo(ctypes.Structure):
@@ -25,6 +26,27 @@ class BindInfo(ctypes.Structure):
         ("app_no2", ctypes.c_int),
         ("account", ctypes.c_char * 20),
         ("bind_time", ctypes.c_char * 20),
+    ]
+
+
+class Options(ctypes.Structure):
+    """The C interface's zcv_options: how zcv_client_open_options opens a client."""
+
+    _fields_ = [
+        ("size", ctypes.c_size_t),
+        ("config_path", ctypes.c_char_p),
+        ("config_data", ctypes.c_char_p),
+        ("config_size", ctypes.c_size_t),
+        ("ca_data", ctypes.c_char_p),
+        ("ca_size", ctypes.c_size_t),
+        ("log_path", ctypes.c_char_p),
+        ("log_fn", ctypes.c_void_p),
+        ("log_ctx", ctypes.c_void_p),
+        ("connect_timeout_s", ctypes.c_uint),
+        ("send_timeout_s", ctypes.c_uint),
+        ("receive_timeout_s", ctypes.c_uint),
+        ("call_timeout_s", ctypes.c_uint),
+        ("flags", ctypes.c_uint),
     ]
 
 
@@ -85,6 +107,8 @@ def _load() -> ctypes.CDLL:
     lib.zcv_version.restype = ctypes.c_char_p
     lib.zcv_client_open.argtypes = [_T, _T, ctypes.c_uint, _OUT, _SIZE]
     lib.zcv_client_open.restype = _H
+    lib.zcv_client_open_options.argtypes = [ctypes.POINTER(Options), _OUT, _SIZE]
+    lib.zcv_client_open_options.restype = _H
     lib.zcv_client_close.argtypes = [_H]
     lib.zcv_client_close.restype = None
     for name, params in _OPERATIONS.items():

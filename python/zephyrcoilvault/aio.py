@@ -19,7 +19,8 @@ class AsyncClient:
     """A :class:`Client` whose operations are coroutines.
 
     The configuration is read when the object is made, as for
-    :class:`Client`. Each call runs the client's method on ``executor``
+    :class:`Client` (:meth:`from_bytes` takes its bytes, ``call_timeout``
+    bounds each call). Each call runs the client's method on ``executor``
     (the event loop's default thread pool when None) and awaits it; results
     and rules are those of :class:`Client`. Use it as an async context
     manager, or await :meth:`close`.
@@ -31,9 +32,27 @@ class AsyncClient:
         log: StrPath | None = None,
         encoding: str = "utf-8",
         executor: Executor | None = None,
+        *,
+        call_timeout: int | None = None,
     ) -> None:
-        self._client = Client(config, log, encoding)
+        self._client = Client(config, log, encoding, call_timeout=call_timeout)
         self._executor = executor
+
+    @classmethod
+    def from_bytes(
+        cls,
+        config: bytes,
+        log: StrPath | None = None,
+        encoding: str = "utf-8",
+        executor: Executor | None = None,
+        *,
+        call_timeout: int | None = None,
+    ) -> AsyncClient:
+        """An async client on a configuration given as bytes. See :meth:`Client.from_bytes`."""
+        client = cls.__new__(cls)
+        client._client = Client.from_bytes(config, log, encoding, call_timeout=call_timeout)
+        client._executor = executor
+        return client
 
     @property
     def client(self) -> Client:

@@ -22,8 +22,10 @@ from ._native import (
     ERROR_BYTES,
     EXPIRE_TEXT_BYTES,
     MAX_BIND_ROWS,
+    MAX_TIMEOUT_SECONDS,
     RESV_PASSWORD_BYTES,
     BindInfo,
+    Options,
     lib,
 )
 from .results import (
@@ -123,6 +125,19 @@ def _path_bytes(path: StrPath, what: str) -> bytes:
     return data
 
 
+def _timeout_seconds(call_timeout: int | None) -> int:
+    """The option's value: 0 keeps the file's time-out."""
+    if call_timeout is None:
+        return 0
+    if (
+        isinstance(call_timeout, bool)
+        or not isinstance(call_timeout, int)
+        or not 1 <= call_timeout <= MAX_TIMEOUT_SECONDS
+    ):
+        raise ValueError(f"call_timeout must be whole seconds from 1 to {MAX_TIMEOUT_SECONDS}")
+    return call_timeout
+
+
 def _expiry(out: ctypes.Array[ctypes.c_char]) -> datetime | None:
     """The library's "YYYY-MM-DD hh:mm:ss", read by fromisoformat (strptime costs 50 times more)."""
     text = out.value
@@ -142,9 +157,12 @@ def _field(raw: bytes) -> bytes:
 class Client:
     """A client of the token service, reading its servers from one configuration file.
 
-    ``Client(config, log=None, encoding="utf-8")`` reads ``config`` now and
-    raises :class:`ConfigurationError` when it cannot be used; ``log`` names
-    the file failed attempts are logged to. Texts are sent in ``encoding``
+    ``Client(config, log=None, encoding="utf-8", call_timeout=None)`` reads
+    ``config`` now and raises :class:`ConfigurationError` when it cannot be
+    used; :meth:`from_bytes` takes the configuration's bytes instead. ``log``
+    names the file failed attempts are logged to; ``call_timeout`` (whole
+    seconds, 1 to 600) bounds each call in place of the file's
+    ``CallTimeout``. Texts are sent in ``encoding``
     (a text it cannot encode, a NUL in a text, a ``None`` where a text is
     required or an integer outside 32 bits gives ``ARGUMENT_REFUSED`` and
     nothing is sent) and outputs are decoded with it, malformed bytes as
@@ -158,18 +176,52 @@ class Client:
     """
 
     def __init__(
-        self, config: StrPath, log: StrPath | None = None, encoding: str = "utf-8"
+        self,
+        config: StrPath,
+        log: StrPath | None = None,
+        encoding: str = "utf-8",
+        *,
+        call_timeout: int | None = None,
     ) -> None:
+        options = Options(size=ctypes.sizeof(Options))
+        options.config_path = _path_bytes(config, "configuration")
+        self._open(options, log, encoding, call_timeout)
+
+    @classmethod
+    def from_bytes(
+        cls,
+        config: bytes,
+        log: StrPath | None = None,
+        encoding: str = "utf-8",
+        *,
+        call_timeout: int | None = None,
+    ) -> Client:
+        """A client on a configuration given as the bytes of its file (at most 1 MiB).
+
+        Nothing is written back to it; the rest is as for :class:`Client`.
+        """
+        client = cls.__new__(cls)
+        options = Options(size=ctypes.sizeof(Options))
+        options.config_data = bytes(config)
+        options.config_size = len(config)
+        client._open(options, log, encoding, call_timeout)
+        return client
+
+    def _open(
+        self, options: Options, log: StrPath | None, encoding: str, call_timeout: int | None
+    ) -> None:
+        self._handle: int | None = None
         self._encoding = _checked_encoding(encoding)
         self._lock = threading.Condition()
         self._busy = 0
+        options.log_path = None if log is None else _path_bytes(log, "log")
+        options.call_timeout_s = _timeout_seconds(call_timeout)
         error = ctypes.create_string_buffer(ERROR_BYTES)
-        config_path = _path_bytes(config, "configuration")
-        log_path = None if log is None else _path_bytes(log, "log")
-        handle = lib.zcv_client_open(config_path, log_path, 0, error, ERROR_BYTES)
+        handle = lib.zcv_client_open_options(ctypes.byref(options), error, ERROR_BYTES)
         if not handle:
-            raise ConfigurationError(os.fsdecode(error.value))
-        self._handle: int | None = int(handle)
+            # The library's configuration messages are GBK, as its log keeps them.
+            raise ConfigurationError(error.value.decode("gbk", errors="replace"))
+        self._handle = int(handle)
 
     def close(self) -> None:
         """Wait for the calls in flight, then release the client. Closing again does nothing."""
