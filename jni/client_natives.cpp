@@ -36,6 +36,7 @@ class JavaText {
   const char* get() const { return present_ ? text_.c_str() : nullptr; }
   // False when a NUL inside would cut the text short as a C string.
   bool whole() const { return text_.find('\0') == std::string::npos; }
+  std::size_t size() const { return text_.size(); }
 
  private:
   bool present_;
@@ -148,6 +149,36 @@ JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_open(JNIEnv* env, jclass, 
     reason[0] = '\0';
     zcv_client* client =
         zcv_client_open(config_path.get(), log_path.get(), 0, reason, sizeof reason);
+    if (client == nullptr && error != nullptr) zcv::Store(env, error, reason, sizeof reason);
+    return static_cast<jlong>(reinterpret_cast<std::intptr_t>(client));
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Opens on the file `configPath` names or on the bytes `configData` (the
+// other null), with the call's time-out in whole seconds (0: the file's).
+JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_openOptions(
+    JNIEnv* env, jclass, jbyteArray configPath, jbyteArray configData, jbyteArray log,
+    jint callTimeoutSeconds, jbyteArray error) {
+  try {
+    const zcv::JavaText config_path(env, configPath);
+    const zcv::JavaText config_data(env, configData);
+    const zcv::JavaText log_path(env, log);
+    char reason[ZCV_ERROR_BYTES] = "a path holds a NUL";
+    if (!zcv::Whole({&config_path, &log_path})) {
+      if (error != nullptr) zcv::Store(env, error, reason, sizeof reason);
+      return 0;
+    }
+    reason[0] = '\0';
+    zcv_options options = ZCV_OPTIONS_INIT;
+    options.config_path = config_path.get();
+    options.config_data = config_data.get();
+    options.config_size = config_data.size();
+    options.log_path = log_path.get();
+    options.call_timeout_s =
+        callTimeoutSeconds < 0 ? ~0u : static_cast<unsigned>(callTimeoutSeconds);
+    zcv_client* client = zcv_client_open_options(&options, reason, sizeof reason);
     if (client == nullptr && error != nullptr) zcv::Store(env, error, reason, sizeof reason);
     return static_cast<jlong>(reinterpret_cast<std::intptr_t>(client));
   } catch (...) {

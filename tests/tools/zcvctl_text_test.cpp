@@ -22,18 +22,18 @@
 namespace zcv::test {
 namespace {
 
+using ::testing::Contains;
 using ::testing::UnorderedElementsAreArray;
 
-// Prints, as one ASCII line of JSON, the messages of the check report in
-// argv[1] (read as strict UTF-8); then fails unless every other file named
-// is strict UTF-8.
+// Prints, as one ASCII line of JSON, the problems' messages of the check
+// report in argv[1] (read as strict UTF-8) and the parts of its refusal; then
+// fails unless every other file named is strict UTF-8.
 constexpr char kReader[] = R"(import json, sys
 with open(sys.argv[1], encoding="utf-8") as f:
     report = json.load(f)
 messages = [p["message"] for p in report["problems"]]
-if not report["accepted"]:
-    messages.append(report["refusal"])
-print(json.dumps(messages))
+refusal = report["refusal"].split("; ") if not report["accepted"] else []
+print(json.dumps({"problems": messages, "refusal": refusal}))
 for name in sys.argv[2:]:
     with open(name, "rb") as f:
         f.read().decode("utf-8")
@@ -95,9 +95,13 @@ TEST_P(ZcvctlTextTest, EveryOutputIsUtf8AndTheMessagesReadAsTheLogsText) {
   ASSERT_EQ(reader.status, 0) << reader.out;
   std::vector<std::string> expected;
   for (const std::string& line : c.log) expected.push_back(Readable(line));
-  if (!c.accepted) expected.push_back(Readable(c.log.front()));
-  auto messages = nlohmann::json::parse(reader.out).get<std::vector<std::string>>();
-  EXPECT_THAT(messages, UnorderedElementsAreArray(expected));
+  const auto report = nlohmann::json::parse(reader.out);
+  EXPECT_THAT(report["problems"].get<std::vector<std::string>>(),
+              UnorderedElementsAreArray(expected));
+  // A refused file names its fatal problems.
+  const auto refusal = report["refusal"].get<std::vector<std::string>>();
+  EXPECT_EQ(refusal.empty(), c.accepted);
+  for (const std::string& part : refusal) EXPECT_THAT(expected, Contains(part));
 }
 
 // The same replacement as the JSON reports make: one U+FFFD for each maximal
