@@ -79,7 +79,7 @@ def fail(message: str) -> None:
 
 
 # Output parameters at the end of a C signature, by what the operation fills.
-OUTPUTS = {
+OUTPUTS: dict[tuple[str, ...], str] = {
     ("char* expire_text", "size_t expire_text_size"): "expiry",
     ("char* resv_password", "size_t resv_password_size"): "password",
     ("int* row_count", "zcv_bind_info* rows", "size_t row_capacity"): "rows",
@@ -110,10 +110,11 @@ def read_operations(root: Path) -> list[Operation]:
         inputs = []
         for p in params:
             c_type, _, pname = p.rpartition(" ")
-            kind = {"int": "int", "const char*": "text"}.get(c_type)
-            if kind is None:
+            input_kind = {"int": "int", "const char*": "text"}.get(c_type)
+            if input_kind is None:
                 fail(f"{name}: parameter {p!r} is neither an int nor a text")
-            inputs.append(Param(kind, pname, pname in required))
+                raise AssertionError
+            inputs.append(Param(input_kind, pname, pname in required))
         unknown = required - {p.name for p in inputs if p.c_type == "text"}
         if unknown:
             fail(f"{name}: required names no text of it: {sorted(unknown)}")
@@ -130,14 +131,14 @@ def read_operations(root: Path) -> list[Operation]:
 def java_native_params(op: Operation) -> list[tuple[str, str]]:
     """(Java type, name) of a native's parameters after the client handle."""
     params = [("int" if p.c_type == "int" else "byte[]", p.java) for p in op.params]
-    params += {
+    outputs: dict[str, list[tuple[str, str]]] = {
         "none": [],
         "expiry": [("byte[]", "expiry")],
         "password": [("byte[]", "password")],
         "rows": [("int[]", "rowCount"), ("byte[]", "rows")],
         "status": [("int[]", "cardStatus"), ("byte[]", "expiry")],
-    }[op.output]
-    return params
+    }
+    return params + outputs[op.output]
 
 
 def check_export(op: Operation, exports: str) -> None:
@@ -212,7 +213,7 @@ def javadoc(op: Operation) -> list[str]:
     return lines
 
 
-JAVA_RESULT = {
+JAVA_RESULT: dict[str, tuple[str, str]] = {
     "none": ("Result", "refused()"),
     "expiry": ("ExpiryResult", "refusedExpiry()"),
     "password": ("PasswordResult", "refusedPassword()"),
@@ -244,7 +245,7 @@ def java_method(op: Operation) -> list[str]:
                 body.append(f"byte[] {p.java}Bytes = t.{kind}({p.java});")
         body.append(f"if (t.refused()) return {refused};")
     args += [p.java if p.c_type == "int" else f"{p.java}Bytes" for p in op.params]
-    outputs = {
+    table: dict[str, tuple[list[str], list[str], str]] = {
         "none": ([], [], "new Result(code)"),
         "expiry": (["byte[] out = new byte[NativeClient.EXPIRE_BYTES];"], ["out"],
                    "expiryResult(code, out)"),
@@ -256,7 +257,8 @@ def java_method(op: Operation) -> list[str]:
         "status": (["int[] status = new int[1];",
                     "byte[] out = new byte[NativeClient.EXPIRE_BYTES];"],
                    ["status", "out"], "statusResult(code, status[0], out)"),
-    }[op.output]
+    }
+    outputs = table[op.output]
     body += outputs[0]
     lines.append("    return call(")
     lines.append("        h -> {")
@@ -296,7 +298,7 @@ def fill(template: str, marker: str, text: str) -> str:
 
 # ---- JNI.
 
-JNI_OUTPUT = {
+JNI_OUTPUT: dict[str, tuple[str, list[str], str, list[str]]] = {
     # the helper, its arguments after env, the lambda's parameters, and the
     # C arguments of the output parameters
     "none": ("Run", [], "", []),
@@ -361,7 +363,7 @@ ZCVCTL_OPTION = {
     "service_no_old": "old-service-no",
     "service_no_new": "new-service-no",
 }
-ZCVCTL_OUTPUT = {
+ZCVCTL_OUTPUT: dict[str, tuple[str, list[str]]] = {
     "none": ("kNone", []),
     "expiry": ("kExpire", ["c.out.expire_text", "sizeof c.out.expire_text"]),
     "password": ("kResvPassWord", ["c.out.resv_password", "sizeof c.out.resv_password"]),
@@ -437,7 +439,7 @@ def py_call(head: str, args: list[str], indent: int) -> list[str]:
     return [f"{pad}{head}("] + [f"{pad}    {a}," for a in args] + [f"{pad})"]
 
 
-PY_RETURNS = {
+PY_RETURNS: dict[str, tuple[str, str, str]] = {
     "none": ("Result", "_result", "Returns the verdict."),
     "expiry": ("ExpiryResult", "_expiry_call",
                "Returns the verdict and, when accepted, the card's expiry."),
@@ -513,7 +515,7 @@ def py_aio(op_list: list[Operation]) -> list[str]:
 
 
 PY_TYPES = {"int": "_I", "text": "_T"}
-PY_OUTPUT_TYPES = {
+PY_OUTPUT_TYPES: dict[str, list[str]] = {
     "none": [],
     "expiry": ["_OUT", "_SIZE"],
     "password": ["_OUT", "_SIZE"],
