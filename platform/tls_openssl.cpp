@@ -208,6 +208,8 @@ class TlsTransport final : public Transport {
     const int result = SSL_connect(ssl_);
     if (result == 1) return TransferResult{};
     TransferResult outcome = Outcome(result, kReasonClosedInHandshake);
+    // The peer's close alert before the handshake ended is no handshake.
+    if (outcome.closed) outcome = Failure(kReasonClosedInHandshake);
     if (outcome.error != 0) context_.sessions().Forget(key_);
     return outcome;
   }

@@ -9,6 +9,7 @@
 
 #include "service_fixture.h"
 #include "support/script_server.h"
+#include "tests/config/config_file_cases.h"
 #include "tests/config/server_list_test_util.h"
 #include "zephyrcoilvault.h"
 
@@ -16,136 +17,6 @@ namespace zcv::test {
 namespace {
 
 using ::testing::ElementsAreArray;
-
-// Two servers on loopback; <p0> and <p1> stand for their ports.
-constexpr char kServers[] =
-    "[ServerSet]\nServerNumber=2\nServerIP0=127.0.0.1\nServerPort0=<p0>\n"
-    "ServerIP1=127.0.0.1\nServerPort1=<p1>\n";
-constexpr char kBom[] = "\xef\xbb\xbf";
-
-// The [ServerSet] messages, GBK: "读<key>参数配置文件错误，" and why.
-std::string Refused(const std::string& key, const std::string& why) {
-  return "\xb6\xc1" + key +
-         "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac" + why + "\n";
-}
-const std::string kLong =
-    "\xb3\xa4\xd3\xda"
-    "28\xb8\xf6\xd7\xd6\xb7\xfb";  // 长于28个字符
-const std::string kNotAnAddress =  // 须为点分IPv4地址或主机名
-    "\xd0\xeb\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xbb\xf2\xd6\xf7\xbb\xfa\xc3\xfb";
-const std::string kNotAPort =  // 须为1至65535的十进制整数
-    "\xd0\xeb\xce\xaa"
-    "1\xd6\xc1"
-    "65535\xb5\xc4\xca\xae\xbd\xf8\xd6\xc6\xd5\xfb\xca\xfd";
-// "读ServerNumber参数配置文件错误 \n"
-const std::string kNoNumber =
-    "\xb6\xc1ServerNumber\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
-// "警告：ServerNumber参数（只读前4个字符）须为正整数，未配置服务器\n"
-const std::string kNoServer =
-    "\xbe\xaf\xb8\xe6\xa3\xbaServerNumber\xb2\xce\xca\xfd\xa3\xa8\xd6\xbb\xb6\xc1\xc7\xb0"
-    "4\xb8\xf6\xd7\xd6\xb7\xfb\xa3\xa9\xd0\xeb\xce\xaa\xd5\xfd\xd5\xfb\xca\xfd\xa3\xac\xce\xb4"
-    "\xc5\xe4\xd6\xc3\xb7\xfe\xce\xf1\xc6\xf7\n";
-// "警告：配置文件[ServerSet]中的<key>参数" and what is wrong with it.
-std::string Warned(const std::string& key, const std::string& why) {
-  return "\xbe\xaf\xb8\xe6\xa3\xba\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe[ServerSet]\xd6\xd0\xb5\xc4" +
-         key + "\xb2\xce\xca\xfd" + why + "\xa3\xac\xd2\xd1\xba\xf6\xc2\xd4\n";
-}
-const std::string kUnknown = "\xce\xb4\xd6\xaa";  // 未知
-const std::string kRepeatedOnLine7 =
-    "\xd6\xd8\xb8\xb4\xa3\xa8\xb5\xda"
-    "7\xd0\xd0\xa3\xa9";  // 重复（第7行）
-
-struct FileCase {
-  const char* name;
-  std::string text;
-  bool accepted;  // the first server got the call and accepted it; else 1012, nothing sent
-  std::vector<std::string> log;
-};
-
-void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
-
-std::vector<FileCase> FileCases() {
-  const std::string servers = kServers;
-  auto withIP = [&servers](const std::string& ip0, const std::string& ip1) {
-    std::string text = servers;
-    text.replace(text.find("127.0.0.1"), 9, ip0);
-    text.replace(text.rfind("127.0.0.1"), 9, ip1);
-    return text;
-  };
-  auto withNumber = [&servers](const std::string& number) {
-    std::string text = servers;
-    return text.replace(text.find('2'), 1, number);
-  };
-  auto withPorts = [&servers](const std::string& port0, const std::string& port1) {
-    std::string text = servers;
-    text.replace(text.find("<p0>"), 4, port0);
-    return text.replace(text.find("<p1>"), 4, port1);
-  };
-  return {
-      {"NoTlsSectionIsPlainHttp", servers, true, {}},
-      {"TlsTypoEnable",
-       servers + "[TLS]\nEnable=1\n",
-       false,
-       {"[TLS] Enabled: missing (0 or 1)\n", "[TLS] Enable: unknown key\n"}},
-      {"TlsTypoCaFile",
-       servers + "[TLS]\nEnabled=0\nCA_File=/etc/ca.pem\n",
-       false,
-       {"[TLS] CA_File: unknown key\n"}},
-      {"TlsKeyTwice",
-       servers + "[TLS]\nEnabled=0\nENABLED=1\n",
-       false,
-       {"[TLS] Enabled: given again on line 9\n"}},
-      {"TlsSecondSection",
-       servers + "[TLS]\nEnabled=0\n[Other]\nx=1\n[tls]\nEnabled=1\n",
-       false,
-       {"[TLS] line 11: a second [TLS] section\n"}},
-      {"TlsValueTooLong",
-       servers + "[TLS]\nEnabled=0\nCAFile=" + std::string(1024, 'c') + "\n",
-       false,
-       {"[TLS] CAFile: longer than 1023 characters\n"}},
-      {"TlsLineWithoutEquals",
-       servers + "[TLS]\nEnabled 1\n",
-       false,
-       {"[TLS] Enabled: missing (0 or 1)\n", "[TLS] line 8: not a key=value line\n"}},
-      {"BomBeforeServerSet", kBom + servers, true, {}},
-      {"BomBeforeTls",
-       kBom + std::string("[TLS]\nEnable=1\n") + servers,
-       false,
-       {"[TLS] Enabled: missing (0 or 1)\n", "[TLS] Enable: unknown key\n"}},
-      {"IPLongerThan28",
-       withIP("otp-primary.bank-example.com.cn", "127.0.0.1"),
-       false,
-       {Refused("ServerIP0", kLong)}},
-      {"DigitsAndDotsNotADottedQuad",
-       withIP("127.000000000000000000000001", "127.1"),
-       false,
-       {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
-      {"LeadingZeroAndEmptyLabel",
-       withIP("010.1.2.3", "otp..example"),
-       false,
-       {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
-      {"PortOutOfRange",
-       withPorts("0", "65616"),
-       false,
-       {Refused("ServerPort0", kNotAPort), Refused("ServerPort1", kNotAPort)}},
-      {"PortNotDecimal",
-       withPorts("+80", "80 ; web"),
-       false,
-       {Refused("ServerPort0", kNotAPort), Refused("ServerPort1", kNotAPort)}},
-      {"UnknownServerSetKey",
-       servers + "ConectTimeout=5\n",
-       true,
-       {Warned("ConectTimeout", kUnknown)}},
-      {"ServerSetKeyTwice",
-       servers + "ServerPort0=81\n",
-       true,
-       {Warned("ServerPort0", kRepeatedOnLine7)}},
-      {"NumberEmpty", withNumber(""), false, {kNoNumber}},
-      {"NumberZero", withNumber("0"), false, {kNoServer}},
-      {"NumberNegative", withNumber("-3"), false, {kNoServer}},
-      {"NumberNotANumber", withNumber("two"), false, {kNoServer}},
-  };
-}
 
 #ifdef _WIN32
 std::string WithCrLf(const std::string& text) {

@@ -60,7 +60,7 @@ class TlsTest : public ServiceFixture {
 };
 
 // What answers on the server's port.
-enum class Peer { kTls, kPlainHttp, kGarbage, kStall };
+enum class Peer { kTls, kPlainHttp, kGarbage, kCloseAlert, kStall };
 
 struct ConnectionCase {
   const char* name;
@@ -112,6 +112,8 @@ std::vector<ConnectionCase> ConnectionCases() {
        kNoAnswer, ""},
       {"GarbageForAHandshake", Peer::kGarbage, IpCredential, "127.0.0.1", "", 0, true, false,
        kNoAnswer, ""},
+      {"CloseAlertForAHandshake", Peer::kCloseAlert, IpCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, "connection closed during the handshake"},
       {"StallingHandshake", Peer::kStall, IpCredential, "127.0.0.1", "", 0, true, false, kNoAnswer,
        "handshake timed out"},
   };
@@ -135,7 +137,9 @@ TEST_P(TlsConnectionTest, AcceptsOnlyAVerifiedServer) {
   } else {
     const Step step = c.peer == Peer::kPlainHttp ? Send(reply)
                       : c.peer == Peer::kGarbage ? Send(std::string(64, '\x7f'))
-                                                 : Hang();
+                      : c.peer == Peer::kCloseAlert
+                          ? Send(std::string("\x15\x03\x03\x00\x02\x01\x00", 7))
+                          : Hang();
     plain.emplace(Script{step}, HeadRead::kSkip);
   }
   const std::uint16_t port = tls ? tls->port() : plain->port();
