@@ -18,9 +18,9 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
   abigail-tools  # make abi-check
-  # The PAM module: its headers, pam_wrapper for its tests, and sshd, ssh
-  # answered by sshpass, and pamtester for the end-to-end ones.
-  libpam0g-dev libpam-wrapper libpamtest0-dev openssh-server sshpass pamtester
+  # The PAM module: its headers, pam_wrapper and nss_wrapper for its tests,
+  # and sshd, ssh answered by sshpass, and pamtester for the end-to-end ones.
+  libpam0g-dev libpam-wrapper libnss-wrapper libpamtest0-dev openssh-server sshpass pamtester
 )
 
 # Wanted but not required: 32-bit Wine comes from the i386 architecture,
