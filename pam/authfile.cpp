@@ -38,13 +38,13 @@ std::string ParseCards(std::string_view list, std::vector<int>* cards) {
     const std::size_t comma = list.find(',');
     int card = 0;
     if (!ParseCard(Trim(list.substr(0, comma)), &card)) {
-      return "a card number is not 1 to 9 digits (and not 0)";
+      return "has a card number that is not 1 to 9 digits, or is 0";
     }
     if (cards->size() == kMaxCardsPerUser) {
-      return "more than " + std::to_string(kMaxCardsPerUser) + " cards";
+      return "has more than " + std::to_string(kMaxCardsPerUser) + " cards";
     }
     if (std::find(cards->begin(), cards->end(), card) != cards->end()) {
-      return "card " + std::to_string(card) + " is given twice";
+      return "gives card " + std::to_string(card) + " twice";
     }
     cards->push_back(card);
     if (comma == std::string_view::npos) return std::string();

@@ -29,7 +29,7 @@ enum class CardLookup {
 
 struct AuthfileRefusal {
   std::size_t line = 0;  // counted from 1
-  std::string reason;    // e.g. "not a name:cards line"; never quotes the line
+  std::string reason;    // e.g. "is not a name:cards line"; never quotes the line
 };
 
 // A name the authfile can hold and a log line can show: 1 to 256 bytes of

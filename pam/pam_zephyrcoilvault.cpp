@@ -120,8 +120,8 @@ int Authenticate(pam_handle_t* pamh, int flags, int argc, const char** argv) {
   }
   if (!IsValidUserName(typed)) {
     pam_syslog(pamh, LOG_NOTICE,
-               "refused a user name that is empty, too long, or holds a blank, a control byte "
-               "or ':'");
+               "refused a user name that is empty, too long, not UTF-8, or holds a blank, a "
+               "control or invisible character or ':'");
     return PAM_USER_UNKNOWN;
   }
   // Directories that ignore letter case accept "Alice" for alice: the
