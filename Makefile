@@ -20,7 +20,7 @@ build: deps
 # under ThreadSanitizer, then the Windows DLL under Wine.
 test: test-plain abi-check test-install test-pam test-radius test-sanitize test-thread test-windows
 
-# Fails on an incompatible change to the ABI of release 1.0.0 (abidiff).
+# Fails on an incompatible change to the ABI of release 1.0.0 or 1.1.0 (abidiff).
 abi-check: build
 	./tools/abi-check.sh build/libzephyrcoilvault.so
 

@@ -88,13 +88,11 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
-// Every certificate of a PEM file in a new memory store; nullptr when the
-// file cannot be read, holds a block that does not decode, or holds none.
-StorePtr ReadPemCertificates(const std::string& path) {
+// Every certificate of PEM text in a new memory store; nullptr when the
+// text holds a block that does not decode, or holds none.
+StorePtr ReadPemCertificates(const std::string& text) {
   static constexpr char kBegin[] = "-----BEGIN CERTIFICATE-----";
   static constexpr char kEnd[] = "-----END CERTIFICATE-----";
-  std::string text;
-  if (!ReadWholeFile(path, &text)) return nullptr;
   StorePtr store(
       ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   if (!store) return nullptr;
@@ -640,8 +638,8 @@ class SchannelTransport final : public Transport {
 std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal* refusal) {
   StorePtr roots;
   HCERTCHAINENGINE engine = nullptr;
-  if (!options.caFile.empty()) {
-    roots = ReadPemCertificates(options.caFile);
+  if (options.caPem) {
+    roots = ReadPemCertificates(*options.caPem);
     engine = roots ? MakeExclusiveEngine(roots.get()) : nullptr;
     if (engine == nullptr) {
       *refusal = {"CAFile", "cannot be read"};

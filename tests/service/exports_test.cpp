@@ -53,9 +53,14 @@ TEST(ExportsTest, ExactlyTheTableIsExportedUnderItsVersions) {
   ++cFunctions;
   ZCV_EXPORTED_C_FUNCTIONS(ZCV_EXPECT_C_FUNCTION)
 #undef ZCV_EXPECT_C_FUNCTION
+#define ZCV_EXPECT_LATER_C_FUNCTION(name, elf, windows) \
+  expected.erase(elf "@@" ZCV_SYMBOL_VERSION_C);        \
+  expected.insert(elf "@@" ZCV_SYMBOL_VERSION_C2);
+  ZCV_EXPORTED_C_FUNCTIONS_1_2(ZCV_EXPECT_LATER_C_FUNCTION)
+#undef ZCV_EXPECT_LATER_C_FUNCTION
   // A row lost from the table would vanish from the library and this list alike.
   EXPECT_EQ(operations, 28u);
-  EXPECT_EQ(cFunctions, 33u);
+  EXPECT_EQ(cFunctions, 34u);
   EXPECT_EQ(DefinedDynamicSymbols(ZCV_SHARED_LIBRARY), expected);
 }
 

@@ -94,6 +94,16 @@ TEST_F(ModuleTest, MissingFileIsLoggedAndNeverCreated) {
   EXPECT_FALSE(std::filesystem::exists(Ini()));
 }
 
+// Loading makes no default client: a host of the C interface alone never
+// reads the default configuration file, nor logs for it.
+TEST_F(ModuleTest, HostOfTheCInterfaceAloneTouchesNoDefaultFile) {
+  std::ofstream(dir_ + "/c.ini") << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0="
+                                 << UnusedPort() << "\n";
+  EXPECT_EQ(AuthResultInChild("--c-only"), kNoAnswerStatus);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/logfile.txt"));
+  EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
 TEST_F(ModuleTest, ConfigurationFaults) {
   ScriptServer server(
       Script{Send(HttpReply("<Reply><Result>9999</Result><ExpireTime>0</ExpireTime></Reply>"))});

@@ -374,6 +374,11 @@ std::vector<EntryCase> EntryCases() {
       {"PinWithStrayBits", enabled + "PinSHA256=" + pin.substr(0, 42) + "/=\n", kBadPin},
       {"CAFileMissing", "Enabled=1\nCAFile=<dir>/missing.pem\n", kBadCa},
       {"CAFileWithoutCertificates", "Enabled=1\nCAFile=<dir>/cfgfile.ini\n", kBadCa},
+      // Whatever directory the host works in names no trust anchor.
+      {"CAFileRelative", "Enabled=0\nCAFile=token-ca.pem\n",
+       "[TLS] CAFile: a relative path (give the full path)\n"},
+      {"CAFileDevice", "Enabled=1\nCAFile=/dev/zero\n", "[TLS] CAFile: not a regular file\n"},
+      {"CAFileFolder", "Enabled=1\nCAFile=<dir>\n", "[TLS] CAFile: not a regular file\n"},
   };
 }
 
