@@ -29,23 +29,11 @@ int ParseSeconds(const std::string& value) {
   return seconds >= kMinSeconds ? seconds : 0;
 }
 
-// Where line `number` (counted from 1) ends, its line feed included.
-std::size_t EndOfLine(const std::string& text, std::size_t number) {
-  std::size_t pos = 0;
-  for (std::size_t line = 1; line <= number; ++line) {
-    const std::size_t feed = text.find('\n', pos);
-    if (feed == std::string::npos) return text.size();
-    pos = feed + 1;
-  }
-  return pos;
-}
-
 }  // namespace
 
 std::string ReadCallConfig(std::string text, CallConfig* out) {
   out->bound_seconds = kDefaultCallTimeoutSeconds;
-  out->has_call_timeout = platform::HasIniKey(text, kSection, kKey);
-  if (out->has_call_timeout) {
+  if (platform::HasIniKey(text, kSection, kKey)) {
     out->bound_seconds =
         ParseSeconds(platform::ReadIniValue(text, kSection, kKey, kValueReadBytes));
     if (out->bound_seconds == 0) return "CallTimeout must be whole seconds from 1 to 600";
@@ -61,24 +49,8 @@ std::string ReadCallConfig(std::string text, CallConfig* out) {
     }
     out->ca_file = entry.value;
   }
-  out->header_line = platform::ReadIniSection(text, kSection).line;
   out->text = std::move(text);
   return std::string();
-}
-
-std::string WithCallTimeout(const CallConfig& config, int seconds) {
-  const std::string value = std::to_string(seconds);
-  std::string text;
-  if (config.has_call_timeout &&
-      platform::ReplaceIniValues(config.text, kSection, {{kKey, value}}, &text)) {
-    return text;
-  }
-  if (config.header_line == 0) return config.text;
-  text = config.text;
-  const std::size_t at = EndOfLine(text, config.header_line);
-  const bool needs_feed = at == text.size() && !text.empty() && text.back() != '\n';
-  text.insert(at, std::string(needs_feed ? "\n" : "") + kKey + "=" + value + "\n");
-  return text;
 }
 
 }  // namespace zcv::pam

@@ -1,6 +1,7 @@
 // The configuration the library is opened on: the checked file's bytes,
-// with the bound on the calls written into them, and the trust anchors it
-// names.
+// the bound on the calls of one authentication, and the checked bytes of
+// the trust anchors it names. The library is handed exactly these bytes,
+// never a path to read again.
 #pragma once
 
 #include <cstddef>
@@ -13,11 +14,10 @@ namespace zcv::pam {
 constexpr int kDefaultCallTimeoutSeconds = 30;
 
 struct CallConfig {
-  std::string text;             // the file's bytes
-  std::size_t header_line = 0;  // of [ServerSet], counted from 1; 0: no such section
-  bool has_call_timeout = false;
+  std::string text;  // the file's bytes
   int bound_seconds = kDefaultCallTimeoutSeconds;
   std::string ca_file;  // [TLS] CAFile, an absolute path; empty: the system's bundle
+  std::string ca_text;  // the CA file's bytes, as the module checked and read them
 };
 
 // Reads the bound and the CA file's name from the configuration's text,
@@ -27,12 +27,5 @@ struct CallConfig {
 // of seconds from 1 to 600, or CAFile given twice or not an absolute path
 // (the library refuses those too, or would read a file nobody checked).
 std::string ReadCallConfig(std::string text, CallConfig* out);
-
-// The text with CallTimeout set to `seconds` in [ServerSet]: the file's own
-// value replaced in place, or, when it has none, a line added right after
-// the section's header. Every other byte stays as it was. Without a
-// [ServerSet] section the text is returned as it is (the library then
-// refuses it).
-std::string WithCallTimeout(const CallConfig& config, int seconds);
 
 }  // namespace zcv::pam

@@ -147,9 +147,15 @@ int Authenticate(pam_handle_t* pamh, int flags, int argc, const char** argv) {
     pam_syslog(pamh, LOG_ERR, "configuration %s: %s", options.config, why.c_str());
     return PAM_AUTHINFO_UNAVAIL;
   }
-  std::string ca_text;
-  if (!config.ca_file.empty() && !ReadTrusted(pamh, "CA file", config.ca_file.c_str(), &ca_text)) {
-    return PAM_AUTHINFO_UNAVAIL;
+  if (!config.ca_file.empty()) {
+    if (!ReadTrusted(pamh, "CA file", config.ca_file.c_str(), &config.ca_text)) {
+      return PAM_AUTHINFO_UNAVAIL;
+    }
+    // No bytes would leave the library to read the file itself.
+    if (config.ca_text.empty()) {
+      pam_syslog(pamh, LOG_ERR, "CA file %s is empty; refusing to use it", config.ca_file.c_str());
+      return PAM_AUTHINFO_UNAVAIL;
+    }
   }
   if (options.debug) {
     pam_syslog(pamh, LOG_DEBUG, "user %s: %zu card(s), calls bounded by %d s", user, cards.size(),

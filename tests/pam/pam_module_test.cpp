@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/tls_test_pki.h"
 #include "zcvsim/sim_server.h"
 // libpamtest's header declares its functions without C linkage for C++.
 extern "C" {
@@ -457,6 +458,39 @@ TEST_F(PamModuleTest, FilesNotOnlyRootsAreRefused) {
     EXPECT_EQ(outcome.result, PAM_AUTHINFO_UNAVAIL);
     EXPECT_NE(outcome.log.find(c.logged), std::string::npos) << outcome.log;
     EXPECT_EQ(server_->RequestCount(), 0u);
+  }
+}
+
+// Over TLS the library trusts the CA bytes the module checked: the test CA
+// signs the simulator's certificate.
+TEST_F(PamModuleTest, TlsTrustsTheCheckedCaFile) {
+  server_->Stop();
+  const zcv::test::TestPki& pki = zcv::test::Pki();
+  const std::string certificate = kDir + "/server.pem";
+  const std::string key = kDir + "/server.key";
+  WriteFile(certificate, pki.ip.certificatePem);
+  WriteFile(key, pki.ip.keyPem, 0600);
+  server_ = std::make_unique<zcv::sim::SimServer>(*service_);
+  std::string error;
+  ASSERT_TRUE(server_->SetTls(certificate, key, &error)) << error;
+  port_ = server_->Start("127.0.0.1", 0);
+  ASSERT_GT(port_, 0);
+  WriteFiles();
+  WriteConfig(port_, "[TLS]\nEnabled=1\nCAFile=" + kCaFile + "\n");
+  const struct {
+    const char* name;
+    std::string ca;
+    int result;
+  } cases[] = {
+      {"the test CA", pki.caPem, PAM_SUCCESS},
+      {"another CA", pki.selfSigned.certificatePem, PAM_AUTHINFO_UNAVAIL},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(kCaFile, c.ca);
+    ASSERT_EQ(::chown(kCaFile.c_str(), 0, 0), 0);
+    const Outcome outcome = Authenticate("zcv", "alice", {Expand("{A}")});
+    EXPECT_EQ(outcome.result, c.result) << outcome.log;
   }
 }
 
