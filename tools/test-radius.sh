@@ -229,7 +229,8 @@ expect() {
 say "radtest with the card's current code: Access-Accept"
 right=$(otp)
 log_lines=$(wc -l <"$raddb/radius.log")
-radtest -t pap "$user" "$right" "127.0.0.1:$port" 0 "$secret" >"$work/radtest.out" 2>&1 || true
+# NAS-IP-Address 127.0.0.1: radtest would look the host name up otherwise.
+radtest -t pap "$user" "$right" "127.0.0.1:$port" 0 "$secret" 0 127.0.0.1 >"$work/radtest.out" 2>&1 || true
 grep -q 'Received Access-Accept' "$work/radtest.out" || {
   grep -v 'User-Password' "$work/radtest.out"
   fail "radtest got no Access-Accept"
