@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build abi-check test test-plain test-install test-pam test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
+.PHONY: all deps build abi-check test test-plain test-install test-pam test-radius test-sanitize test-thread test-windows test-wine bench bench-tls-profile bench-instructions package test-package demo lint clean
 
 all: build
 
@@ -15,10 +15,10 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 # The whole suite and the ABI check, then a staged install with hosts built
-# against it, then the PAM module through a real sshd, then again under
-# AddressSanitizer and UBSan, then the concurrency tests under
-# ThreadSanitizer, then the Windows DLL under Wine.
-test: test-plain abi-check test-install test-pam test-sanitize test-thread test-windows
+# against it, then the PAM module through a real sshd and through radiusd,
+# then again under AddressSanitizer and UBSan, then the concurrency tests
+# under ThreadSanitizer, then the Windows DLL under Wine.
+test: test-plain abi-check test-install test-pam test-radius test-sanitize test-thread test-windows
 
 # Fails on an incompatible change to the ABI of release 1.0.0 or 1.1.0 (abidiff).
 abi-check: build
@@ -60,6 +60,14 @@ test-thread: deps
 # leaves the machine as it found it): tools/test-pam.sh.
 test-pam: build
 	timeout 600 ./tools/test-pam.sh build
+
+# Token-card logins over RADIUS: radiusd from a configuration folder of its
+# own on a loopback port, with the shipped site, module instance and PAM
+# service (radius/), a zcvsim and radclient/radtest (root; it skips with a
+# reason where it cannot run, and leaves the machine as it found it):
+# tools/test-radius.sh.
+test-radius: build
+	timeout 600 ./tools/test-radius.sh build
 
 # Speed of a whole call against a loopback server beside a raw-socket
 # client (CPU ratio at 1 and 2 threads), and of the parsers; then TLS calls
