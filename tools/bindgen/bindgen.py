@@ -146,8 +146,9 @@ def check_export(op: Operation, exports: str) -> None:
     symbol = f"Java_vantor_mira_NativeClient_{op.java}"
     # JNIEnv*, jclass and the jlong handle, then four bytes for each jint or array.
     size = 4 + 4 + 8 + 4 * len(java_native_params(op))
-    row = f"java-client NativeClient.{op.java} {symbol} _{symbol}@{size}"
-    if row not in {" ".join(line.split()) for line in exports.splitlines()}:
+    # The 32-bit DLL's stdcall name, then the 64-bit DLL's plain one.
+    row = f"java-client NativeClient.{op.java} {symbol} _{symbol}@{size} {symbol}"
+    if row not in {" ".join(line.split()[:5]) for line in exports.splitlines()}:
         fail(f"include/exports.list lacks the row: {row}")
 
 
