@@ -62,9 +62,4 @@ void CallAdmission::FreeList() {
   std::vector<std::thread::id>().swap(inside_);
 }
 
-bool CallAdmission::closing() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return closing_;
-}
-
 }  // namespace zcv

@@ -31,8 +31,6 @@ class CallAdmission {
   // to leave runs `release(context)`.
   bool CloseOrHandOver(std::chrono::milliseconds limit, Release release, void* context);
 
-  bool closing() const;
-
  private:
   void FreeList();  // caller holds mutex_
 
