@@ -132,12 +132,16 @@ TEST_F(ConcurrencyTest, CloseWaitsForCallsInFlightAndRefusesLaterOnes) {
     });
   }
   ASSERT_TRUE(server.WaitForConnections(kThreads, std::chrono::seconds(10)));
+  std::atomic<bool> closing{false};
   std::atomic<bool> closed{false};
   std::thread closer([&] {
+    closing = true;
     client().Close();
     closed = true;
   });
-  // Once the close has begun, a new call is refused without any traffic.
+  // Once the close has begun, a new call is refused without any traffic;
+  // a call that slips in just before it is answered at once.
+  while (!closing) std::this_thread::yield();
   char expireText[20];
   bool refused = false;
   for (int i = 0; i < 10000 && !refused; ++i) {
