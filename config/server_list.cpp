@@ -78,6 +78,7 @@ void ServerList::ReadConfigFile() {
       std::copy(std::begin(reading.servers.servers), std::end(reading.servers.servers),
                 std::begin(servers_));
       timeouts_ = reading.timeouts;
+      family_ = reading.servers.family;
       // Built only for a file without other faults; its own failure is
       // found last, after the file's lines.
       if (reading.tls.enabled && !HasFatal(findings_)) {

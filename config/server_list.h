@@ -10,6 +10,7 @@
 #include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
+#include "platform/resolver.h"
 #include "platform/tls.h"
 
 namespace zcv {
@@ -35,6 +36,8 @@ class ServerList {
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
   const AttemptTimeouts& timeouts() const { return timeouts_; }
+  // The families names are looked up for and addresses dialed in.
+  platform::AddressFamily addressFamily() const { return family_; }
   // Every problem the load found, in the order of the file's lines (the
   // missing file, or a missing key, at its section's header; a failure to
   // set up TLS, found once the file is read, last), each with the message
@@ -70,6 +73,7 @@ class ServerList {
   int count_ = 0;
   bool valid_ = false;
   AttemptTimeouts timeouts_;
+  platform::AddressFamily family_ = platform::AddressFamily::kAny;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load, whole

@@ -41,6 +41,10 @@ std::string LastErrorText() {
 
 const char* ErrorNumberText(int error, char* buffer, std::size_t size) {
   if (size == 0) return buffer;
+  if (const char* own = OwnErrorText(error)) {
+    std::snprintf(buffer, size, "%s", own);
+    return buffer;
+  }
   std::string text = SystemMessage(static_cast<DWORD>(error));
   if (text.empty()) {
     std::snprintf(buffer, size, "Windows Sockets error %d", error);

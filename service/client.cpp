@@ -21,8 +21,9 @@ std::string WithoutLineEnd(std::string text) {
 Client::Client(const ClientOptions& options)
     : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
   servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
+  resolver_ = options.resolver ? options.resolver : platform::MakeSystemResolver();
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
-                                    options.clock, options.monotonicMs});
+                                    options.clock, options.monotonicMs, resolver_.get()});
 }
 
 Client::~Client() { Close(); }
@@ -60,11 +61,14 @@ void Client::Close() noexcept {
       (void)context_.release();
       (void)servers_.release();
       (void)log_.release();
+      // The resolver too: one more owner that is never given up.
+      (void)new std::shared_ptr<platform::Resolver>(std::move(resolver_));
       return;
     }
     context_.reset();
     servers_.reset();  // writes back, when asked
     log_.reset();
+    resolver_.reset();
     closedCleanly_ = true;
   } catch (...) {
     // Closing goes on whatever the write-back met; nothing escapes.

@@ -9,6 +9,7 @@
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 #include "platform/clock.h"
+#include "platform/resolver.h"
 #include "service/failure_gate.h"
 
 namespace zcv {
@@ -21,6 +22,7 @@ struct ServiceContext {
   AttemptTimeouts timeouts;
   std::time_t (*clock)();
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
+  platform::Resolver* resolver = nullptr;  // the client's; looks the servers' names up
 };
 
 }  // namespace zcv

@@ -7,8 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  zcv::HttpUri* uri = zcv::HttpUriCreate();
-  zcv::HttpUriParse(text.c_str(), uri);
-  zcv::HttpUriDestroy(uri);
+  zcv::HttpUri uri;
+  zcv::HttpUriParse(text.c_str(), &uri);
   return 0;
 }

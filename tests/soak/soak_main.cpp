@@ -235,10 +235,10 @@ struct LogCount {
   long tlsErrors = 0;
 };
 
-// Length of a "127.0.0.1  tls error: <reason>\n" message at `pos`, the
-// reason one line of printable text; 0 when there is none.
-std::size_t TlsErrorLength(const std::string& text, std::size_t pos) {
-  static const std::string kPrefix = "127.0.0.1  tls error: ";
+// Length of a "<prefix><reason>\n" message at `pos` (prefix
+// "127.0.0.1  tls error: " or "127.0.0.1  connect error: "), the reason one
+// line of printable text; 0 when there is none.
+std::size_t ReasonLineLength(const std::string& text, std::size_t pos, const std::string& kPrefix) {
   if (text.compare(pos, kPrefix.size(), kPrefix) != 0) return 0;
   std::size_t end = pos + kPrefix.size();
   while (end < text.size() && text[end] >= ' ' && text[end] <= '~') ++end;
@@ -251,8 +251,7 @@ std::size_t TlsErrorLength(const std::string& text, std::size_t pos) {
 // the count of entries that are not.
 long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
   long* entries = &count->entries;
-  static const char* const kMessages[] = {"127.0.0.1  connect error\n", "get body len error \n",
-                                          "parse xml error\n"};
+  static const char* const kMessages[] = {"get body len error \n", "parse xml error\n"};
   constexpr std::size_t kStamp = 17;
   long broken = 0;
   std::size_t pos = 0;
@@ -274,7 +273,14 @@ long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
         break;
       }
     }
-    const std::size_t tlsError = tls && !known ? TlsErrorLength(text, pos) : 0;
+    const std::size_t connectError =
+        known ? 0 : ReasonLineLength(text, pos, "127.0.0.1  connect error: ");
+    if (connectError != 0 && text.compare(pos + connectError, 1, " ") == 0) {
+      pos += connectError + 1;
+      known = true;
+    }
+    const std::size_t tlsError =
+        tls && !known ? ReasonLineLength(text, pos, "127.0.0.1  tls error: ") : 0;
     if (tlsError != 0 && text.compare(pos + tlsError, 1, " ") == 0) {
       pos += tlsError + 1;
       ++count->tlsErrors;
