@@ -1,4 +1,6 @@
 // The order of a name's addresses, the same on every system.
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/resolver.h"
@@ -14,6 +16,11 @@ void InterleaveFamilies(std::vector<IpAddress>* addresses) {
     if (i < v6.size()) addresses->push_back(v6[i]);
     if (i < v4.size()) addresses->push_back(v4[i]);
   }
+}
+
+bool IsIpv4Mapped(const IpAddress& address) {
+  static constexpr std::uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+  return address.v6 && std::memcmp(address.bytes, kMappedPrefix, sizeof kMappedPrefix) == 0;
 }
 
 bool FamilyAllows(AddressFamily family, const IpAddress& address) {

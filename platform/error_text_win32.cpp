@@ -29,6 +29,30 @@ std::string SystemMessage(DWORD code) {
   return message;
 }
 
+// The words of this library for the errors a connection commonly meets,
+// the same as on other systems.
+const char* OwnErrorText(int error) {
+  switch (error) {
+    case WSAECONNREFUSED:
+      return "connection refused";
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+      return "connection reset";
+    case WSAENETUNREACH:
+      return "network unreachable";
+    case WSAEHOSTUNREACH:
+      return "host unreachable";
+    case WSAETIMEDOUT:
+      return "timed out";
+    case WSAEADDRNOTAVAIL:
+      return "no local address for it";
+    case WSAEAFNOSUPPORT:
+      return "address family not supported here";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string LastErrorText() {

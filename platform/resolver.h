@@ -51,4 +51,10 @@ void InterleaveFamilies(std::vector<IpAddress>* addresses);
 // Whether `family` allows dialing `address`.
 bool FamilyAllows(AddressFamily family, const IpAddress& address);
 
+// Whether `address` is an IPv4 address written as IPv6 (::ffff:0:0/96),
+// which a socket would reach over IPv4. Lookups drop such answers: the
+// name's A records give its IPv4 addresses, and AddressFamily=ipv6 must
+// never reach IPv4.
+bool IsIpv4Mapped(const IpAddress& address);
+
 }  // namespace zcv::platform

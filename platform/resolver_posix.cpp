@@ -75,7 +75,9 @@ void OnAddresses(void* arg, int status, int /*timeouts*/, ares_addrinfo* result)
     } else {
       continue;
     }
-    if (FamilyAllows(outcome->family, address)) outcome->addresses->push_back(address);
+    if (FamilyAllows(outcome->family, address) && !IsIpv4Mapped(address)) {
+      outcome->addresses->push_back(address);
+    }
   }
   ares_freeaddrinfo(result);
 }

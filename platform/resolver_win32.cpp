@@ -29,18 +29,18 @@ namespace {
 // nothing) a lookup fails at once rather than pile up more.
 constexpr std::size_t kMaxLeftRunning = 16;
 
-struct Lookup {
+struct PendingLookup {
   OVERLAPPED overlapped{};
   ADDRINFOEXW* result = nullptr;
   HANDLE cancel = nullptr;
 
-  Lookup() { overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-  ~Lookup() {
+  PendingLookup() { overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  ~PendingLookup() {
     if (result != nullptr) ::FreeAddrInfoExW(result);
     if (overlapped.hEvent != nullptr) ::CloseHandle(overlapped.hEvent);
   }
-  Lookup(const Lookup&) = delete;
-  Lookup& operator=(const Lookup&) = delete;
+  PendingLookup(const PendingLookup&) = delete;
+  PendingLookup& operator=(const PendingLookup&) = delete;
 
   bool Ended() const { return ::WaitForSingleObject(overlapped.hEvent, 0) == WAIT_OBJECT_0; }
 };
@@ -62,7 +62,7 @@ class LeftRunning {
     return lookups_.size() < kMaxLeftRunning;
   }
 
-  void Keep(std::unique_ptr<Lookup> lookup) {
+  void Keep(std::unique_ptr<PendingLookup> lookup) {
     std::lock_guard<std::mutex> lock(mutex_);
     lookups_.push_back(std::move(lookup));
   }
@@ -80,7 +80,7 @@ class LeftRunning {
   }
 
   std::mutex mutex_;
-  std::vector<std::unique_ptr<Lookup>> lookups_;
+  std::vector<std::unique_ptr<PendingLookup>> lookups_;
 };
 
 LeftRunning leftRunning;
@@ -112,7 +112,7 @@ void CollectAddresses(const ADDRINFOEXW* answer, AddressFamily family,
     } else {
       continue;
     }
-    if (FamilyAllows(family, address)) addresses->push_back(address);
+    if (FamilyAllows(family, address) && !IsIpv4Mapped(address)) addresses->push_back(address);
   }
 }
 
@@ -166,7 +166,7 @@ class SystemResolver final : public Resolver {
     if (!leftRunning.Admit()) {
       return NetStatus::Failure(NetKind::kLookup, "no address (too many lookups unanswered)");
     }
-    auto lookup = std::make_unique<Lookup>();
+    auto lookup = std::make_unique<PendingLookup>();
     if (lookup->overlapped.hEvent == nullptr) {
       return NetStatus::Failure(NetKind::kLookup, "no address (resolver not available)");
     }

@@ -3,7 +3,11 @@
 // connection is.
 #pragma once
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <fcntl.h>
+#endif
 
 #include "http/connection.h"
 #include "tests/support/socket_pair.h"
@@ -11,7 +15,12 @@
 namespace zcv::test {
 
 inline void Attach(HttpConnection* connection, int socket, int phaseSeconds) {
+#ifdef _WIN32
+  u_long nonBlocking = 1;
+  ::ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking);
+#else
   ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL, 0) | O_NONBLOCK);
+#endif
   connection->socket = socket;
   connection->transport = platform::MakePlainTransport(socket);
   HttpConnectionResetBuffer(connection);
