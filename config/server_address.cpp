@@ -5,9 +5,8 @@
 #include "config/server_address.h"
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
+#include "platform/resolver.h"
 #include "platform/socket.h"
 
 namespace zcv {
@@ -50,9 +49,8 @@ bool IsIpv6Text(const std::string& text) {
     if (!IsHexDigit(c) && c != ':') return false;
   }
   platform::IpAddress address;
-  if (!platform::ParseIpAddress(text.c_str(), &address) || !address.v6) return false;
-  static constexpr std::uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-  return std::memcmp(address.bytes, kMappedPrefix, sizeof kMappedPrefix) != 0;
+  return platform::ParseIpAddress(text.c_str(), &address) && address.v6 &&
+         !platform::IsIpv4Mapped(address);
 }
 
 bool IsHostName(const std::string& text) {
