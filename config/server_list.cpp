@@ -79,6 +79,7 @@ void ServerList::ReadConfigFile() {
                 std::begin(servers_));
       timeouts_ = reading.timeouts;
       family_ = reading.servers.family;
+      keepAlive_ = reading.servers.keepAlive;
       // Built only for a file without other faults; its own failure is
       // found last, after the file's lines.
       if (reading.tls.enabled && !HasFatal(findings_)) {

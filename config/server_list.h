@@ -38,6 +38,9 @@ class ServerList {
   const AttemptTimeouts& timeouts() const { return timeouts_; }
   // The families names are looked up for and addresses dialed in.
   platform::AddressFamily addressFamily() const { return family_; }
+  // How long a connection is kept idle for the next call, in seconds; 0:
+  // never kept, one connection per attempt.
+  int keepAliveSeconds() const { return keepAlive_; }
   // Every problem the load found, in the order of the file's lines (the
   // missing file, or a missing key, at its section's header; a failure to
   // set up TLS, found once the file is read, last), each with the message
@@ -74,6 +77,7 @@ class ServerList {
   bool valid_ = false;
   AttemptTimeouts timeouts_;
   platform::AddressFamily family_ = platform::AddressFamily::kAny;
+  int keepAlive_ = 0;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load, whole

@@ -19,8 +19,12 @@ constexpr std::size_t kNumberReadChars = 4;
 constexpr std::size_t kIPChars = kServerIPBytes - 2;  // 28
 constexpr std::size_t kMessageBytes = 256;
 constexpr char kFamilyKey[] = "AddressFamily";
+constexpr char kKeepAliveKey[] = "KeepAlive";
 constexpr const char* kOtherKeys[] = {"ServerNumber",   "ConnectTimeout", "SendTimeout",
-                                      "ReceiveTimeout", "CallTimeout",    kFamilyKey};
+                                      "ReceiveTimeout", "CallTimeout",    kFamilyKey,
+                                      kKeepAliveKey};
+constexpr int kMaxKeepAliveSeconds = 300;
+constexpr std::size_t kMaxKeepAliveChars = 30;
 
 // "读ServerNumber参数配置文件错误 \n"
 constexpr char kNoNumberMessage[] =
@@ -54,6 +58,13 @@ constexpr char kBadFamilyMessage[] =
     "AddressFamily"
     "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
     "any\xa1\xa2ipv4\xbb\xf2ipv6\n";
+// "读KeepAlive参数配置文件错误，须为0至300的整数秒\n"
+constexpr char kBadKeepAliveMessage[] =
+    "\xb6\xc1"
+    "KeepAlive"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+    "0\xd6\xc1"
+    "300\xb5\xc4\xd5\xfb\xca\xfd\xc3\xeb\n";
 // "读%s参数配置文件错误，地址与AddressFamily不符\n"
 constexpr char kFamilyMismatchTemplate[] =
     "\xb6\xc1%s\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xb5\xd8"
@@ -201,6 +212,28 @@ bool ReadFamily(const platform::IniSection& section, platform::AddressFamily* fa
   return false;
 }
 
+// KeepAlive: absent or 0 keeps no connection; otherwise the idle seconds,
+// 1 to 300, in decimal digits. False after adding its finding.
+bool ReadKeepAlive(const platform::IniSection& section, int* seconds, ConfigFindings* findings) {
+  const platform::IniEntry* entry = Find(section, kKeepAliveKey);
+  *seconds = 0;
+  if (entry == nullptr) return true;
+  const std::string& value = entry->value;
+  int parsed = 0;
+  bool valid = !value.empty() && value.size() <= kMaxKeepAliveChars;
+  for (std::size_t i = 0; valid && i < value.size(); ++i) {
+    valid = value[i] >= '0' && value[i] <= '9';
+    parsed = valid ? parsed * 10 + (value[i] - '0') : parsed;
+    valid = valid && parsed <= kMaxKeepAliveSeconds;
+  }
+  if (!valid) {
+    findings->push_back({entry->line, true, kBadKeepAliveMessage});
+    return false;
+  }
+  *seconds = parsed;
+  return true;
+}
+
 // An address of the family the file excludes could never be dialed.
 bool CheckFamily(const platform::IniSection& section, const std::string& key,
                  platform::AddressFamily family, ConfigFindings* findings) {
@@ -238,6 +271,7 @@ void ReadServerSet(const platform::IniSection& section, ServerSetReading* out,
     return;
   }
   bool filling = ReadFamily(section, &out->family, findings);
+  filling = ReadKeepAlive(section, &out->keepAlive, findings) && filling;
   for (int i = 0; i < out->count; ++i) {
     const std::string ipKey = IndexedKey("ServerIP", i);
     const std::string portKey = IndexedKey("ServerPort", i);

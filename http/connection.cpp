@@ -167,6 +167,7 @@ NetStatus HttpConnectionSend(HttpConnection* connection) {
       return TransferFailure(result, NetKind::kSend, "request not sent");
     }
     if (WaitFor(connection, result.want) != 1) {
+      connection->timedOut = true;
       return NetStatus::Failure(NetKind::kSend, "request not sent within %d s",
                                 connection->phaseSeconds);
     }
@@ -204,6 +205,7 @@ NetStatus HttpConnectionReceive(HttpConnection* connection) {
                              connection->received ? "reply cut off" : "no reply");
     }
     if (WaitFor(connection, result.want) != 1) {
+      connection->timedOut = true;
       return NetStatus::Failure(
           NetKind::kReceive,
           connection->received ? "reply not complete within %d s" : "no reply within %d s",

@@ -36,6 +36,7 @@ struct HttpConnection {
   int unit = kIoUnit;
   bool peerClosed = false;  // a receive found the stream ended
   bool received = false;    // a byte of the reply has come
+  bool timedOut = false;    // a send or receive ran out of its phase's time
   // The last response was read whole and no request has been sent since:
   // closing ends the stream properly (TLS: the client's close).
   bool replyComplete = false;

@@ -1,6 +1,7 @@
 // The one exchange of a request: URI, connect, send, head, body.
 #include "http/request.h"
 
+#include <cstring>
 #include <string>
 
 #include "http/request_writer.h"
@@ -10,6 +11,38 @@ namespace zcv {
 
 using platform::NetKind;
 using platform::NetStatus;
+
+namespace {
+
+constexpr std::int64_t kMillisPerSecond = 1000;
+
+void Configure(HttpConnection* connection, const HttpRequestOptions& options) {
+  connection->connectTimeout = options.connectTimeout;
+  connection->sendTimeout = options.sendTimeout;
+  connection->receiveTimeout = options.receiveTimeout;
+  connection->cutoff = options.cutoff;
+  connection->tls = options.tls;
+  connection->resolver = options.resolver;
+  connection->family = options.family;
+  // A kept connection starts a new response.
+  HttpConnectionResetBuffer(connection);
+  connection->parser = HttpResponseParser();
+  connection->parsed = 0;
+  connection->peerClosed = false;
+  connection->received = false;
+  connection->timedOut = false;
+}
+
+// A kept connection that failed before any byte of its reply, closed or
+// reset: the server closed it meanwhile, most likely, and a new one is
+// worth one try. One whose time ran out is not tried again, so that no
+// attempt takes longer than its time-outs.
+bool WorthAnotherConnection(const NetStatus& status, const HttpConnection& connection) {
+  return !connection.received && !connection.timedOut &&
+         (status.kind() == NetKind::kSend || status.kind() == NetKind::kReceive);
+}
+
+}  // namespace
 
 NetStatus HttpRequest::Get(const char* uri, const HttpRequestOptions& options) {
   if (used_) return NetStatus::Failure(NetKind::kUri, "request already performed");
@@ -27,26 +60,58 @@ NetStatus HttpRequest::Get(const char* uri, const HttpRequestOptions& options) {
     }
   }
 
-  HttpConnection& connection = connection_;
-  connection.connectTimeout = options.connectTimeout;
-  connection.sendTimeout = options.sendTimeout;
-  connection.receiveTimeout = options.receiveTimeout;
-  connection.cutoff = options.cutoff;
-  connection.tls = options.tls;
-  connection.resolver = options.resolver;
-  connection.family = options.family;
-  HttpConnectionResetBuffer(&connection);
-
-  NetStatus status = HttpConnectionOpen(&connection, dialed.c_str(), uri_.port);
+  const bool keep = options.pool != nullptr && options.keepAliveSeconds > 0;
+  std::string server;
+  if (keep) {
+    server = uri_.host + ":" + std::to_string(uri_.port);
+    connection_ = options.pool->Take(
+        server, static_cast<std::int64_t>(options.keepAliveSeconds) * kMillisPerSecond);
+  }
+  NetStatus status;
+  if (connection_) {
+    Configure(connection_.get(), options);
+    status = Exchange(true);
+    if (status.ok() || !WorthAnotherConnection(status, *connection_)) {
+      if (status.ok() && Reusable()) options.pool->Give(server, std::move(connection_));
+      return status;
+    }
+    connection_.reset();
+    response_.emplace();
+  }
+  connection_ = std::make_unique<HttpConnection>();
+  Configure(connection_.get(), options);
+  status = HttpConnectionOpen(connection_.get(), dialed.c_str(), uri_.port);
   if (!status.ok()) return status;
+  status = Exchange(keep);
+  if (keep && status.ok() && Reusable()) options.pool->Give(server, std::move(connection_));
+  return status;
+}
+
+NetStatus HttpRequest::Exchange(bool keep) {
+  HttpConnection& connection = *connection_;
   HttpConnectionStartPhase(&connection, connection.sendTimeout);
-  status = HttpWriteGet(&connection, uri_.host.c_str(), uri_.path.c_str());
+  NetStatus status = HttpWriteGet(&connection, uri_.host.c_str(), uri_.path.c_str(), !keep);
   if (!status.ok()) return status;
   // One deadline for the whole response, however its bytes arrive.
   HttpConnectionStartPhase(&connection, connection.receiveTimeout);
-  status = HttpReadResponseHead(&response_, &connection);
+  status = HttpReadResponseHead(&*response_, &connection);
   if (!status.ok()) return status;
-  return HttpReadResponseBody(&response_, &connection);
+  return HttpReadResponseBody(&*response_, &connection);
+}
+
+bool HttpRequest::Reusable() const {
+  const HttpConnection& connection = *connection_;
+  const HttpResponseParser& parser = connection.parser;
+  if (connection.socket == platform::kNoSocket || connection.peerClosed || parser.closeAfterBody) {
+    return false;
+  }
+  const int left = connection.used - connection.parsed;
+  if (parser.framing == HttpFraming::kLength) return left == 0;
+  // The chunked coding's closing line end is left unread by the parser;
+  // trailers, or anything else, end the connection.
+  return parser.framing == HttpFraming::kChunked &&
+         (left == 0 ||
+          (left == 2 && std::memcmp(connection.buffer.get() + connection.parsed, "\r\n", 2) == 0));
 }
 
 }  // namespace zcv

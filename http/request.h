@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "http/connection.h"
+#include "http/connection_pool.h"
 #include "http/response.h"
 #include "http/uri.h"
 #include "platform/net_status.h"
@@ -28,6 +31,15 @@ struct HttpRequestOptions {
   platform::TlsContext* tls = nullptr;     // null: plain TCP; not owned
   platform::Resolver* resolver = nullptr;  // looks names up; not owned
   platform::AddressFamily family = platform::AddressFamily::kAny;
+  // With a pool and KeepAlive seconds above 0, the connection is kept: the
+  // request leaves out "Connection: close", takes an idle connection to
+  // the URI's host and port from the pool or opens one, and puts it back
+  // after a reply read whole that allows it. A kept connection that fails
+  // before a byte of the reply has come is given up and the request sent
+  // once more on a new connection; should the server have acted on the
+  // first one and closed without answering, it sees the request twice.
+  HttpConnectionPool* pool = nullptr;  // not owned
+  int keepAliveSeconds = 0;
 };
 
 class HttpRequest {
@@ -45,13 +57,18 @@ class HttpRequest {
 
   // After a successful Get: the status code, headers and body; the body
   // is followed by one zero byte its length does not count.
-  const HttpResponse& response() const { return response_; }
+  const HttpResponse& response() const { return *response_; }
 
  private:
+  // Sends the request over `connection_` and reads the whole response.
+  platform::NetStatus Exchange(bool keep);
+  // After a successful exchange: whether the connection may carry another.
+  bool Reusable() const;
+
   bool used_ = false;
   HttpUri uri_;
-  HttpResponse response_;
-  HttpConnection connection_;
+  std::optional<HttpResponse> response_{std::in_place};
+  std::unique_ptr<HttpConnection> connection_;
 };
 
 }  // namespace zcv

@@ -12,11 +12,12 @@ void Append(HttpConnection* connection, std::string_view text) {
 
 }  // namespace
 
-platform::NetStatus HttpWriteGet(HttpConnection* connection, const char* host, const char* path) {
+platform::NetStatus HttpWriteGet(HttpConnection* connection, const char* host, const char* path,
+                                 bool close) {
   // The line and the header block leave in one send, and so in one segment.
   Append(connection, "GET ");
   Append(connection, path);
-  Append(connection, " HTTP/1.1\r\nConnection: close\r\nHost: ");
+  Append(connection, close ? " HTTP/1.1\r\nConnection: close\r\nHost: " : " HTTP/1.1\r\nHost: ");
   Append(connection, host);
   Append(connection, "\r\nUser-Agent: ");
   Append(connection, kUserAgent);

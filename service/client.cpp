@@ -22,8 +22,10 @@ Client::Client(const ClientOptions& options)
     : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
   servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
   resolver_ = options.resolver ? options.resolver : platform::MakeSystemResolver();
+  pool_ = std::make_unique<HttpConnectionPool>(options.monotonicMs);
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
-                                    options.clock, options.monotonicMs, resolver_.get()});
+                                    options.clock, options.monotonicMs, resolver_.get(),
+                                    pool_.get()});
 }
 
 Client::~Client() { Close(); }
@@ -63,9 +65,11 @@ void Client::Close() noexcept {
       (void)log_.release();
       // The resolver too: one more owner that is never given up.
       (void)new std::shared_ptr<platform::Resolver>(std::move(resolver_));
+      (void)pool_.release();
       return;
     }
     context_.reset();
+    pool_.reset();     // closes the kept connections
     servers_.reset();  // writes back, when asked
     log_.reset();
     resolver_.reset();

@@ -78,6 +78,7 @@ class Client {
   std::unique_ptr<ServerList> servers_;
   FailureGate gate_;
   std::shared_ptr<platform::Resolver> resolver_;
+  std::unique_ptr<HttpConnectionPool> pool_;
   std::unique_ptr<ServiceContext> context_;
   std::mutex closeMutex_;  // one Close at a time
   bool closed_ = false;    // under closeMutex_

@@ -45,6 +45,8 @@ bool FetchReplyBody(const Attempt& attempt, char (&body)[kMaxReplyBodyBytes + 1]
   options.cutoff = attempt.cutoffMs;
   options.resolver = context.resolver;
   options.family = context.servers.addressFamily();
+  options.pool = context.pool;
+  options.keepAliveSeconds = context.servers.keepAliveSeconds();
   HttpRequest request;
   const platform::NetStatus status = request.Get(url, options);
   if (!status.ok()) {

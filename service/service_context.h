@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "config/server_list.h"
+#include "http/connection_pool.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 #include "platform/clock.h"
@@ -23,6 +24,7 @@ struct ServiceContext {
   std::time_t (*clock)();
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
   platform::Resolver* resolver = nullptr;  // the client's; looks the servers' names up
+  HttpConnectionPool* pool = nullptr;      // the client's kept connections (KeepAlive)
 };
 
 }  // namespace zcv

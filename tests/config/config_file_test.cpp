@@ -34,6 +34,13 @@ const std::string kLong =
 const std::string kNotAnAddress =  // 须为点分IPv4地址、IPv6地址或主机名
     "\xd0\xeb\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xa1\xa2IPv6\xb5\xd8\xd6\xb7\xbb\xf2"
     "\xd6\xf7\xbb\xfa\xc3\xfb";
+// "读KeepAlive参数配置文件错误，须为0至300的整数秒\n"
+const std::string kBadKeepAlive =
+    "\xb6\xc1"
+    "KeepAlive"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+    "0\xd6\xc1"
+    "300\xb5\xc4\xd5\xfb\xca\xfd\xc3\xeb\n";
 const std::string kNotOfTheFamily =  // 地址与AddressFamily不符
     "\xb5\xd8\xd6\xb7\xd3\xeb"
     "AddressFamily\xb2\xbb\xb7\xfb";
@@ -157,6 +164,10 @@ std::vector<FileCase> FileCases() {
        withIP("2001:0db8:0000:0000:0000:0000:0000:0010", "::1"),
        false,
        {Refused("ServerIP0", kLong)}},
+      {"KeepAliveSeconds", servers + "KeepAlive=300\n", true, {}},
+      {"KeepAliveOff", servers + "KeepAlive=0\n", true, {}},
+      {"KeepAliveOutOfRange", servers + "KeepAlive=301\n", false, {kBadKeepAlive}},
+      {"KeepAliveNotDecimal", servers + "KeepAlive=30s\n", false, {kBadKeepAlive}},
       {"AddressFamilyInAnyCase", servers + "AddressFamily=IPv4\n", true, {}},
       {"AddressFamilyUnknown", servers + "AddressFamily=inet6\n", false, {kBadFamily}},
       {"AddressFamilyExcludesTheAddress",
