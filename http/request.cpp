@@ -6,6 +6,7 @@
 
 #include "http/request_writer.h"
 #include "http/response_reader.h"
+#include "platform/clock.h"
 
 namespace zcv {
 
@@ -68,7 +69,9 @@ NetStatus HttpRequest::Get(const char* uri, const HttpRequestOptions& options) {
         server, static_cast<std::int64_t>(options.keepAliveSeconds) * kMillisPerSecond);
   }
   NetStatus status;
+  HttpRequestOptions fresh = options;
   if (connection_) {
+    const std::int64_t start = platform::MonotonicMilliseconds();
     Configure(connection_.get(), options);
     status = Exchange(true);
     if (status.ok() || !WorthAnotherConnection(status, *connection_)) {
@@ -77,9 +80,15 @@ NetStatus HttpRequest::Get(const char* uri, const HttpRequestOptions& options) {
     }
     connection_.reset();
     response_.emplace();
+    // The second connection ends where the attempt's time-outs, counted
+    // from the first, would have ended it.
+    const std::int64_t end = start + (static_cast<std::int64_t>(options.connectTimeout) +
+                                      options.sendTimeout + options.receiveTimeout) *
+                                         kMillisPerSecond;
+    if (fresh.cutoff == 0 || end < fresh.cutoff) fresh.cutoff = end;
   }
   connection_ = std::make_unique<HttpConnection>();
-  Configure(connection_.get(), options);
+  Configure(connection_.get(), fresh);
   status = HttpConnectionOpen(connection_.get(), dialed.c_str(), uri_.port);
   if (!status.ok()) return status;
   status = Exchange(keep);

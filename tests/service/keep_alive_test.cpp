@@ -100,6 +100,19 @@ TEST_F(KeepAliveTest, ConnectionsThatMayNotBeUsedAgainAreNot) {
   }
 }
 
+TEST_F(KeepAliveTest, AKeptConnectionClosedUnansweredIsTriedOnceMoreOnANewOne) {
+  KeepAliveOptions options{kAccepting};
+  options.answersPerConnection = 1;
+  KeepAliveServer server(options);
+  Start(server, "KeepAlive=30\n");
+  EXPECT_TRUE(Accepted());
+  EXPECT_TRUE(Accepted());
+  EXPECT_EQ(server.connections(), 2);
+  // The server saw the second call's request twice: the rare duplicate.
+  EXPECT_EQ(server.requests().size(), 3u);
+  EXPECT_TRUE(LogMessages().empty()) << LogText();
+}
+
 TEST_F(KeepAliveTest, UnderTlsTheVerifiedConnectionIsKept) {
   KeepAliveServer inner({kAccepting});
   TlsScriptServer server(inner.port(), TlsServerOptions{Pki().ip});

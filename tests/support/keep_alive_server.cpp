@@ -48,6 +48,7 @@ std::vector<std::string> KeepAliveServer::requests() const {
 }
 
 void KeepAliveServer::Serve(int socket) {
+  int answered = 0;
   std::string buffered;
   char chunk[4096];
   for (;;) {
@@ -69,6 +70,7 @@ void KeepAliveServer::Serve(int socket) {
       requests_.push_back(buffered.substr(0, end + 4));
     }
     buffered.erase(0, end + 4);
+    if (options_.answersPerConnection > 0 && answered++ == options_.answersPerConnection) break;
     std::string reply = "HTTP/1.1 200 OK\r\n";
     if (options_.sayClose) reply += "Connection: close\r\n";
     if (options_.chunked) {

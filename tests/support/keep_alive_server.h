@@ -17,11 +17,12 @@
 namespace zcv::test {
 
 struct KeepAliveOptions {
-  std::string body;            // every reply's body, framed by Content-Length
-  bool chunked = false;        // frame it chunked instead
-  bool sayClose = false;       // each reply carries "Connection: close" and ends it
-  bool closeSilently = false;  // ends each connection after its reply, saying nothing
-  int closeIdleAfterMs = 0;    // ends a connection idle this long; 0 never
+  std::string body;              // every reply's body, framed by Content-Length
+  bool chunked = false;          // frame it chunked instead
+  bool sayClose = false;         // each reply carries "Connection: close" and ends it
+  bool closeSilently = false;    // ends each connection after its reply, saying nothing
+  int closeIdleAfterMs = 0;      // ends a connection idle this long; 0 never
+  int answersPerConnection = 0;  // then one more request is read and left unanswered; 0 no limit
 };
 
 class KeepAliveServer {
