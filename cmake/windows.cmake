@@ -1,5 +1,5 @@
-# The 32-bit Windows build: system libraries, the JNI headers of the build
-# machine's JDK with a Windows jni_md.h of our own, and the DLL itself.
+# The Windows builds (32- and 64-bit): system libraries, the JNI headers of
+# the build machine's JDK with a Windows jni_md.h of our own, and the DLL.
 
 # Sockets, Schannel and the certificate store, COM and the XML DOM
 # component's identifiers.
@@ -21,8 +21,9 @@ set(JNI_INCLUDE_DIRS ${PROJECT_SOURCE_DIR}/jni/win32 ${ZCV_JNI_INCLUDE})
 add_compile_definitions(ZCV_JAVA_BRIDGE)
 
 # zcv_windows_module(<target>): makes <target>.dll, whose exports are the
-# decorated names of include/exports.list (through the generated .def
-# file), with the import library <target>.lib beside it.
+# names of include/exports.list for this width (through the generated .def
+# file), with the linker's import library <target>.lib beside it (the ones
+# for hosts are made in cmake/windows-zip.cmake).
 function(zcv_windows_module target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/dll_main_win32.cpp ${ZCV_DEF_FILE})
   target_link_libraries(${target} PRIVATE ${ZCV_WINDOWS_LIBRARIES})

@@ -12,6 +12,9 @@ struct ConfigFinding {
   std::size_t line;     // of the file, from 1; 0 for the file as a whole
   bool fatal;           // true: the list is invalid; false: a warning
   std::string message;  // the log entry without its time stamp, line end included
+  // About the file or a section as a whole (a missing file or key, TLS that
+  // cannot be set up) rather than about what one line says.
+  bool general = false;
 };
 
 using ConfigFindings = std::vector<ConfigFinding>;

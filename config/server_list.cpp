@@ -22,6 +22,14 @@ constexpr std::size_t kKeyBytes = 32;
 // The configuration messages are GBK text, kept here as their bytes.
 // "读配置文件错误 \n"
 constexpr char kNoFileMessage[] = "\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \n";
+// "读配置文件错误，不是普通文件\n": a FIFO, device or folder is never read.
+constexpr char kNotRegularMessage[] =
+    "\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xb2\xbb\xca\xc7\xc6\xd5"
+    "\xcd\xa8\xce\xc4\xbc\xfe\n";
+// "读配置文件错误，大于1048576字节\n"
+constexpr char kTooLargeMessage[] =
+    "\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xb4\xf3\xd3\xda"
+    "1048576\xd7\xd6\xbd\xda\n";
 constexpr char kReadExceptionMessage[] = "exception catched in read config file\n";
 constexpr char kRotateExceptionMessage[] = "exception catched in change config\n";
 constexpr char kCurrentExceptionMessage[] = "exception catched in GetServerIP\n";
@@ -43,6 +51,24 @@ std::string WholeValue(const std::string& text, const std::string& key) {
   return platform::ReadIniValue(text, kSection, key, text.size() + 1);
 }
 
+const char* ReadFaultMessage(platform::ReadFault fault) {
+  switch (fault) {
+    case platform::ReadFault::kNotRegular:
+      return kNotRegularMessage;
+    case platform::ReadFault::kTooLarge:
+      return kTooLargeMessage;
+    default:
+      return kNoFileMessage;
+  }
+}
+
+ServerListSource PathSource(std::string path, bool writeBack) {
+  ServerListSource source;
+  source.path = std::move(path);
+  source.writeBack = writeBack;
+  return source;
+}
+
 }  // namespace
 
 bool SameServer(const ServerEntry& a, const ServerEntry& b) {
@@ -51,7 +77,10 @@ bool SameServer(const ServerEntry& a, const ServerEntry& b) {
 }
 
 ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack)
-    : configPath_(std::move(configPath)), mutex_(mutex), log_(log), writeBack_(writeBack) {
+    : ServerList(PathSource(std::move(configPath), writeBack), mutex, log) {}
+
+ServerList::ServerList(ServerListSource source, ServiceMutex& mutex, LogFile& log)
+    : source_(std::move(source)), mutex_(mutex), log_(log) {
   ReadConfigFile();
   std::copy(std::begin(servers_), std::end(servers_), std::begin(loaded_));
 }
@@ -68,8 +97,12 @@ void ServerList::ReadConfigFile() {
   count_ = 0;
   try {
     std::string text;
-    if (!platform::ReadWholeFile(configPath_, &text)) {
-      findings_.push_back({0, true, kNoFileMessage});
+    const platform::ReadFault fault =
+        source_.text ? platform::ReadFault::kNone
+                     : platform::ReadBoundedFile(source_.path, platform::kMaxReadFileBytes, &text);
+    if (source_.text) text = *source_.text;
+    if (fault != platform::ReadFault::kNone) {
+      findings_.push_back({0, true, ReadFaultMessage(fault), true});
     } else {
       ConfigReading reading = ReadConfigText(text);
       findings_ = std::move(reading.findings);
@@ -80,14 +113,15 @@ void ServerList::ReadConfigFile() {
       timeouts_ = reading.timeouts;
       family_ = reading.servers.family;
       keepAlive_ = reading.servers.keepAlive;
+      ApplyTimeoutOverrides(source_.timeouts, &timeouts_);
       // Built only for a file without other faults; its own failure is
       // found last, after the file's lines.
       if (reading.tls.enabled && !HasFatal(findings_)) {
-        tls_ = MakeConfiguredTlsContext(reading.tls, &findings_);
+        tls_ = MakeConfiguredTlsContext(reading.tls, source_.caPem, &findings_);
       }
     }
   } catch (...) {
-    findings_.push_back({0, true, kReadExceptionMessage});
+    findings_.push_back({0, true, kReadExceptionMessage, true});
   }
   valid_ = !HasFatal(findings_);
   for (const ConfigFinding& finding : findings_) log_.WriteLog(finding.message.c_str());
@@ -127,7 +161,7 @@ void ServerList::ChangeConfig() {
 
 void ServerList::WriteConfigFile() const {
   // Nothing refused at load: every entry was read whole and checked.
-  if (!writeBack_ || !valid_ || count_ < 2) return;
+  if (!source_.writeBack || source_.text || !valid_ || count_ < 2) return;
   bool rotated = false;
   for (int i = 0; i < count_; ++i) rotated = rotated || !SameServer(servers_[i], loaded_[i]);
   if (!rotated) return;
@@ -135,7 +169,7 @@ void ServerList::WriteConfigFile() const {
   // The file must still hold, whole, what was read at load: an edit made
   // while the host ran is the newer truth and is never overwritten.
   std::string text;
-  if (!platform::ReadWholeFile(configPath_, &text)) return;
+  if (!platform::ReadWholeFile(source_.path, &text)) return;
   if (WholeValue(text, kNumberKey) != loadedNumber_) return;
   std::vector<platform::IniValue> values;
   for (int i = 0; i < count_; ++i) {
@@ -148,7 +182,7 @@ void ServerList::WriteConfigFile() const {
   }
   std::string rewritten;
   if (!platform::ReplaceIniValues(text, kSection, values, &rewritten)) return;
-  platform::ReplaceFileContents(configPath_, rewritten);
+  platform::ReplaceFileContents(source_.path, rewritten);
 }
 
 }  // namespace zcv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/finding.h"
@@ -15,6 +16,16 @@
 
 namespace zcv {
 
+// Where a server list comes from, and what its host puts in place of the
+// file's own settings.
+struct ServerListSource {
+  std::string path;                  // the INI file, read whole at construction
+  std::optional<std::string> text;   // or the file's bytes, given in memory (no write-back)
+  std::optional<std::string> caPem;  // trusted certificates in place of CAFile
+  TimeoutOverrides timeouts;
+  bool writeBack = false;  // whether destruction writes the rotated order back
+};
+
 class ServerList {
  public:
   // Reads sections ServerSet (ServerNumber, ServerIP<i>, ServerPort<i>
@@ -22,6 +33,9 @@ class ServerList {
   // finding in file order, and marks the list invalid when any is fatal.
   // `writeBack`: whether destruction writes the rotated order back.
   ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack = true);
+  // The same from a source: a path (a regular file of at most
+  // platform::kMaxReadFileBytes, opened without waiting) or bytes.
+  ServerList(ServerListSource source, ServiceMutex& mutex, LogFile& log);
   // With write-back on, writes the rotated order back, but only when
   // nothing was refused at load, the order changed, and the file's entries
   // are still the ones read, whole; never damages the file.
@@ -69,10 +83,9 @@ class ServerList {
   void WriteConfigFile() const;
   void ChangeConfig();  // caller holds the mutex
 
-  std::string configPath_;
+  ServerListSource source_;
   ServiceMutex& mutex_;
   LogFile& log_;
-  bool writeBack_;
   int count_ = 0;
   bool valid_ = false;
   AttemptTimeouts timeouts_;

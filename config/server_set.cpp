@@ -167,7 +167,7 @@ bool CheckIP(const platform::IniSection& section, const std::string& key,
              ConfigFindings* findings) {
   const platform::IniEntry* entry = Find(section, key);
   if (entry == nullptr || entry->value.empty()) {
-    findings->push_back({section.line, true, kNoIPMessage});
+    findings->push_back({section.line, true, kNoIPMessage, true});
     return false;
   }
   const char* problem = entry->value.size() > kIPChars   ? kLongIPTemplate
@@ -181,7 +181,7 @@ bool CheckPort(const platform::IniSection& section, const std::string& key,
                ConfigFindings* findings) {
   const platform::IniEntry* entry = Find(section, key);
   if (entry == nullptr || entry->value.empty()) {
-    findings->push_back({section.line, true, kNoPortMessage});
+    findings->push_back({section.line, true, kNoPortMessage, true});
     return false;
   }
   if (IsServerPort(entry->value)) return true;
@@ -259,7 +259,7 @@ void ReadServerSet(const platform::IniSection& section, ServerSetReading* out,
   WarnOfUnread(section, findings);
   const platform::IniEntry* number = Find(section, kNumberKey);
   if (number == nullptr || number->value.empty()) {
-    findings->push_back({section.line, true, kNoNumberMessage});
+    findings->push_back({section.line, true, kNoNumberMessage, true});
     return;
   }
   out->number = number->value;

@@ -47,6 +47,13 @@ int ParseSeconds(const std::string& value) {
 
 }  // namespace
 
+void ApplyTimeoutOverrides(const TimeoutOverrides& overrides, AttemptTimeouts* timeouts) {
+  if (overrides.connect != 0) timeouts->connect = overrides.connect;
+  if (overrides.send != 0) timeouts->send = overrides.send;
+  if (overrides.receive != 0) timeouts->receive = overrides.receive;
+  if (overrides.call != 0) timeouts->call = overrides.call;
+}
+
 void ReadTimeouts(const platform::IniSection& section, AttemptTimeouts* out,
                   ConfigFindings* findings) {
   for (const Key& key : kKeys) {

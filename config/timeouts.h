@@ -20,6 +20,17 @@ struct AttemptTimeouts {
   int call = kNoCallTimeout;  // over all attempts of one call
 };
 
+// A host's own waits, each in place of the file's when not 0; every one
+// given is within kMinTimeoutSeconds to kMaxTimeoutSeconds.
+struct TimeoutOverrides {
+  int connect = 0;
+  int send = 0;
+  int receive = 0;
+  int call = 0;
+};
+
+void ApplyTimeoutOverrides(const TimeoutOverrides& overrides, AttemptTimeouts* timeouts);
+
 // Reads the optional keys ConnectTimeout, SendTimeout, ReceiveTimeout and
 // CallTimeout of section ServerSet into *out; a key left out keeps its
 // default. A key given with anything but a whole number of seconds from 1

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/file.h"
+
 namespace zcv {
 namespace {
 
@@ -83,8 +85,19 @@ bool ReadPins(const std::string& list, std::vector<platform::KeyPin>* pins) {
 }
 
 void Refuse(ConfigFindings* findings, std::size_t line, const std::string& subject,
-            const std::string& why) {
-  findings->push_back({line, true, "[TLS] " + subject + ": " + why + "\n"});
+            const std::string& why, bool general = false) {
+  findings->push_back({line, true, "[TLS] " + subject + ": " + why + "\n", general});
+}
+
+const char* ReadFaultText(platform::ReadFault fault) {
+  switch (fault) {
+    case platform::ReadFault::kNotRegular:
+      return "not a regular file";
+    case platform::ReadFault::kTooLarge:
+      return "larger than 1048576 bytes";
+    default:
+      return "cannot be read";
+  }
 }
 
 std::string LineSubject(std::size_t line) { return "line " + std::to_string(line); }
@@ -134,7 +147,7 @@ Values CheckShape(const platform::IniSection& section, ConfigFindings* findings)
     Refuse(findings, line, LineSubject(line), "a second [TLS] section");
   }
   if (values.Get(kEnabled) == nullptr && !values.refused[IndexOf(kEnabled)]) {
-    Refuse(findings, section.line, kEnabled, "missing (0 or 1)");
+    Refuse(findings, section.line, kEnabled, "missing (0 or 1)", true);
   }
   return values;
 }
@@ -163,22 +176,42 @@ void ReadTlsSettings(const platform::IniSection& section, TlsSettings* out,
       Refuse(findings, pins->line, kPinSHA256, "malformed pin (base64 of a SHA-256 hash)");
     }
   }
-  if (const platform::IniEntry* caFile = values.Get(kCAFile)) out->options.caFile = caFile->value;
+  if (const platform::IniEntry* caFile = values.Get(kCAFile)) {
+    if (!caFile->value.empty() && !platform::IsAbsolutePath(caFile->value)) {
+      Refuse(findings, caFile->line, kCAFile, "a relative path (give the full path)");
+    }
+    out->caFile = caFile->value;
+  }
 }
 
-std::unique_ptr<platform::TlsContext> MakeConfiguredTlsContext(const TlsSettings& settings,
-                                                               ConfigFindings* findings) {
+std::unique_ptr<platform::TlsContext> MakeConfiguredTlsContext(
+    const TlsSettings& settings, const std::optional<std::string>& hostCaPem,
+    ConfigFindings* findings) {
+  platform::TlsOptions options = settings.options;
+  if (hostCaPem) {
+    options.caPem = hostCaPem;
+  } else if (!settings.caFile.empty()) {
+    std::string pem;
+    const platform::ReadFault fault =
+        platform::ReadBoundedFile(settings.caFile, platform::kMaxReadFileBytes, &pem);
+    if (fault != platform::ReadFault::kNone) {
+      Refuse(findings, 0, kCAFile, ReadFaultText(fault), true);
+      return nullptr;
+    }
+    options.caPem = std::move(pem);
+  }
   platform::TlsRefusal refusal;
-  std::unique_ptr<platform::TlsContext> context =
-      platform::MakeTlsContext(settings.options, &refusal);
+  std::unique_ptr<platform::TlsContext> context = platform::MakeTlsContext(options, &refusal);
   if (context != nullptr) return context;
   const std::string why = refusal.reason != nullptr ? refusal.reason : "cannot make a TLS context";
   const char* key = refusal.key != nullptr ? refusal.key : kEnabled;
-  // Trust that cannot be read without a CAFile is the system's own.
-  if (std::strcmp(key, kCAFile) == 0 && settings.options.caFile.empty()) {
-    Refuse(findings, 0, kEnabled, "the system's trust store " + why);
+  if (std::strcmp(key, kCAFile) == 0 && hostCaPem) {
+    Refuse(findings, 0, kEnabled, "the certificates the host gave " + why, true);
+  } else if (std::strcmp(key, kCAFile) == 0 && !options.caPem) {
+    // Trust that cannot be read without a CAFile is the system's own.
+    Refuse(findings, 0, kEnabled, "the system's trust store " + why, true);
   } else {
-    Refuse(findings, 0, key, why);
+    Refuse(findings, 0, key, why, true);
   }
   return nullptr;
 }

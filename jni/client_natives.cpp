@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "zephyrcoilvault/client.h"
@@ -33,6 +34,9 @@ class JavaText {
                             reinterpret_cast<jbyte*>(text_.data()));
   }
   const char* get() const { return present_ ? text_.c_str() : nullptr; }
+  // False when a NUL inside would cut the text short as a C string.
+  bool whole() const { return text_.find('\0') == std::string::npos; }
+  std::size_t size() const { return text_.size(); }
 
  private:
   bool present_;
@@ -87,6 +91,26 @@ jint WithPassword(JNIEnv* env, jbyteArray out, Call call) noexcept {
   return WithText<ZCV_RESV_PASSWORD_BYTES>(env, out, call);
 }
 
+// Whether every text reaches the C function as it is.
+bool Whole(std::initializer_list<const JavaText*> texts) {
+  for (const JavaText* text : texts) {
+    if (!text->whole()) return false;
+  }
+  return true;
+}
+
+// The card status and the expiry of an accepted status query.
+template <typename Call>
+jint WithStatus(JNIEnv* env, jintArray status, jbyteArray expiry, Call call) noexcept {
+  if (status == nullptr) return kRefused;
+  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
+    int value = 0;
+    const unsigned code = call(&value, out, size);
+    if (code == ZCV_ACCEPTED) StoreInt(env, status, value);
+    return code;
+  });
+}
+
 // The binding rows as the C interface writes them, 52 bytes each in the
 // machine's byte order, and their count.
 template <typename Call>
@@ -104,30 +128,8 @@ jint WithRows(JNIEnv* env, jintArray count, jbyteArray rows, Call call) noexcept
   });
 }
 
-// The holder profile texts of enable and modifyInfo, in their order.
-struct Profile {
-  Profile(JNIEnv* env, jbyteArray user_name_bytes, jbyteArray id_bytes, jbyteArray mobile_bytes,
-          jbyteArray tel_bytes, jbyteArray post_bytes, jbyteArray email_bytes,
-          jbyteArray address_bytes)
-      : user_name(env, user_name_bytes),
-        id(env, id_bytes),
-        mobile(env, mobile_bytes),
-        tel(env, tel_bytes),
-        post(env, post_bytes),
-        email(env, email_bytes),
-        address(env, address_bytes) {}
-  JavaText user_name, id, mobile, tel, post, email, address;
-};
-
 }  // namespace
 }  // namespace zcv
-
-using zcv::JavaText;
-using zcv::Profile;
-using zcv::Run;
-using zcv::WithExpiry;
-using zcv::WithPassword;
-using zcv::WithRows;
 
 extern "C" {
 
@@ -137,11 +139,46 @@ extern "C" {
 JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_open(JNIEnv* env, jclass, jbyteArray config,
                                                            jbyteArray log, jbyteArray error) {
   try {
-    const JavaText config_path(env, config);
-    const JavaText log_path(env, log);
-    char reason[ZCV_ERROR_BYTES] = {};
+    const zcv::JavaText config_path(env, config);
+    const zcv::JavaText log_path(env, log);
+    char reason[ZCV_ERROR_BYTES] = "a path holds a NUL";
+    if (!zcv::Whole({&config_path, &log_path})) {
+      if (error != nullptr) zcv::Store(env, error, reason, sizeof reason);
+      return 0;
+    }
+    reason[0] = '\0';
     zcv_client* client =
         zcv_client_open(config_path.get(), log_path.get(), 0, reason, sizeof reason);
+    if (client == nullptr && error != nullptr) zcv::Store(env, error, reason, sizeof reason);
+    return static_cast<jlong>(reinterpret_cast<std::intptr_t>(client));
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Opens on the file `configPath` names or on the bytes `configData` (the
+// other null), with the call's time-out in whole seconds (0: the file's).
+JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_openOptions(
+    JNIEnv* env, jclass, jbyteArray configPath, jbyteArray configData, jbyteArray log,
+    jint callTimeoutSeconds, jbyteArray error) {
+  try {
+    const zcv::JavaText config_path(env, configPath);
+    const zcv::JavaText config_data(env, configData);
+    const zcv::JavaText log_path(env, log);
+    char reason[ZCV_ERROR_BYTES] = "a path holds a NUL";
+    if (!zcv::Whole({&config_path, &log_path})) {
+      if (error != nullptr) zcv::Store(env, error, reason, sizeof reason);
+      return 0;
+    }
+    reason[0] = '\0';
+    zcv_options options = ZCV_OPTIONS_INIT;
+    options.config_path = config_path.get();
+    options.config_data = config_data.get();
+    options.config_size = config_data.size();
+    options.log_path = log_path.get();
+    options.call_timeout_s =
+        callTimeoutSeconds < 0 ? ~0u : static_cast<unsigned>(callTimeoutSeconds);
+    zcv_client* client = zcv_client_open_options(&options, reason, sizeof reason);
     if (client == nullptr && error != nullptr) zcv::Store(env, error, reason, sizeof reason);
     return static_cast<jlong>(reinterpret_cast<std::intptr_t>(client));
   } catch (...) {
@@ -153,293 +190,7 @@ JNIEXPORT void JNICALL Java_vantor_mira_NativeClient_close(JNIEnv*, jclass, jlon
   zcv_client_close(zcv::Client(client));
 }
 
-// ---- Authentication.
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_auth(JNIEnv* env, jclass, jlong client,
-                                                          jint card, jint pw, jbyteArray expiry) {
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    return zcv_auth(zcv::Client(client), card, pw, out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_auth2(JNIEnv* env, jclass, jlong client,
-                                                           jint card, jint pw, jbyteArray expiry) {
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    return zcv_auth2(zcv::Client(client), card, pw, out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_auth2Next(JNIEnv* env, jclass, jlong client,
-                                                               jint card, jint pw1, jint pw2,
-                                                               jbyteArray expiry) {
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    return zcv_auth2_next(zcv::Client(client), card, pw1, pw2, out, size);
-  });
-}
-
-// ---- Binding.
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_binding(JNIEnv* env, jclass, jlong client,
-                                                             jint card, jint pw, jint app,
-                                                             jint app2, jbyteArray account,
-                                                             jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    const JavaText a(env, account);
-    return zcv_binding(zcv::Client(client), card, pw, app, app2, a.get(), out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_binding2(JNIEnv* env, jclass, jlong client,
-                                                              jint card, jint pw, jint app,
-                                                              jint app2, jbyteArray account,
-                                                              jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    const JavaText a(env, account);
-    return zcv_binding2(zcv::Client(client), card, pw, app, app2, a.get(), out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_binding2Next(JNIEnv* env, jclass, jlong client,
-                                                                  jint card, jint pw1, jint pw2,
-                                                                  jint app, jint app2,
-                                                                  jbyteArray account,
-                                                                  jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    const JavaText a(env, account);
-    return zcv_binding2_next(zcv::Client(client), card, pw1, pw2, app, app2, a.get(), out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unbinding(JNIEnv* env, jclass, jlong client,
-                                                               jint card, jbyteArray serviceNo,
-                                                               jint pw, jint app, jint app2,
-                                                               jbyteArray account) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), a(env, account);
-    return zcv_unbinding(zcv::Client(client), card, s.get(), pw, app, app2, a.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unbinding2(JNIEnv* env, jclass, jlong client,
-                                                                jint card, jbyteArray serviceNo,
-                                                                jint pw, jint app, jint app2,
-                                                                jbyteArray account) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), a(env, account);
-    return zcv_unbinding2(zcv::Client(client), card, s.get(), pw, app, app2, a.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unbinding2Next(JNIEnv* env, jclass,
-                                                                    jlong client, jint card,
-                                                                    jbyteArray serviceNo, jint pw1,
-                                                                    jint pw2, jint app, jint app2,
-                                                                    jbyteArray account) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), a(env, account);
-    return zcv_unbinding2_next(zcv::Client(client), card, s.get(), pw1, pw2, app, app2, a.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unbindingEx(JNIEnv* env, jclass, jlong client,
-                                                                 jint card, jint app, jint app2,
-                                                                 jbyteArray account) {
-  return Run([&] {
-    const JavaText a(env, account);
-    return zcv_unbinding_ex(zcv::Client(client), card, app, app2, a.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unbindingEx2(JNIEnv* env, jclass, jlong client,
-                                                                  jint card, jint app, jint app2,
-                                                                  jbyteArray account,
-                                                                  jbyteArray resvPassword) {
-  return Run([&] {
-    const JavaText a(env, account), p(env, resvPassword);
-    return zcv_unbinding_ex2(zcv::Client(client), card, app, app2, a.get(), p.get());
-  });
-}
-
-// ---- Card lifecycle.
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_enable(
-    JNIEnv* env, jclass, jlong client, jbyteArray serviceNo, jint pw, jbyteArray userName,
-    jint idType, jbyteArray id, jbyteArray mobile, jbyteArray tel, jbyteArray post,
-    jbyteArray email, jbyteArray address, jbyteArray expiry) {
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    const JavaText s(env, serviceNo);
-    const Profile p(env, userName, id, mobile, tel, post, email, address);
-    return zcv_enable(zcv::Client(client), s.get(), pw, p.user_name.get(), idType, p.id.get(),
-                      p.mobile.get(), p.tel.get(), p.post.get(), p.email.get(), p.address.get(),
-                      out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_enableNext(
-    JNIEnv* env, jclass, jlong client, jbyteArray serviceNo, jint pw1, jint pw2,
-    jbyteArray userName, jint idType, jbyteArray id, jbyteArray mobile, jbyteArray tel,
-    jbyteArray post, jbyteArray email, jbyteArray address, jbyteArray expiry) {
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    const JavaText s(env, serviceNo);
-    const Profile p(env, userName, id, mobile, tel, post, email, address);
-    return zcv_enable_next(zcv::Client(client), s.get(), pw1, pw2, p.user_name.get(), idType,
-                           p.id.get(), p.mobile.get(), p.tel.get(), p.post.get(), p.email.get(),
-                           p.address.get(), out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_disable(JNIEnv* env, jclass, jlong client,
-                                                             jint card, jbyteArray serviceNo,
-                                                             jbyteArray idCode, jint app, jint app2,
-                                                             jbyteArray account,
-                                                             jbyteArray operatorName) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), i(env, idCode), a(env, account), o(env, operatorName);
-    return zcv_disable(zcv::Client(client), card, s.get(), i.get(), app, app2, a.get(), o.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_loss(JNIEnv* env, jclass, jlong client,
-                                                          jint card, jbyteArray serviceNo,
-                                                          jint type, jint app, jint app2,
-                                                          jbyteArray account,
-                                                          jbyteArray operatorName) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), a(env, account), o(env, operatorName);
-    return zcv_loss(zcv::Client(client), card, s.get(), type, app, app2, a.get(), o.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unloss(JNIEnv* env, jclass, jlong client,
-                                                            jint card, jbyteArray serviceNo,
-                                                            jint pw, jbyteArray operatorName) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), o(env, operatorName);
-    return zcv_unloss(zcv::Client(client), card, s.get(), pw, o.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_unlossNext(JNIEnv* env, jclass, jlong client,
-                                                                jint card, jbyteArray serviceNo,
-                                                                jint pw1, jint pw2,
-                                                                jbyteArray operatorName) {
-  return Run([&] {
-    const JavaText s(env, serviceNo), o(env, operatorName);
-    return zcv_unloss_next(zcv::Client(client), card, s.get(), pw1, pw2, o.get());
-  });
-}
-
-// ---- Binding information and card status.
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindInfoQuery(JNIEnv* env, jclass,
-                                                                   jlong client, jint card, jint pw,
-                                                                   jintArray count,
-                                                                   jbyteArray rows) {
-  return WithRows(env, count, rows, [&](int* n, zcv_bind_info* out, std::size_t capacity) {
-    return zcv_bind_info_query(zcv::Client(client), card, pw, n, out, capacity);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindInfoQueryNext(JNIEnv* env, jclass,
-                                                                       jlong client, jint card,
-                                                                       jint pw1, jint pw2,
-                                                                       jintArray count,
-                                                                       jbyteArray rows) {
-  return WithRows(env, count, rows, [&](int* n, zcv_bind_info* out, std::size_t capacity) {
-    return zcv_bind_info_query_next(zcv::Client(client), card, pw1, pw2, n, out, capacity);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_status(JNIEnv* env, jclass, jlong client,
-                                                            jint card, jintArray cardStatus,
-                                                            jbyteArray expiry) {
-  if (cardStatus == nullptr) return zcv::kRefused;
-  return WithExpiry(env, expiry, [&](char* out, std::size_t size) {
-    int status = 0;
-    const unsigned code = zcv_status(zcv::Client(client), card, &status, out, size);
-    if (code == ZCV_ACCEPTED) zcv::StoreInt(env, cardStatus, status);
-    return code;
-  });
-}
-
-// ---- Card replacement, holder profile, account links.
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_change(JNIEnv* env, jclass, jlong client,
-                                                            jint cardOld, jbyteArray serviceNoOld,
-                                                            jbyteArray serviceNoNew, jint pw) {
-  return Run([&] {
-    const JavaText o(env, serviceNoOld), n(env, serviceNoNew);
-    return zcv_change(zcv::Client(client), cardOld, o.get(), n.get(), pw);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_changeNext(JNIEnv* env, jclass, jlong client,
-                                                                jint cardOld,
-                                                                jbyteArray serviceNoOld,
-                                                                jbyteArray serviceNoNew, jint pw1,
-                                                                jint pw2) {
-  return Run([&] {
-    const JavaText o(env, serviceNoOld), n(env, serviceNoNew);
-    return zcv_change_next(zcv::Client(client), cardOld, o.get(), n.get(), pw1, pw2);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_modifyInfo(
-    JNIEnv* env, jclass, jlong client, jint card, jint pw, jbyteArray userName, jint idType,
-    jbyteArray id, jbyteArray mobile, jbyteArray tel, jbyteArray post, jbyteArray email,
-    jbyteArray address) {
-  return Run([&] {
-    const Profile p(env, userName, id, mobile, tel, post, email, address);
-    return zcv_modify_info(zcv::Client(client), card, pw, p.user_name.get(), idType, p.id.get(),
-                           p.mobile.get(), p.tel.get(), p.post.get(), p.email.get(),
-                           p.address.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_modifyInfoNext(
-    JNIEnv* env, jclass, jlong client, jint card, jint pw1, jint pw2, jbyteArray userName,
-    jint idType, jbyteArray id, jbyteArray mobile, jbyteArray tel, jbyteArray post,
-    jbyteArray email, jbyteArray address) {
-  return Run([&] {
-    const Profile p(env, userName, id, mobile, tel, post, email, address);
-    return zcv_modify_info_next(zcv::Client(client), card, pw1, pw2, p.user_name.get(), idType,
-                                p.id.get(), p.mobile.get(), p.tel.get(), p.post.get(),
-                                p.email.get(), p.address.get());
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindEsale(JNIEnv* env, jclass, jlong client,
-                                                               jint card, jint pw,
-                                                               jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    return zcv_bind_esale(zcv::Client(client), card, pw, out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindEsaleNext(JNIEnv* env, jclass,
-                                                                   jlong client, jint card,
-                                                                   jint pw1, jint pw2,
-                                                                   jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    return zcv_bind_esale_next(zcv::Client(client), card, pw1, pw2, out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindOther(JNIEnv* env, jclass, jlong client,
-                                                               jint card, jint pw,
-                                                               jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    return zcv_bind_other(zcv::Client(client), card, pw, out, size);
-  });
-}
-
-JNIEXPORT jint JNICALL Java_vantor_mira_NativeClient_bindOtherNext(JNIEnv* env, jclass,
-                                                                   jlong client, jint card,
-                                                                   jint pw1, jint pw2,
-                                                                   jbyteArray password) {
-  return WithPassword(env, password, [&](char* out, std::size_t size) {
-    return zcv_bind_other_next(zcv::Client(client), card, pw1, pw2, out, size);
-  });
-}
+// The operations, from the operation table (tools/bindgen/bindgen.py).
+#include "client_natives.inc"
 
 }  // extern "C"

@@ -15,9 +15,14 @@ class LogFile {
   // A host's receiver of every entry's message (without the time stamp).
   using Sink = void (*)(void* context, const char* message);
 
+  // How an entry's bytes reach the file and the sink: as logged (the
+  // configuration messages GBK, all others ASCII), or as UTF-8.
+  enum class Text { kAsLogged, kUtf8 };
+
   // The path is fixed for the life of the object; the file is opened and
   // closed again for every entry. An empty path writes no file.
-  LogFile(std::string path, ServiceMutex& mutex, Clock clock = nullptr);
+  LogFile(std::string path, ServiceMutex& mutex, Clock clock = nullptr,
+          Text text = Text::kAsLogged);
 
   // Appends "<%Y%m%d.%H:%M:%S local time> : <message> " under the service
   // mutex, then hands the message to the sink, if one is set, with no lock
@@ -33,6 +38,7 @@ class LogFile {
   std::string path_;
   ServiceMutex& mutex_;
   Clock clock_;
+  Text text_;
   Sink sink_ = nullptr;  // both under mutex_
   void* sinkContext_ = nullptr;
 };

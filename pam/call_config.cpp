@@ -1,5 +1,6 @@
-// Finds [ServerSet] and its CallTimeout with the library's own INI reader,
-// so the module bounds the calls by the value the library would use.
+// Finds [ServerSet] and its CallTimeout, and [TLS] CAFile, with the
+// library's own INI reader, so the module bounds the calls by the value the
+// library would use and checks the trust anchors the library would load.
 #include "pam/call_config.h"
 
 #include "platform/ini_file.h"
@@ -9,6 +10,8 @@ namespace {
 
 constexpr char kSection[] = "ServerSet";
 constexpr char kKey[] = "CallTimeout";
+constexpr char kTlsSection[] = "TLS";
+constexpr char kCaKey[] = "CAFile";
 // The library's limits on its time-out keys, and its value buffer.
 constexpr int kMinSeconds = 1;
 constexpr int kMaxSeconds = 600;
@@ -26,45 +29,28 @@ int ParseSeconds(const std::string& value) {
   return seconds >= kMinSeconds ? seconds : 0;
 }
 
-// Where line `number` (counted from 1) ends, its line feed included.
-std::size_t EndOfLine(const std::string& text, std::size_t number) {
-  std::size_t pos = 0;
-  for (std::size_t line = 1; line <= number; ++line) {
-    const std::size_t feed = text.find('\n', pos);
-    if (feed == std::string::npos) return text.size();
-    pos = feed + 1;
-  }
-  return pos;
-}
-
 }  // namespace
 
-bool ReadCallConfig(std::string text, CallConfig* out) {
+std::string ReadCallConfig(std::string text, CallConfig* out) {
   out->bound_seconds = kDefaultCallTimeoutSeconds;
-  out->has_call_timeout = platform::HasIniKey(text, kSection, kKey);
-  if (out->has_call_timeout) {
+  if (platform::HasIniKey(text, kSection, kKey)) {
     out->bound_seconds =
         ParseSeconds(platform::ReadIniValue(text, kSection, kKey, kValueReadBytes));
-    if (out->bound_seconds == 0) return false;
+    if (out->bound_seconds == 0) return "CallTimeout must be whole seconds from 1 to 600";
   }
-  out->header_line = platform::ReadIniSection(text, kSection).line;
+  out->ca_file.clear();
+  bool ca_given = false;
+  for (const platform::IniEntry& entry : platform::ReadIniSection(text, kTlsSection).entries) {
+    if (!platform::SameIniName(entry.key, kCaKey)) continue;
+    if (ca_given) return "[TLS] CAFile is given twice";
+    ca_given = true;
+    if (!entry.value.empty() && entry.value.front() != '/') {
+      return "[TLS] CAFile must be an absolute path";
+    }
+    out->ca_file = entry.value;
+  }
   out->text = std::move(text);
-  return true;
-}
-
-std::string WithCallTimeout(const CallConfig& config, int seconds) {
-  const std::string value = std::to_string(seconds);
-  std::string text;
-  if (config.has_call_timeout &&
-      platform::ReplaceIniValues(config.text, kSection, {{kKey, value}}, &text)) {
-    return text;
-  }
-  if (config.header_line == 0) return config.text;
-  text = config.text;
-  const std::size_t at = EndOfLine(text, config.header_line);
-  const bool needs_feed = at == text.size() && !text.empty() && text.back() != '\n';
-  text.insert(at, std::string(needs_feed ? "\n" : "") + kKey + "=" + value + "\n");
-  return text;
+  return std::string();
 }
 
 }  // namespace zcv::pam

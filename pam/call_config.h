@@ -1,5 +1,7 @@
 // The configuration the library is opened on: the checked file's bytes,
-// with the bound on the calls written into them.
+// the bound on the calls of one authentication, and the checked bytes of
+// the trust anchors it names. The library is handed exactly these bytes,
+// never a path to read again.
 #pragma once
 
 #include <cstddef>
@@ -12,23 +14,18 @@ namespace zcv::pam {
 constexpr int kDefaultCallTimeoutSeconds = 30;
 
 struct CallConfig {
-  std::string text;             // the file's bytes
-  std::size_t header_line = 0;  // of [ServerSet], counted from 1; 0: no such section
-  bool has_call_timeout = false;
+  std::string text;  // the file's bytes
   int bound_seconds = kDefaultCallTimeoutSeconds;
+  std::string ca_file;  // [TLS] CAFile, an absolute path; empty: the system's bundle
+  std::string ca_text;  // the CA file's bytes, as the module checked and read them
 };
 
-// Reads the bound from the configuration's text, exactly as the library's
-// reader sees it: its CallTimeout, or 30 seconds when it sets none. False
-// when CallTimeout is present but not a whole number of seconds from 1 to
-// 600 (the library refuses it too).
-bool ReadCallConfig(std::string text, CallConfig* out);
-
-// The text with CallTimeout set to `seconds` in [ServerSet]: the file's own
-// value replaced in place, or, when it has none, a line added right after
-// the section's header. Every other byte stays as it was. Without a
-// [ServerSet] section the text is returned as it is (the library then
-// refuses it).
-std::string WithCallTimeout(const CallConfig& config, int seconds);
+// Reads the bound and the CA file's name from the configuration's text,
+// exactly as the library's reader sees them: its CallTimeout, or 30 seconds
+// when it sets none, and [TLS] CAFile. Returns an empty text, or the reason
+// the module refuses the file: CallTimeout present but not a whole number
+// of seconds from 1 to 600, or CAFile given twice or not an absolute path
+// (the library refuses those too, or would read a file nobody checked).
+std::string ReadCallConfig(std::string text, CallConfig* out);
 
 }  // namespace zcv::pam

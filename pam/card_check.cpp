@@ -1,5 +1,6 @@
 // The calls to the token service: one zcv_auth per card, on a client opened
-// on the checked configuration with CallTimeout set to the time left.
+// on the checked configuration's bytes, with the checked CA bytes and the
+// time left as its CallTimeout.
 #include "pam/card_check.h"
 
 #include <security/pam_ext.h>
@@ -11,8 +12,6 @@
 #include <cmath>
 #include <memory>
 #include <string>
-
-#include "pam/memory_file.h"
 
 namespace zcv::pam {
 namespace {
@@ -79,23 +78,28 @@ bool Code::Set(const char* typed, int digits) {
 }
 
 unsigned CardCheck::CallAuth(int card, const Code& code, int seconds) {
-  MemoryFile file;
-  std::string why = file.Create(WithCallTimeout(config_, seconds));
-  if (!why.empty()) {
-    pam_syslog(pamh_, LOG_ERR, "cannot hand the configuration to the library: %s", why.c_str());
-    return ZCV_NO_ANSWER;
+  LogForward forward{pamh_, &code};
+  zcv_options options = ZCV_OPTIONS_INIT;
+  options.config_data = config_.text.data();
+  options.config_size = config_.text.size();
+  if (!config_.ca_file.empty()) {
+    options.ca_data = config_.ca_text.data();
+    options.ca_size = config_.ca_text.size();
   }
+  options.log_fn = ForwardLibraryLog;
+  options.log_ctx = &forward;
+  options.call_timeout_s = static_cast<unsigned>(seconds);
+  // syslog lines in UTF-8, whatever the configuration's messages are in.
+  options.flags = ZCV_UTF8_MESSAGES;
   char error[ZCV_ERROR_BYTES] = {};
   std::unique_ptr<zcv_client, ClientCloser> client(
-      zcv_client_open(file.path(), nullptr, 0, error, sizeof error));
+      zcv_client_open_options(&options, error, sizeof error));
   if (!client) {
     error[strcspn(error, "\r\n")] = '\0';
     pam_syslog(pamh_, LOG_ERR, "configuration %s refused by the library: %s", options_.config,
                error);
     return ZCV_NO_ANSWER;
   }
-  LogForward forward{pamh_, &code};
-  zcv_client_set_log(client.get(), ForwardLibraryLog, &forward);
   char expire[ZCV_EXPIRE_TEXT_BYTES] = {};
   const unsigned result = zcv_auth(client.get(), card, code.value(), expire, sizeof expire);
   if (result == ZCV_ACCEPTED && options_.debug) {

@@ -5,6 +5,7 @@
 #include <syslog.h>
 
 #include <cstring>
+#include <string_view>
 
 namespace zcv::pam {
 namespace {
@@ -36,31 +37,91 @@ bool SetDigits(pam_handle_t* pamh, const char* value, int* out) {
   return true;
 }
 
+// A group name as a log line can show it: 1 to 256 bytes, no blank, control
+// byte, ':', ',' or '!'.
+bool IsValidGroupName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxGroupNameBytes) return false;
+  for (char byte : name) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c <= ' ' || c == 0x7f || c == ':' || c == ',' || c == '!') return false;
+  }
+  return true;
+}
+
+// "a,b" or "!a,b": '!' in front negates the whole list.
+bool SetGroups(pam_handle_t* pamh, const char* value, Options* options) {
+  std::string_view list(value);
+  options->groups.clear();
+  options->groups_negated = !list.empty() && list.front() == '!';
+  if (options->groups_negated) list.remove_prefix(1);
+  for (;;) {
+    const std::size_t comma = list.find(',');
+    const std::string_view name = list.substr(0, comma);
+    if (!IsValidGroupName(name) || options->groups.size() == kMaxGroups) {
+      if (pamh != nullptr) {
+        pam_syslog(pamh, LOG_ERR,
+                   "groups= must be 1 to %zu group names separated by commas, with one '!' in "
+                   "front to negate them all: %s",
+                   kMaxGroups, value);
+      }
+      options->groups.clear();
+      return false;
+    }
+    options->groups.emplace_back(name);
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
+
 }  // namespace
 
 bool ParseOptions(pam_handle_t* pamh, int argc, const char** argv, Options* options) {
+  enum { kConfig, kAuthfile, kPrompt, kDigits, kGroups, kValueOptions };
+  static const char* const kNames[kValueOptions] = {"config", "authfile", "prompt", "digits",
+                                                    "groups"};
+  bool given[kValueOptions] = {};
   bool usable = true;
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
+    if (arg == nullptr) continue;
     const char* value = nullptr;
-    if ((value = ValueOf(arg, "config")) != nullptr) {
-      usable = SetPath(pamh, "config", value, &options->config) && usable;
-    } else if ((value = ValueOf(arg, "authfile")) != nullptr) {
-      usable = SetPath(pamh, "authfile", value, &options->authfile) && usable;
-    } else if ((value = ValueOf(arg, "prompt")) != nullptr) {
-      options->prompt = value;
-    } else if ((value = ValueOf(arg, "digits")) != nullptr) {
-      usable = SetDigits(pamh, value, &options->digits) && usable;
-    } else if (std::strcmp(arg, "use_first_pass") == 0) {
-      options->use_first_pass = true;
-    } else if (std::strcmp(arg, "try_first_pass") == 0) {
-      options->try_first_pass = true;
-    } else if (std::strcmp(arg, "nullok") == 0) {
-      options->nullok = true;
-    } else if (std::strcmp(arg, "debug") == 0) {
-      options->debug = true;
-    } else if (pamh != nullptr) {
-      pam_syslog(pamh, LOG_ERR, "unknown option ignored: %s", arg);
+    int option = 0;
+    while (option < kValueOptions && (value = ValueOf(arg, kNames[option])) == nullptr) ++option;
+    if (option < kValueOptions && given[option]) {
+      // A second value would silently win; the stack's author meant one.
+      if (pamh != nullptr) pam_syslog(pamh, LOG_ERR, "%s= is given twice", kNames[option]);
+      usable = false;
+      continue;
+    }
+    if (option < kValueOptions) given[option] = true;
+    switch (option) {
+      case kConfig:
+        usable = SetPath(pamh, "config", value, &options->config) && usable;
+        break;
+      case kAuthfile:
+        usable = SetPath(pamh, "authfile", value, &options->authfile) && usable;
+        break;
+      case kPrompt:
+        options->prompt = value;
+        break;
+      case kDigits:
+        usable = SetDigits(pamh, value, &options->digits) && usable;
+        break;
+      case kGroups:
+        usable = SetGroups(pamh, value, options) && usable;
+        break;
+      default:
+        if (std::strcmp(arg, "use_first_pass") == 0) {
+          options->use_first_pass = true;
+        } else if (std::strcmp(arg, "try_first_pass") == 0) {
+          options->try_first_pass = true;
+        } else if (std::strcmp(arg, "nullok") == 0) {
+          options->nullok = true;
+        } else if (std::strcmp(arg, "debug") == 0) {
+          options->debug = true;
+        } else if (pamh != nullptr) {
+          pam_syslog(pamh, LOG_ERR, "unknown option ignored: %s", arg);
+        }
     }
   }
   return usable;

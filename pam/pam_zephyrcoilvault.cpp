@@ -17,6 +17,7 @@
 #include "pam/card_check.h"
 #include "pam/checked_file.h"
 #include "pam/options.h"
+#include "pam/user_lookup.h"
 
 #define ZCV_PAM_ENTRY extern "C" __attribute__((visibility("default")))
 
@@ -78,52 +79,83 @@ int Prompt(pam_handle_t* pamh, const Options& options, const char* user, CardChe
   return check->Run(code);
 }
 
-int Authenticate(pam_handle_t* pamh, int argc, const char** argv) {
+// The cards of `user` from the authfile, or the PAM result that ends the
+// authentication now (-1 means the cards were found).
+int ReadCards(pam_handle_t* pamh, const Options& options, int flags, const char* user,
+              std::vector<int>* cards) {
+  std::string authfile;
+  if (!ReadTrusted(pamh, "authfile", options.authfile, &authfile)) return PAM_AUTHINFO_UNAVAIL;
+  AuthfileRefusal refusal;
+  switch (FindCards(authfile, user, cards, &refusal)) {
+    case CardLookup::kFound:
+      return -1;
+    case CardLookup::kRefused:
+      pam_syslog(pamh, LOG_ERR, "authfile %s line %zu %s; refusing the whole file",
+                 options.authfile, refusal.line, refusal.reason.c_str());
+      return PAM_AUTHINFO_UNAVAIL;
+    case CardLookup::kAbsent:
+      break;
+  }
+  // The application may forbid letting a user through without any
+  // authentication token, whatever the stack says.
+  if (options.nullok && (flags & PAM_DISALLOW_NULL_AUTHTOK) == 0) {
+    if (options.debug) pam_syslog(pamh, LOG_DEBUG, "user %s has no token card: ignored", user);
+    return PAM_IGNORE;
+  }
+  pam_syslog(pamh, LOG_NOTICE, "user %s has no token card in %s%s", user, options.authfile,
+             options.nullok ? " (nullok does not apply: the application disallows it)" : "");
+  return PAM_USER_UNKNOWN;
+}
+
+int Authenticate(pam_handle_t* pamh, int flags, int argc, const char** argv) {
   Options options;
   if (!ParseOptions(pamh, argc, argv, &options)) return PAM_SERVICE_ERR;
 
-  const char* user = nullptr;
-  const int got_user = pam_get_user(pamh, &user, nullptr);
+  const char* typed = nullptr;
+  const int got_user = pam_get_user(pamh, &typed, nullptr);
   if (got_user == PAM_CONV_AGAIN) return PAM_INCOMPLETE;
   if (got_user != PAM_SUCCESS) {
     pam_syslog(pamh, LOG_ERR, "cannot get the user name: %s", pam_strerror(pamh, got_user));
     return got_user;
   }
-  if (!IsValidUserName(user)) {
+  if (!IsValidUserName(typed)) {
     pam_syslog(pamh, LOG_NOTICE,
-               "refused a user name that is empty, too long, or holds a blank, a control byte "
-               "or ':'");
+               "refused a user name that is empty, too long, not UTF-8, or holds a blank, a "
+               "control or invisible character or ':'");
     return PAM_USER_UNKNOWN;
   }
+  // Directories that ignore letter case accept "Alice" for alice: the
+  // authfile and the group rule go by the directory's own name.
+  SystemUser system_user;
+  const int looked_up = LookUpUser(pamh, typed, &system_user);
+  if (looked_up != PAM_SUCCESS) return looked_up;
+  const char* user = system_user.name.c_str();
+  const int applies = ApplyGroupRule(pamh, options, system_user);
+  if (applies != PAM_SUCCESS) return applies;
 
-  std::string authfile;
-  if (!ReadTrusted(pamh, "authfile", options.authfile, &authfile)) return PAM_AUTHINFO_UNAVAIL;
   std::vector<int> cards;
-  switch (FindCards(authfile, user, &cards)) {
-    case CardLookup::kAbsent:
-      if (options.nullok) {
-        if (options.debug) pam_syslog(pamh, LOG_DEBUG, "user %s has no token card: ignored", user);
-        return PAM_IGNORE;
-      }
-      pam_syslog(pamh, LOG_NOTICE, "user %s has no token card in %s", user, options.authfile);
-      return PAM_USER_UNKNOWN;
-    case CardLookup::kMalformed:
-      pam_syslog(pamh, LOG_ERR, "%s: the line of user %s is not a list of 1 to %zu card numbers",
-                 options.authfile, user, kMaxCardsPerUser);
-      return PAM_SERVICE_ERR;
-    case CardLookup::kFound:
-      break;
-  }
+  const int no_cards = ReadCards(pamh, options, flags, user, &cards);
+  if (no_cards != -1) return no_cards;
 
   std::string config_text;
   if (!ReadTrusted(pamh, "configuration", options.config, &config_text)) {
     return PAM_AUTHINFO_UNAVAIL;
   }
   CallConfig config;
-  if (!ReadCallConfig(std::move(config_text), &config)) {
-    pam_syslog(pamh, LOG_ERR, "configuration %s: CallTimeout must be whole seconds from 1 to 600",
-               options.config);
+  const std::string why = ReadCallConfig(std::move(config_text), &config);
+  if (!why.empty()) {
+    pam_syslog(pamh, LOG_ERR, "configuration %s: %s", options.config, why.c_str());
     return PAM_AUTHINFO_UNAVAIL;
+  }
+  if (!config.ca_file.empty()) {
+    if (!ReadTrusted(pamh, "CA file", config.ca_file.c_str(), &config.ca_text)) {
+      return PAM_AUTHINFO_UNAVAIL;
+    }
+    // No bytes would leave the library to read the file itself.
+    if (config.ca_text.empty()) {
+      pam_syslog(pamh, LOG_ERR, "CA file %s is empty; refusing to use it", config.ca_file.c_str());
+      return PAM_AUTHINFO_UNAVAIL;
+    }
   }
   if (options.debug) {
     pam_syslog(pamh, LOG_DEBUG, "user %s: %zu card(s), calls bounded by %d s", user, cards.size(),
@@ -142,9 +174,8 @@ int Authenticate(pam_handle_t* pamh, int argc, const char** argv) {
 }  // namespace zcv::pam
 
 ZCV_PAM_ENTRY int pam_sm_authenticate(pam_handle_t* pamh, int flags, int argc, const char** argv) {
-  (void)flags;
   try {
-    return zcv::pam::Authenticate(pamh, argc, argv);
+    return zcv::pam::Authenticate(pamh, flags, argc, argv);
   } catch (const std::bad_alloc&) {
     pam_syslog(pamh, LOG_CRIT, "out of memory");
     return PAM_BUF_ERR;

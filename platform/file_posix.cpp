@@ -1,6 +1,6 @@
-// POSIX appending to a log file and replacement of a file's contents. Every
-// descriptor is opened close-on-exec so that a host's child processes never
-// inherit it.
+// POSIX reading of a bounded regular file, appending to a log file and
+// replacement of a file's contents. Every descriptor is opened close-on-exec so that a host's child
+// processes never inherit it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -106,7 +106,49 @@ void RemoveStaleTemporaries(const std::string& target) {
   }
 }
 
+struct FdCloser {
+  int fd;
+  ~FdCloser() { ::close(fd); }
+};
+
 }  // namespace
+
+ReadFault ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string* out) {
+  out->clear();
+  if (path.empty() || path.find('\0') != std::string::npos) return ReadFault::kCannotOpen;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return ReadFault::kCannotOpen;
+  const FdCloser closer{fd};
+  struct stat status;
+  if (::fstat(fd, &status) != 0) return ReadFault::kCannotRead;
+  if (!S_ISREG(status.st_mode)) return ReadFault::kNotRegular;
+  if (status.st_size < 0 || static_cast<unsigned long long>(status.st_size) > maxBytes) {
+    return ReadFault::kTooLarge;
+  }
+  out->resize(maxBytes + 1);
+  std::size_t got = 0;
+  while (got < out->size()) {
+    const ssize_t n = ::read(fd, &(*out)[got], out->size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ReadFault::kCannotRead;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (got > maxBytes) return ReadFault::kTooLarge;
+  out->resize(got);
+  return ReadFault::kNone;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadBoundedFile(path, kMaxReadFileBytes, out) == ReadFault::kNone;
+}
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
   // The log's folder may be writable by others (a group of hosts' users): a

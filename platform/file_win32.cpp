@@ -1,8 +1,9 @@
-// Windows appending to a log file and replacement of a file's contents,
-// keeping its bytes as they are.
+// Windows reading of a bounded regular file, appending to a log file and replacement of a file's
+// contents, keeping its bytes as they are.
 #include <windows.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,6 +124,55 @@ bool IsPlainDiskFile(HANDLE file) {
 }
 
 }  // namespace
+
+ReadFault ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string* out) {
+  out->clear();
+  if (path.empty() || path.find('\0') != std::string::npos) return ReadFault::kCannotOpen;
+  // A pipe or device opens without waiting for a peer and is then refused
+  // by its type; a link is followed to what it names.
+  HandlePtr file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return ReadFault::kCannotOpen;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return ReadFault::kNotRegular;
+  }
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(file.get(), &size)) return ReadFault::kCannotRead;
+  if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
+    return ReadFault::kTooLarge;
+  }
+  out->resize(maxBytes + 1);
+  std::size_t got = 0;
+  while (got < out->size()) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(out->size() - got);
+    if (!::ReadFile(file.get(), &(*out)[got], want, &n, nullptr)) return ReadFault::kCannotRead;
+    if (n == 0) break;
+    got += n;
+  }
+  if (got > maxBytes) return ReadFault::kTooLarge;
+  out->resize(got);
+  return ReadFault::kNone;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadBoundedFile(path, kMaxReadFileBytes, out) == ReadFault::kNone;
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+      separator(path[2])) {
+    return true;
+  }
+  return path.size() >= 2 && separator(path[0]) && separator(path[1]);
+}
 
 bool AppendToFile(const std::string& path, const char* data, std::size_t size) {
   // A reparse point in the file's place is opened itself, not followed, and

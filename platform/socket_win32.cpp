@@ -14,7 +14,11 @@
 namespace zcv::platform {
 namespace {
 
-static_assert(sizeof(SOCKET) == sizeof(SocketHandle), "a 32-bit build keeps SOCKET in an int");
+// A socket is a kernel handle, whose value Windows keeps within 32 bits on
+// 64-bit systems too (sign-extended), so an int holds it; a value that does
+// not survive the round trip is refused where it is made.
+static_assert(sizeof(SocketHandle) == 4 && sizeof(SOCKET) >= sizeof(SocketHandle),
+              "SocketHandle holds a SOCKET's 32 significant bits");
 
 constexpr std::size_t kMaxChunk = INT_MAX;
 // What the seconds of a timeval hold, in milliseconds.
@@ -79,6 +83,12 @@ SocketHandle OpenTcpSocket(const IpAddress& address, int* error) {
     *error = ::WSAGetLastError();
     return kNoSocket;
   }
+  const auto kept = static_cast<SocketHandle>(handle);
+  if (Native(kept) != handle) {
+    ::closesocket(handle);
+    *error = WSAEMFILE;
+    return kNoSocket;
+  }
   u_long nonBlocking = 1;
   const BOOL on = TRUE;
   if (::ioctlsocket(handle, FIONBIO, &nonBlocking) != 0 ||
@@ -88,7 +98,7 @@ SocketHandle OpenTcpSocket(const IpAddress& address, int* error) {
     ::closesocket(handle);
     return kNoSocket;
   }
-  return static_cast<SocketHandle>(handle);
+  return kept;
 }
 
 int StartConnect(SocketHandle socket, const IpAddress& address, std::uint16_t port) {

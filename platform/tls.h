@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ using KeyPin = std::array<unsigned char, 32>;
 enum class TlsVersion { k1_2, k1_3 };
 
 struct TlsOptions {
-  std::string caFile;        // PEM trust anchors; empty: the distribution's bundle
+  // The PEM text of the trusted certificates, read by the caller; none: the
+  // distribution's bundle at its fixed path.
+  std::optional<std::string> caPem;
   std::vector<KeyPin> pins;  // empty: the trusted chain alone decides
   TlsVersion minVersion = TlsVersion::k1_2;
 };

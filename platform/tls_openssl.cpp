@@ -4,11 +4,13 @@
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -206,6 +208,8 @@ class TlsTransport final : public Transport {
     const int result = SSL_connect(ssl_);
     if (result == 1) return TransferResult{};
     TransferResult outcome = Outcome(result, kReasonClosedInHandshake);
+    // The peer's close alert before the handshake ended is no handshake.
+    if (outcome.closed) outcome = Failure(kReasonClosedInHandshake);
     if (outcome.error != 0) context_.sessions().Forget(key_);
     return outcome;
   }
@@ -347,13 +351,38 @@ int VerifyPeer(int preverified, X509_STORE_CTX* store) {
   return 0;
 }
 
-// The trust anchors, from the configured file or else from the
+// Every certificate (and CRL) of PEM text in the store; false when a block
+// does not decode or the text holds no certificate.
+bool AddPem(X509_STORE* store, const std::string& pem) {
+  if (pem.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  BIO* in = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+  if (in == nullptr) return false;
+  STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(in, nullptr, nullptr, nullptr);
+  BIO_free(in);
+  if (infos == nullptr) return false;
+  int certificates = 0;
+  bool ok = true;
+  for (int i = 0; ok && i < sk_X509_INFO_num(infos); ++i) {
+    const X509_INFO* info = sk_X509_INFO_value(infos, i);
+    if (info->x509 != nullptr) {
+      ok = X509_STORE_add_cert(store, info->x509) == 1;
+      ++certificates;
+    }
+    if (ok && info->crl != nullptr) ok = X509_STORE_add_crl(store, info->crl) == 1;
+  }
+  sk_X509_INFO_pop_free(infos, X509_INFO_free);
+  return ok && certificates > 0;
+}
+
+// The trust anchors, from the given PEM text or else from the
 // distribution's bundle at its fixed path, and from nowhere else: OpenSSL's
 // default paths would follow the host's SSL_CERT_FILE and SSL_CERT_DIR.
-X509_STORE* LoadTrust(const std::string& caFile) {
+X509_STORE* LoadTrust(const std::optional<std::string>& caPem) {
   X509_STORE* store = X509_STORE_new();
-  const char* file = caFile.empty() ? ZCV_CA_BUNDLE : caFile.c_str();
-  if (store != nullptr && X509_STORE_load_file(store, file) == 1) return store;
+  if (store != nullptr &&
+      (caPem ? AddPem(store, *caPem) : X509_STORE_load_file(store, ZCV_CA_BUNDLE) == 1)) {
+    return store;
+  }
   X509_STORE_free(store);
   return nullptr;
 }
@@ -367,10 +396,10 @@ std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal
     return nullptr;
   }
   auto context = std::make_unique<OpenSslContext>(ctx, options.pins);
-  X509_STORE* trust = LoadTrust(options.caFile);
+  X509_STORE* trust = LoadTrust(options.caPem);
   ERR_clear_error();
   if (trust == nullptr) {
-    *refusal = {"CAFile", options.caFile.empty() ? kReasonNoBundle : "cannot be read"};
+    *refusal = {"CAFile", !options.caPem ? kReasonNoBundle : "cannot be read"};
     return nullptr;
   }
   // The store replaces both the one OpenSSL made and any verify store that a

@@ -2,8 +2,9 @@
 // handle per context: Schannel keeps its sessions there by target name, so
 // later connections to a server resume. The chain is built by the system's
 // chain engine (one whose only roots are the CAFile's when a file is
-// configured), and the name or address and the key pins are checked here,
-// all before the first byte of a request leaves. The socket is read and
+// configured); its own trust status, the root it ends in, the SSL policy,
+// the name or address and the key pins are checked here, all before the
+// first byte of a request leaves. The socket is read and
 // written directly without blocking, so every wait stays with the HTTP
 // connection.
 #ifndef SECURITY_WIN32
@@ -88,13 +89,11 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
-// Every certificate of a PEM file in a new memory store; nullptr when the
-// file cannot be read, holds a block that does not decode, or holds none.
-StorePtr ReadPemCertificates(const std::string& path) {
+// Every certificate of PEM text in a new memory store; nullptr when the
+// text holds a block that does not decode, or holds none.
+StorePtr ReadPemCertificates(const std::string& text) {
   static constexpr char kBegin[] = "-----BEGIN CERTIFICATE-----";
   static constexpr char kEnd[] = "-----END CERTIFICATE-----";
-  std::string text;
-  if (!ReadWholeFile(path, &text)) return nullptr;
   StorePtr store(
       ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
   if (!store) return nullptr;
@@ -189,6 +188,8 @@ class SchannelContext final : public TlsContext {
   CredHandle* credentials() { return &credentials_; }
   // nullptr: the system's default engine and its stores.
   HCERTCHAINENGINE engine() const { return engine_; }
+  // The CAFile's certificates, or nullptr: the system's roots.
+  HCERTSTORE roots() const { return roots_.get(); }
   const std::vector<KeyPin>& pins() const { return pins_; }
   DWORD refusedProtocols() const { return refused_; }
 
@@ -200,15 +201,51 @@ class SchannelContext final : public TlsContext {
   DWORD refused_;
 };
 
-// A chain engine that trusts exactly the certificates of `roots`.
+// A chain engine whose only roots are the certificates of `roots`. The
+// whole structure first; Windows 7 knows only the layout that ends before
+// dwExclusiveFlags. Whether an engine honours the exclusive roots or not,
+// the root of every chain is also looked up in `roots` (InRoots below).
 HCERTCHAINENGINE MakeExclusiveEngine(HCERTSTORE roots) {
   CERT_CHAIN_ENGINE_CONFIG config{};
-  // The layout of Windows 7, which ends before dwExclusiveFlags: every
-  // system since takes it, and no flag is needed.
-  config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, dwExclusiveFlags);
   config.hExclusiveRoot = roots;
   HCERTCHAINENGINE engine = nullptr;
-  return ::CertCreateCertificateChainEngine(&config, &engine) ? engine : nullptr;
+  for (const DWORD size :
+       {static_cast<DWORD>(sizeof config),
+        static_cast<DWORD>(offsetof(CERT_CHAIN_ENGINE_CONFIG, dwExclusiveFlags))}) {
+    config.cbSize = size;
+    if (::CertCreateCertificateChainEngine(&config, &engine)) return engine;
+  }
+  return nullptr;
+}
+
+// Whether `certificate` is one of the certificates of `roots`.
+bool InRoots(HCERTSTORE roots, const CERT_CONTEXT* certificate) {
+  const CERT_CONTEXT* found = ::CertFindCertificateInStore(
+      roots, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, certificate, nullptr);
+  if (found == nullptr) return false;
+  ::CertFreeCertificateContext(found);
+  return true;
+}
+
+// The chain's own verdict: the reason for refusing it, or nullptr. The SSL
+// policy alone is not enough, for not every system's policy looks at every
+// element (a chain that stops short of any root has passed it). Revocation
+// is not asked for, so its "unknown" bits are the only ones let through.
+const char* TrustStatusReason(DWORD status, const CERT_CONTEXT* leaf) {
+  constexpr DWORD kNotAsked = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
+                              CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
+  status &= ~kNotAsked;
+  if (status == CERT_TRUST_NO_ERROR) return nullptr;
+  if (status & CERT_TRUST_IS_PARTIAL_CHAIN) return "unable to get local issuer certificate";
+  if (status & CERT_TRUST_IS_UNTRUSTED_ROOT) return "certificate chain ends in an untrusted root";
+  if (status & CERT_TRUST_IS_NOT_SIGNATURE_VALID) return "certificate signature failure";
+  if (status & CERT_TRUST_IS_REVOKED) return "certificate revoked";
+  if (status & CERT_TRUST_IS_NOT_TIME_VALID) {
+    const LONG leafTime = ::CertVerifyTimeValidity(nullptr, leaf->pCertInfo);
+    return leafTime < 0 ? "certificate is not yet valid" : "certificate has expired";
+  }
+  if (status & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) return "unsupported certificate purpose";
+  return "certificate verify failed";
 }
 
 // The texts match those of the Linux build where the meaning is the same.
@@ -539,6 +576,19 @@ class SchannelTransport final : public Transport {
       return kReasonChain;
     }
     const ChainPtr chain(built);
+    if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) return kReasonChain;
+    if (const char* refused = TrustStatusReason(chain->TrustStatus.dwErrorStatus, leaf.get())) {
+      return refused;
+    }
+    // With a CAFile the chain must end in one of its certificates: the
+    // CAFile adds no trust beyond its own roots, and nothing else (the
+    // system's roots included) stands in for them.
+    const CERT_SIMPLE_CHAIN* last = chain->rgpChain[chain->cChain - 1];
+    if (context_.roots() != nullptr &&
+        (last->cElement == 0 ||
+         !InRoots(context_.roots(), last->rgpElement[last->cElement - 1]->pCertContext))) {
+      return "certificate chain ends in an untrusted root";
+    }
     std::wstring name = target_;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
@@ -658,8 +708,8 @@ class SchannelTransport final : public Transport {
 std::unique_ptr<TlsContext> MakeTlsContext(const TlsOptions& options, TlsRefusal* refusal) {
   StorePtr roots;
   HCERTCHAINENGINE engine = nullptr;
-  if (!options.caFile.empty()) {
-    roots = ReadPemCertificates(options.caFile);
+  if (options.caPem) {
+    roots = ReadPemCertificates(*options.caPem);
     engine = roots ? MakeExclusiveEngine(roots.get()) : nullptr;
     if (engine == nullptr) {
       *refusal = {"CAFile", "cannot be read"};

@@ -17,6 +17,13 @@ namespace zcv {
 namespace {
 
 constexpr std::size_t kExceptionMessageBytes = 300;
+// The failure gate's two log lines: once when it closes, once when a call
+// is admitted again; the refusals between them are silent.
+constexpr char kGateClosedMessage[] =
+    "authentication refused for 150 s after 3 calls without a server\n";
+constexpr char kGateReopenedMessage[] =
+    "authentication admitted again after the failure gate's wait\n";
+static_assert(kGateWindowSeconds == 150, "the closing line names the window");
 // Room for the decimal text of any int: a sign and ten digits.
 constexpr std::size_t kIntTextBytes = 11;
 
@@ -125,7 +132,9 @@ ResultCode RunAttempts(ServiceContext& context, const Operation& operation, cons
     if (replied) {
       context.gate.RecordReply(holdsBusy);
     } else {
-      context.gate.RecordRanOut(context.clock(), holdsBusy);
+      if (context.gate.RecordRanOut(context.clock(), holdsBusy)) {
+        context.log.WriteLog(kGateClosedMessage);
+      }
     }
   }
   return replied ? values.code : kNoAnswer;
@@ -229,7 +238,11 @@ ResultCode RunCall(Client* client, const Operation& operation,
     try {
       // A path cut to its buffer would send other values than the caller's.
       if (!formatPath(path, operation.pathBytes)) return kArgumentRefused;
-      if (operation.gated && !context->gate.Admit(context->clock(), &holdsBusy)) return kNoAnswer;
+      bool firstAfterWait = false;
+      if (operation.gated && !context->gate.Admit(context->clock(), &holdsBusy, &firstAfterWait)) {
+        return kNoAnswer;
+      }
+      if (firstAfterWait) context->log.WriteLog(kGateReopenedMessage);
       return RunAttempts(*context, operation, outputs, path, holdsBusy);
     } catch (...) {
       if (operation.gated) context->gate.RecordException(holdsBusy);

@@ -2,12 +2,15 @@
 #include "service/client.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace zcv {
 namespace {
 
 // The wait of Close beyond the longest call: the time to leave the frame.
 constexpr std::chrono::milliseconds kCloseSlack{2000};
+constexpr char kReasonSeparator[] = "; ";
 
 // A log line without its line end and trailing blanks.
 std::string WithoutLineEnd(std::string text) {
@@ -16,11 +19,23 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
+ServerListSource SourceOf(const ClientOptions& options) {
+  ServerListSource source;
+  source.path = options.configPath;
+  source.text = options.configText;
+  source.caPem = options.caPem;
+  source.timeouts = options.timeouts;
+  source.writeBack = options.writeBack;
+  return source;
+}
+
 }  // namespace
 
 Client::Client(const ClientOptions& options)
-    : log_(std::make_unique<LogFile>(options.logPath, mutex_)) {
-  servers_ = std::make_unique<ServerList>(options.configPath, mutex_, *log_, options.writeBack);
+    : log_(std::make_unique<LogFile>(options.logPath, mutex_, nullptr, options.logText)) {
+  // Before the file is read, so that the host sees its findings too.
+  log_->SetSink(options.logSink, options.logContext);
+  servers_ = std::make_unique<ServerList>(SourceOf(options), mutex_, *log_);
   resolver_ = options.resolver ? options.resolver : platform::MakeSystemResolver();
   pool_ = std::make_unique<HttpConnectionPool>(options.monotonicMs);
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
@@ -30,12 +45,28 @@ Client::Client(const ClientOptions& options)
 
 Client::~Client() { Close(); }
 
-std::string Client::Refusal() const {
+std::string Client::Refusal(std::size_t room) const {
   const ConfigFindings& findings = servers_->findings();
+  std::vector<const ConfigFinding*> fatal;
   for (const ConfigFinding& finding : findings) {
-    if (finding.fatal) return WithoutLineEnd(finding.message);
+    if (finding.fatal) fatal.push_back(&finding);
   }
-  if (servers_->valid() && servers_->count() > 0) return "";
+  // What one line says wrongly is the more telling: a mistyped key before
+  // the key it leaves missing.
+  std::stable_partition(fatal.begin(), fatal.end(),
+                        [](const ConfigFinding* finding) { return !finding->general; });
+  std::string reasons;
+  for (const ConfigFinding* finding : fatal) {
+    const std::string reason = WithoutLineEnd(finding->message);
+    if (reasons.empty()) {
+      reasons = reason;
+    } else if (reasons.size() + sizeof kReasonSeparator - 1 + reason.size() < room) {
+      reasons += kReasonSeparator + reason;
+    } else {
+      break;
+    }
+  }
+  if (!reasons.empty() || (servers_->valid() && servers_->count() > 0)) return reasons;
   for (const ConfigFinding& finding : findings) {
     if (finding.message.find("ServerNumber") != std::string::npos) {
       return WithoutLineEnd(finding.message);
@@ -53,30 +84,40 @@ std::chrono::milliseconds Client::LongestCall() const {
   return std::chrono::seconds(seconds) + kCloseSlack;
 }
 
-void Client::Close() noexcept {
+void Client::Close(Release release, void* context) noexcept {
   try {
-    std::lock_guard<std::mutex> lock(closeMutex_);
+    std::unique_lock<std::mutex> lock(closeMutex_);
     if (closed_) return;
     closed_ = true;
-    if (!admission_.CloseAndWait(LongestCall())) {
-      // A call is still inside: its objects stay, never freed.
-      (void)context_.release();
-      (void)servers_.release();
-      (void)log_.release();
-      // The resolver too: one more owner that is never given up.
-      (void)new std::shared_ptr<platform::Resolver>(std::move(resolver_));
-      (void)pool_.release();
-      return;
-    }
+    release_ = release;
+    releaseContext_ = context;
+    // No entry logged from now on reaches the host's function.
+    log_->SetSink(nullptr, nullptr);
+    const std::chrono::milliseconds limit = LongestCall();
+    lock.unlock();
+    // Handed over: the last call out releases, possibly on its own thread
+    // inside the host's callback that closed the client.
+    if (!admission_.CloseOrHandOver(limit, &Client::ReleaseHandedOver, this)) return;
+  } catch (...) {
+    // Taking closeMutex_ failed: the client stays as it is.
+    return;
+  }
+  ReleaseObjects();
+}
+
+void Client::ReleaseHandedOver(void* client) { static_cast<Client*>(client)->ReleaseObjects(); }
+
+void Client::ReleaseObjects() noexcept {
+  try {
     context_.reset();
     pool_.reset();     // closes the kept connections
     servers_.reset();  // writes back, when asked
     log_.reset();
     resolver_.reset();
-    closedCleanly_ = true;
   } catch (...) {
     // Closing goes on whatever the write-back met; nothing escapes.
   }
+  if (release_ != nullptr) release_(releaseContext_);
 }
 
 }  // namespace zcv

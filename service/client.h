@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "config/server_list.h"
@@ -24,9 +25,15 @@ namespace zcv {
 
 struct ClientOptions {
   std::string configPath;
-  std::string logPath;                            // empty: no log file
-  bool writeBack = false;                         // write the rotated order back at close
-  std::time_t (*clock)() = platform::NowSeconds;  // the failure gate's clock
+  std::optional<std::string> configText;  // the file's bytes, in place of configPath
+  std::optional<std::string> caPem;       // trusted certificates in place of CAFile
+  TimeoutOverrides timeouts;              // the host's waits in place of the file's
+  std::string logPath;                    // empty: no log file
+  LogFile::Sink logSink = nullptr;        // set before the file is read
+  void* logContext = nullptr;
+  LogFile::Text logText = LogFile::Text::kAsLogged;  // of the file and the sink alike
+  bool writeBack = false;  // write the rotated order back at close (a path only)
+  std::time_t (*clock)() = platform::NowSeconds;                    // the failure gate's clock
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's
   // Looks the servers' names up; null for the system's resolver, made with
   // the client. Tests pass one of their own (a fake, or the system's
@@ -44,15 +51,18 @@ class Client {
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  // Refuses every call that starts from now on, waits for the calls in
-  // flight (bounded by the longest a call may take), writes back if asked
-  // and releases the server list and log. Should calls still be inside when
-  // the wait ends, their objects are left in place rather than destroyed
-  // under them. Returns at once when the client is closed already.
-  void Close() noexcept;
+  // What closing does once no call is left: run with the client's objects
+  // released; may free the client itself.
+  using Release = void (*)(void* context);
 
-  // Whether Close found no call left inside: the client may then be freed.
-  bool closedCleanly() const { return closedCleanly_.load(); }
+  // Refuses every call that starts from now on, stops the log's sink, waits
+  // for the calls in flight (bounded by the longest a call may take, and not
+  // at all when the calling thread is itself inside a call of this client),
+  // then writes back if asked, releases the server list and log and runs
+  // `release(context)`. When calls are still inside, all of that is left to
+  // the last of them to leave, and Close returns at once. Returns at once
+  // when the client is closed already.
+  void Close(Release release = nullptr, void* context = nullptr) noexcept;
 
   CallAdmission& admission() { return admission_; }
   // The objects of a call; only while an admitted call is inside or
@@ -67,10 +77,15 @@ class Client {
   // Why a client on this file could serve no call: the first fatal
   // finding, or for a list of no servers its warning; empty when it can.
   // The log line without its line end. Only before Close.
-  std::string Refusal() const;
+  // Every fatal finding, the ones about a line before the ones about the
+  // file or a section as a whole, joined by "; " as long as `room` bytes
+  // allow (the first always, cut to fit).
+  std::string Refusal(std::size_t room = std::string::npos) const;
 
  private:
   std::chrono::milliseconds LongestCall() const;
+  void ReleaseObjects() noexcept;
+  static void ReleaseHandedOver(void* client);
 
   CallAdmission admission_;
   ServiceMutex mutex_;
@@ -80,9 +95,10 @@ class Client {
   std::shared_ptr<platform::Resolver> resolver_;
   std::unique_ptr<HttpConnectionPool> pool_;
   std::unique_ptr<ServiceContext> context_;
-  std::mutex closeMutex_;  // one Close at a time
-  bool closed_ = false;    // under closeMutex_
-  std::atomic<bool> closedCleanly_{false};
+  std::mutex closeMutex_;      // one Close at a time
+  bool closed_ = false;        // under closeMutex_
+  Release release_ = nullptr;  // set by Close
+  void* releaseContext_ = nullptr;
 };
 
 }  // namespace zcv

@@ -4,27 +4,35 @@
 
 namespace zcv {
 
-bool FailureGate::Admit(std::time_t now, bool* holdsBusy) {
+bool FailureGate::Admit(std::time_t now, bool* holdsBusy, bool* firstAfterWait) {
   *holdsBusy = false;
+  if (firstAfterWait != nullptr) *firstAfterWait = false;
   if (failures_.load() <= 2) return true;
   // Signed, so a clock set back keeps refusing.
   if (static_cast<long long>(now) - tripTime_.load() < kGateWindowSeconds) return false;
   int expected = 0;
   if (!busy_.compare_exchange_strong(expected, 1)) return false;
   *holdsBusy = true;
+  const bool first = closedUnseen_.exchange(false);
+  if (firstAfterWait != nullptr) *firstAfterWait = first;
   return true;
 }
 
 void FailureGate::RecordReply(bool holdsBusy) {
   failures_.exchange(0);
+  closedUnseen_.store(false);
   Release(holdsBusy);
 }
 
-void FailureGate::RecordRanOut(std::time_t now, bool holdsBusy) {
+bool FailureGate::RecordRanOut(std::time_t now, bool holdsBusy) {
   // Only the step to exactly two records the time: later failures do not
   // re-arm the window.
-  if (failures_.fetch_add(1) + 1 == 2) tripTime_.store(now);
+  const int failures = failures_.fetch_add(1) + 1;
+  if (failures == 2) tripTime_.store(now);
+  const bool closes = failures == 3;
+  if (closes) closedUnseen_.store(true);
   Release(holdsBusy);
+  return closes;
 }
 
 void FailureGate::RecordException(bool holdsBusy) { Release(holdsBusy); }

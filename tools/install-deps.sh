@@ -19,9 +19,12 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
   scdoc zip debhelper lintian  # man pages, the Windows zip, Debian packages
   abigail-tools  # make abi-check
-  # The PAM module: its headers, pam_wrapper for its tests, and sshd, ssh
-  # answered by sshpass, and pamtester for the end-to-end ones.
-  libpam0g-dev libpam-wrapper libpamtest0-dev openssh-server sshpass pamtester
+  # The PAM module: its headers, pam_wrapper and nss_wrapper for its tests,
+  # and sshd, ssh answered by sshpass, and pamtester for the end-to-end ones.
+  libpam0g-dev libpam-wrapper libnss-wrapper libpamtest0-dev openssh-server sshpass pamtester
+  # RADIUS through the PAM module: radiusd and radclient/radtest for its
+  # end-to-end test.
+  freeradius freeradius-utils
 )
 
 # Wanted but not required: 32-bit Wine comes from the i386 architecture,
@@ -53,14 +56,16 @@ echo "installing: ${missing[*]} ${optional_missing[*]}"
 # the install that follows says whether anything is really missing.
 $sudo apt-get update -q || echo "install-deps: apt-get update reported errors; installing from the lists it has" >&2
 
-# The tests start an sshd of their own; the system's sshd that installing
-# openssh-server would start and enable is kept from starting (a
-# policy-rc.d of our own for the install, unless one is there) and disabled.
-new_sshd=0
-[[ " ${missing[*]} " == *" openssh-server "* ]] && new_sshd=1
+# The tests start an sshd and a radiusd of their own; the system's services
+# that installing openssh-server or freeradius would start and enable are
+# kept from starting (a policy-rc.d of our own for the install, unless one
+# is there) and disabled.
+new_services=()
+[[ " ${missing[*]} " == *" openssh-server "* ]] && new_services+=(ssh.service ssh.socket)
+[[ " ${missing[*]} " == *" freeradius "* ]] && new_services+=(freeradius.service)
 policy=/usr/sbin/policy-rc.d
 own_policy=0
-if [ "$new_sshd" -eq 1 ] && [ ! -e "$policy" ]; then
+if [ ${#new_services[@]} -gt 0 ] && [ ! -e "$policy" ]; then
   printf '#!/bin/sh\n# Written by install-deps.sh for its install; removed after it.\nexit 101\n' |
     $sudo tee "$policy" >/dev/null
   $sudo chmod 755 "$policy"
@@ -76,11 +81,11 @@ if [ "$status" -eq 0 ] && [ ${#optional_missing[@]} -gt 0 ]; then
     echo "install-deps: could not install ${optional_missing[*]}: the 32-bit Windows stage will skip" >&2
 fi
 [ "$own_policy" -eq 0 ] || $sudo rm -f "$policy"
-if [ "$new_sshd" -eq 1 ]; then
+for unit in "${new_services[@]}"; do
   if [ -d /run/systemd/system ]; then
-    $sudo systemctl disable --now ssh.service ssh.socket >/dev/null 2>&1 || true
+    $sudo systemctl disable --now "$unit" >/dev/null 2>&1 || true
   else
-    $sudo update-rc.d ssh disable >/dev/null 2>&1 || true
+    $sudo update-rc.d "${unit%.*}" disable >/dev/null 2>&1 || true
   fi
-fi
+done
 exit "$status"

@@ -5,7 +5,9 @@
 # against /usr and a Java host without a library path authenticating a
 # card, a Java host through TokenClient and a Python host on Debian's
 # python3 doing the same with the card's status, the PAM module (through
-# pamtester) authenticating a card, a failed attempt logged by an
+# pamtester) authenticating a card, the RADIUS site and module instance
+# installed but not enabled and read by freeradius in a copy of the
+# system's configuration with both enabled, a failed attempt logged by an
 # unprivileged member of the log group (who cannot replace the log in its
 # sticky folder), then purge and a check that nothing the packages
 # installed is left.
@@ -16,7 +18,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 debs=$(cd "$1" && pwd)
 readonly packages=(libzephyrcoilvault1 libzephyrcoilvault-dev libzephyrcoilvault-java
-  python3-zephyrcoilvault zephyrcoilvault-tools libpam-zephyrcoilvault)
+  python3-zephyrcoilvault zephyrcoilvault-tools libpam-zephyrcoilvault freeradius-zephyrcoilvault)
 readonly group=zephyrcoilvault
 readonly config=/etc/zephyrcoilvault/cfgfile.ini
 readonly logfile=/var/log/zephyrcoilvault/logfile.txt
@@ -26,6 +28,7 @@ readonly card=1001 service_no=SN-1001
 readonly authfile=/etc/zephyrcoilvault/users
 readonly pam_service=zcv-test-package pam_user=zcvpamuser
 readonly pam_service_file=/etc/pam.d/$pam_service
+readonly raddb=/etc/freeradius/3.0
 
 say() { printf '\n== test-package: %s\n' "$*"; }
 fail() { echo "test-package: FAILED: $*" >&2; exit 1; }
@@ -40,19 +43,32 @@ done
   fail "/etc/zephyrcoilvault or /var/log/zephyrcoilvault exists already"
 [ -e "$pam_service_file" ] && fail "$pam_service_file exists already"
 command -v pamtester >/dev/null || fail "pamtester is missing (tools/install-deps.sh installs it)"
+getent passwd "$pam_user" >/dev/null && fail "user $pam_user exists already; remove it first"
+# Installed here, freeradius would start its service: it must be there
+# already (tools/install-deps.sh installs it and keeps it from starting).
+command -v freeradius >/dev/null || fail "freeradius is missing (tools/install-deps.sh installs it)"
+radiusd_state() {
+  if [ -d /run/systemd/system ]; then
+    systemctl is-enabled freeradius.service 2>&1 || true
+    systemctl is-active freeradius.service 2>&1 || true
+  fi
+  pgrep -x freeradius >/dev/null && echo running || echo "not running"
+}
+radiusd_before=$(radiusd_state)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zcv-test-package.XXXXXX")
 chmod 755 "$work"
 dpkg-query -W -f='${Package}:${Architecture}\n' | sort >"$work/before"
 group_existed=0
 getent group "$group" >/dev/null && group_existed=1
-sim_pid=""
+sim_pid="" pam_user_added=0
 
 restore() {
   local status=$?
   set +e
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
   rm -f "$pam_service_file" "$authfile"
+  [ "$pam_user_added" -eq 0 ] || userdel "$pam_user" 2>/dev/null
   local installed=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q installed && installed+=("$p")
@@ -137,11 +153,35 @@ say "Python host on /usr/bin/python3 (package python3-zephyrcoilvault)"
 grep -q '^9999 .*status 1$' "$work/python.out" || fail "the Python host did not get 9999 and the status"
 
 say "pamtester: one authentication through the installed PAM module"
+# The module matches the authfile on the system's name for the user.
+useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$pam_user"
+pam_user_added=1
 install -m 0600 /dev/null "$authfile"
 printf '%s:%s\n' "$pam_user" "$card" >"$authfile"
 printf 'auth required pam_zephyrcoilvault.so\n' >"$pam_service_file"
 otp | pamtester -v "$pam_service" "$pam_user" authenticate || fail "pamtester authenticate"
 rm -f "$pam_service_file" "$authfile"
+userdel "$pam_user"
+pam_user_added=0
+
+say "the RADIUS site and module instance: installed, not enabled, read by freeradius"
+for file in "$raddb/sites-available/zephyrcoilvault" "$raddb/mods-available/zephyrcoilvault" \
+  /etc/pam.d/radiusd-zephyrcoilvault; do
+  [ -f "$file" ] || fail "$file is missing"
+done
+for link in "$raddb/sites-enabled/zephyrcoilvault" "$raddb/mods-enabled/zephyrcoilvault"; do
+  [ ! -e "$link" ] && [ ! -L "$link" ] || fail "$link exists: installing enabled it"
+done
+[ "$(radiusd_state)" = "$radiusd_before" ] || fail "installing changed the freeradius service"
+# A copy of the system's configuration with both enabled, checked
+# (freeradius -C reads every file and binds no port).
+cp -a "$raddb" "$work/raddb"
+sed -i "s|^raddbdir = .*|raddbdir = $work/raddb|" "$work/raddb/radiusd.conf"
+ln -s ../sites-available/zephyrcoilvault "$work/raddb/sites-enabled/zephyrcoilvault"
+ln -s ../mods-available/zephyrcoilvault "$work/raddb/mods-enabled/zephyrcoilvault"
+freeradius -C -d "$work/raddb" >"$work/radiusd-check.out" 2>&1 ||
+  { cat "$work/radiusd-check.out"; fail "freeradius refused the configuration with the site enabled"; }
+echo "freeradius reads the configuration with the site and the module enabled"
 
 say "a failed attempt, by an unprivileged member of group $group, lands in $logfile"
 kill "$sim_pid"

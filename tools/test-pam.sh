@@ -3,11 +3,15 @@
 # loopback port with its own configuration and PAM service file, a
 # throw-away user whose token card lives in a zcvsim, and ssh answering the
 # token prompt through sshpass. The right code runs `true`; a wrong code is
-# refused; a simulator that is stopped (SIGSTOP: it takes connections but
-# never answers) is refused within the configuration's CallTimeout. The
-# system's own sshd, if any, is neither used nor touched. Whatever happens,
-# the machine is left as it was found. Where it cannot run (not root, no
-# sshd, ssh or sshpass), it says so and exits 0.
+# refused by the module after the simulator refused it; a simulator that is
+# stopped (SIGSTOP: it takes connections but never answers) is refused
+# within the configuration's CallTimeout, after spending it. Every refusal
+# must be sshd's own, for the reason expected, with sshd still alive: a
+# dead sshd or a prompt ssh never answered fails the run. The system's own
+# sshd, if any, is neither used nor touched. Whatever happens, the machine
+# is left as it was found. Where it cannot run (not root, no sshd, ssh or
+# sshpass), it says so and exits 0; in CI (CI=true) a missing program fails
+# the run, naming the package to install.
 #   tools/test-pam.sh <build folder>
 set -euo pipefail
 
@@ -27,13 +31,18 @@ readonly sim_lifetime=300     # the simulator stops by itself after this
 skip() { echo "test-pam: SKIPPED: $*"; exit 0; }
 fail() { echo "test-pam: FAILED: $*" >&2; exit 1; }
 say() { printf '\n== test-pam: %s\n' "$*"; }
+# A program CI must have: there its absence fails the run.
+need() {
+  [ "${CI:-}" != "true" ] || fail "$1 (apt-get install $2, or tools/install-deps.sh)"
+  skip "$1 (apt-get install $2, or tools/install-deps.sh)"
+}
 
 [ "$(id -u)" -eq 0 ] || skip "not root (it adds a user and a PAM service file)"
 sshd_bin=$(command -v sshd || true)
 [ -n "$sshd_bin" ] || [ ! -x /usr/sbin/sshd ] || sshd_bin=/usr/sbin/sshd
-[ -n "$sshd_bin" ] || skip "no sshd (openssh-server; tools/install-deps.sh installs it)"
-command -v ssh >/dev/null || skip "no ssh (openssh-client)"
-command -v sshpass >/dev/null || skip "no sshpass"
+[ -n "$sshd_bin" ] || need "no sshd" openssh-server
+command -v ssh >/dev/null || need "no ssh" openssh-client
+command -v sshpass >/dev/null || need "no sshpass" sshpass
 for file in "$module" "$sim"; do [ -e "$file" ] || fail "$file is missing; build it first"; done
 getent passwd "$user" >/dev/null && fail "user $user exists already; remove it first"
 [ -e "$pam_file" ] && fail "$pam_file exists already; remove it first"
@@ -68,7 +77,8 @@ trap 'exit 130' INT TERM
 
 say "zcvsim with card $card, put into service"
 "$sim" add-card --db "$work/cards.db" --card "$card" --service-no "$service_no" --valid-days 1 >/dev/null
-"$sim" serve --db "$work/cards.db" --port 0 --port-file "$work/sim.port" \
+# -v: one line per request with its verdict, e.g. "/TokenAuth.asp -> 2002".
+"$sim" serve --db "$work/cards.db" --port 0 --port-file "$work/sim.port" -v \
   --max-seconds "$sim_lifetime" >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for ((n = 0; n < start_wait_steps; n++)); do [ -s "$work/sim.port" ] && break; sleep 0.1; done
@@ -141,30 +151,60 @@ done
 echo "sshd listens on 127.0.0.1:$port (pid $sshd_pid)"
 
 # Logs in with `code` as the answer to the token prompt and runs `true`.
-login() {
+# Sets status (of sshpass and ssh), elapsed (seconds), and sshd_said and
+# sim_said: the lines sshd and the simulator logged meanwhile. sshd must
+# still be alive afterwards.
+attempt() {
+  local sshd_lines sim_lines start=$SECONDS
+  sshd_lines=$(wc -l <"$work/sshd.log")
+  sim_lines=$(wc -l <"$work/sim.out")
+  status=0
   SSHPASS=$1 timeout 60 sshpass -e -P 'Token code' ssh -F /dev/null -p "$port" \
     -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o LogLevel=ERROR \
     -o PreferredAuthentications=keyboard-interactive -o NumberOfPasswordPrompts=1 \
-    "$user@127.0.0.1" true
+    "$user@127.0.0.1" true >"$work/ssh.out" 2>&1 || status=$?
+  elapsed=$((SECONDS - start))
+  sshd_said=$(tail -n +"$((sshd_lines + 1))" "$work/sshd.log")
+  sim_said=$(tail -n +"$((sim_lines + 1))" "$work/sim.out")
+  kill -0 "$sshd_pid" 2>/dev/null || { cat "$work/ssh.out"; fail "sshd is gone"; }
+}
+# The attempt was refused by sshd after PAM answered `reason` (pam_strerror's
+# text, as sshd logs it), not by a prompt nobody answered or a lost sshd.
+refused_for() {
+  [ "$status" -ne 0 ] || fail "logged in"
+  grep -q "Failed keyboard-interactive/pam for $user " <<<"$sshd_said" &&
+    grep -q "PAM: $1 for $user" <<<"$sshd_said" || {
+    cat "$work/ssh.out"
+    printf '%s\n' "$sshd_said"
+    fail "ssh ended (status $status) without sshd refusing the login with \"$1\""
+  }
 }
 
 say "the card's current code: logged in"
 right=$(otp)
-login "$right" || fail "the right code was refused"
+attempt "$right"
+[ "$status" -eq 0 ] || { cat "$work/ssh.out"; fail "the right code was refused (status $status)"; }
+grep -q "Accepted keyboard-interactive/pam for $user " <<<"$sshd_said" ||
+  fail "sshd did not log the login"
+grep -q 'TokenAuth.asp -> 9999' <<<"$sim_said" || fail "the simulator did not accept the code"
 echo "logged in and ran true"
 
-say "a wrong code: refused"
+say "a wrong code: refused by the token service"
 wrong=$(printf '%06d' $(((10#$(otp) + 500000) % 1000000)))
-if login "$wrong"; then fail "a wrong code logged in"; fi
-echo "refused"
+attempt "$wrong"
+refused_for "Authentication failure"
+grep 'TokenAuth.asp -> ' <<<"$sim_said" | grep -qv -- '-> 9999' ||
+  fail "the simulator did not refuse a code: the module did not ask it"
+echo "refused (status $status): $(grep -o 'TokenAuth.asp -> [0-9]*' <<<"$sim_said")"
 
 say "the simulator stopped (SIGSTOP): refused within CallTimeout=$call_timeout s"
 kill -STOP "$sim_pid"
-start=$SECONDS
-if login "$(otp)"; then fail "logged in while no token server answered"; fi
-elapsed=$((SECONDS - start))
+attempt "$(otp)"
 kill -CONT "$sim_pid"
+refused_for "Authentication service cannot retrieve authentication info"
 echo "refused after ${elapsed} s"
+[ "$elapsed" -ge "$call_timeout" ] ||
+  fail "refused after ${elapsed} s, before CallTimeout=${call_timeout} s was spent"
 [ "$elapsed" -le $((call_timeout + refusal_slack)) ] ||
   fail "the refusal took ${elapsed} s, more than ${call_timeout} s and a slack of ${refusal_slack} s"
 

@@ -10,8 +10,7 @@
  * Results are ZCV_ACCEPTED, ZCV_ARGUMENT_REFUSED (nothing was sent),
  * ZCV_NO_ANSWER, or any other value exactly as the service sent it. Output
  * buffers belong to the caller, come with their size, and are written only
- * when the result is ZCV_ACCEPTED (the binding row count excepted: it is set
- * to 0 on another verdict). A size too small for what an operation may
+ * when the result is ZCV_ACCEPTED. A size too small for what an operation may
  * write, or a null client, is refused with ZCV_ARGUMENT_REFUSED before
  * anything is sent. Input texts are NUL-terminated byte strings sent as they
  * are; optional ones may be null and are then sent as "(null)". */
@@ -40,10 +39,14 @@ typedef struct zcv_client zcv_client;
 #define ZCV_EXPIRE_TEXT_BYTES 20  /* "YYYY-MM-DD hh:mm:ss" and its NUL */
 #define ZCV_RESV_PASSWORD_BYTES 7 /* six characters and a NUL */
 #define ZCV_MAX_BIND_ROWS 10      /* rows ever written by a query */
-#define ZCV_ERROR_BYTES 256       /* room enough for any reason zcv_client_open writes */
+#define ZCV_ERROR_BYTES 256       /* room for the first reason an open gives, and more */
 
-/* Flags of zcv_client_open. */
+/* Flags of zcv_client_open and zcv_options. */
 #define ZCV_WRITE_BACK 1u /* at close, write the rotated server order back to the file */
+/* zcv_options only: log entries reach the log function and the log file as
+ * UTF-8. Without it both get the entries' bytes as logged: the messages
+ * about the configuration are GBK (code page 936), all others ASCII. */
+#define ZCV_UTF8_MESSAGES 2u
 
 /* One binding row; the same 52 bytes as the C++ header's pTokenBindInfo. */
 typedef struct zcv_bind_info {
@@ -61,20 +64,69 @@ ZCV_C_EXPORT const char* zcv_version(void);
  * own verdict. Never null. */
 ZCV_C_EXPORT const char* zcv_result_text(unsigned code);
 
-/* Reads the configuration file now and returns a client on it, or NULL on
- * any configuration error, with the reason (the line the log would get)
- * written into error (cut to error_size bytes with its NUL; error may be
- * NULL). log_path NULL means no log file. flags: 0 or ZCV_WRITE_BACK. */
+/* How zcv_client_open_options opens a client. Fill it from ZCV_OPTIONS_INIT
+ * and set the fields wanted: size tells the library which version of the
+ * struct the host was built with, so that later versions can add fields at
+ * its end. */
+typedef struct zcv_options {
+  size_t size; /* sizeof(zcv_options), as ZCV_OPTIONS_INIT sets it */
+  /* Exactly one of the two: the configuration file's path (a regular file of
+   * at most 1 MiB), or its bytes in memory (config_size of them, at most
+   * 1 MiB; no NUL needed). The library keeps no pointer to either. */
+  const char* config_path;
+  const void* config_data;
+  size_t config_size;
+  /* PEM text of the trusted certificates (ca_size bytes, at most 1 MiB),
+   * used in place of the file's CAFile; NULL: the file decides. */
+  const void* ca_data;
+  size_t ca_size;
+  const char* log_path; /* NULL: no log file */
+  /* The receiver of every log entry from the open on (the configuration's
+   * findings included), as zcv_client_set_log sets it; NULL: none. */
+  void (*log_fn)(void* ctx, const char* message);
+  void* log_ctx;
+  /* Seconds, in place of the file's ConnectTimeout, SendTimeout,
+   * ReceiveTimeout and CallTimeout: 0 keeps the file's, else 1 to 600. */
+  unsigned connect_timeout_s;
+  unsigned send_timeout_s;
+  unsigned receive_timeout_s;
+  unsigned call_timeout_s;
+  unsigned flags; /* ZCV_WRITE_BACK (with config_path only), ZCV_UTF8_MESSAGES */
+} zcv_options;
+
+#define ZCV_OPTIONS_INIT \
+  { sizeof(zcv_options), NULL, NULL, 0, NULL, 0, NULL, NULL, NULL, 0, 0, 0, 0, 0 }
+
+/* Reads the configuration now and returns a client on it, or NULL with the
+ * reason written into error (cut to error_size bytes with its NUL; error
+ * may be NULL): options that are not as described above (a size smaller
+ * than this struct's first version, both or neither of config_path and
+ * config_data, a time-out out of range, an unknown flag, ZCV_WRITE_BACK
+ * with config_data), a file that cannot be opened without waiting, is not
+ * a regular file or is larger than 1 MiB, or any configuration error: then
+ * every fatal finding (the line the log gets), one about a line before one
+ * about the file or a section as a whole, joined by "; " as room allows
+ * (UTF-8 with ZCV_UTF8_MESSAGES, as the log gets them).
+ * Safe to call from many threads. */
+ZCV_C_EXPORT zcv_client* zcv_client_open_options(const zcv_options* options, char* error,
+                                                 size_t error_size);
+/* zcv_client_open_options with config_path, log_path and flags (0 or
+ * ZCV_WRITE_BACK) and everything else as ZCV_OPTIONS_INIT leaves it. */
 ZCV_C_EXPORT zcv_client* zcv_client_open(const char* config_path, const char* log_path,
                                          unsigned flags, char* error, size_t error_size);
-/* Waits (bounded) for the calls in flight on the client, writes the server
- * order back if asked, and frees it. NULL is ignored. A call that starts
- * after close began answers ZCV_NO_ANSWER; no call may start after close
- * has returned. */
+/* Refuses every call that starts from now on (ZCV_NO_ANSWER), stops the log
+ * function, waits (bounded) for the calls in flight, writes the server
+ * order back if asked, and frees the client. NULL is ignored. Called from
+ * within a call on the same client (its log function), or should calls
+ * still be inside when the wait ends, it returns at once and the last of
+ * those calls to end frees the client. No call may start after close has
+ * returned. */
 ZCV_C_EXPORT void zcv_client_close(zcv_client* client);
 /* Every log entry of the client also goes to fn(ctx, message), on the
  * calling thread, with no lock of the library held; message is the entry
- * without its time stamp. fn NULL stops it. */
+ * without its time stamp, GBK or ASCII as logged (UTF-8 for a client opened
+ * with ZCV_UTF8_MESSAGES). fn NULL stops it. fn may call into the library,
+ * zcv_client_close on this client included. Ignored once close began. */
 ZCV_C_EXPORT void zcv_client_set_log(zcv_client* client, void (*fn)(void* ctx, const char* message),
                                      void* ctx);
 
@@ -140,7 +192,7 @@ ZCV_C_EXPORT unsigned zcv_unloss_next(zcv_client* client, int card_no, const cha
 /* ---- Binding information: rows must hold at least ZCV_MAX_BIND_ROWS
  * records (row_capacity). On ZCV_ACCEPTED *row_count is the service's row
  * count and the first min(*row_count, 10) rows are filled; on another
- * verdict *row_count is 0. */
+ * verdict neither is written. */
 ZCV_C_EXPORT unsigned zcv_bind_info_query(zcv_client* client, int card_no, int dynpasswd,
                                           int* row_count, zcv_bind_info* rows, size_t row_capacity);
 ZCV_C_EXPORT unsigned zcv_bind_info_query_next(zcv_client* client, int card_no, int dynpasswd1,

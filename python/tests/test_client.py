@@ -4,6 +4,8 @@ with its outputs, encodings, threads, asyncio, two clients, and close."""
 from __future__ import annotations
 
 import asyncio
+import socket
+import time
 from concurrent.futures import ThreadPoolExecutor
 from datetime import datetime
 from pathlib import Path
@@ -14,6 +16,7 @@ from conftest import Simulator, otp
 from zephyrcoilvault import (
     ACCEPTED,
     ARGUMENT_REFUSED,
+    NO_ANSWER,
     AsyncClient,
     Client,
     ClientClosedError,
@@ -191,3 +194,57 @@ def test_closed_client_and_bad_configuration(tmp_path: Path) -> None:
     with pytest.raises(ConfigurationError) as error:
         Client(tmp_path / "missing.ini")
     assert str(error.value)
+
+
+@pytest.mark.parametrize(
+    "encoding,config_suffix,log",
+    [
+        ("utf-16-le", "", None),  # "alice" would go out as "a"
+        ("utf-16", "", None),
+        ("utf-32-be", "", None),
+        ("utf-8-sig", "", None),  # a byte-order mark in front of every text
+        ("cp037", "", None),  # ASCII letters become other bytes
+        ("rot13", "", None),  # not a text encoding
+        ("utf-8", "\0.other", None),
+        ("utf-8", "", "log\0.other"),
+    ],
+)
+def test_what_c_strings_would_change_is_refused_at_open(
+    tmp_path: Path, encoding: str, config_suffix: str, log: str | None
+) -> None:
+    config = tmp_path / "cfgfile.ini"
+    config.write_text("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=9\n")
+    with pytest.raises(ValueError):
+        Client(str(config) + config_suffix, None if log is None else tmp_path / log, encoding)
+
+
+def test_open_from_bytes_with_the_calls_time_out(sim: Simulator, tmp_path: Path) -> None:
+    sim.add_card(1001, "SN-1001")
+    config = sim.start().read_bytes()
+    with Client.from_bytes(config, call_timeout=5) as c:
+        ok(c.enable("SN-1001", otp(), None, 0, None, None, None, None, None, None))
+        expires(c.auth(1001, otp()))
+
+    async def from_bytes() -> None:
+        async with AsyncClient.from_bytes(config) as c:
+            expires(await c.auth(1001, otp()))
+
+    asyncio.run(from_bytes())
+    for timeout in (0, 601, True, 1.5):
+        with pytest.raises(ValueError):
+            Client.from_bytes(config, call_timeout=timeout)  # type: ignore[arg-type]
+    with pytest.raises(ConfigurationError, match="ServerNumber"):  # readable, not GBK bytes
+        Client.from_bytes(b"[ServerSet]\nServerIP0=127.0.0.1\n")
+
+    # A server that never answers: the call's own bound ends the call, not the
+    # file's minute-long ReceiveTimeout.
+    with socket.create_server(("127.0.0.1", 0)) as silent:
+        port = silent.getsockname()[1]
+        slow = (
+            "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\n"
+            f"ServerPort0={port}\nReceiveTimeout=60\n"
+        )
+        with Client.from_bytes(slow.encode(), call_timeout=1) as c:
+            started = time.monotonic()
+            assert c.auth(1001, 1).code == NO_ANSWER
+            assert time.monotonic() - started < 30

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/tls_test_pki.h"
 #include "zcvsim/sim_server.h"
 // libpamtest's header declares its functions without C linkage for C++.
 extern "C" {
@@ -40,6 +41,8 @@ const zcv::sim::Secret kSecretB = *zcv::sim::SecretFromHex("22222222222222222222
 const std::string kDir = ZCV_PAM_FILES_DIR;
 const std::string kAuthfile = kDir + "/users";
 const std::string kConfig = kDir + "/cfgfile.ini";
+const std::string kCaFile = kDir + "/ca.pem";
+const char kAuthfileText[] = "# test users\nalice:1001\nbob: 1003 , 1002\n";
 
 std::string CodeOf(const zcv::sim::Secret& secret) {
   return zcv::sim::FormatOtp(zcv::sim::OtpAtStep(secret, zcv::sim::OtpStep(kNow)));
@@ -108,6 +111,19 @@ struct Outcome {
   std::string out;  // standard output: must stay empty
 };
 
+struct Case {
+  const char* name;
+  const char* service;
+  const char* user;
+  const char* authtok;  // the earlier module's password; null: none
+  std::vector<std::string> replies;
+  int result;
+  std::uint64_t requests;
+  const char* logged;  // a line fragment the log must hold
+  const char* authfile = kAuthfileText;
+  int flags = 0;  // of pam_authenticate
+};
+
 class PamModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -127,8 +143,8 @@ class PamModuleTest : public ::testing::Test {
   }
 
   // Both files as root's, readable by all, writable by root alone.
-  void WriteFiles() {
-    WriteFile(kAuthfile, "# test users\nalice:1001\nbob: 1003 , 1002\n");
+  void WriteFiles(const char* authfile = kAuthfileText) {
+    WriteFile(kAuthfile, authfile);
     WriteConfig(port_, "");
     for (const std::string& path : {kAuthfile, kConfig}) ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
   }
@@ -156,13 +172,13 @@ class PamModuleTest : public ::testing::Test {
   // One pam_authenticate through `service` as `user`, answering the
   // module's prompts with `replies` in turn.
   static Outcome Authenticate(const char* service, const char* user,
-                              const std::vector<std::string>& replies) {
+                              const std::vector<std::string>& replies, int flags = 0) {
     std::vector<const char*> answers;
     for (const std::string& reply : replies) answers.push_back(reply.c_str());
     answers.push_back(nullptr);
     pamtest_conv_data conversation{};
     conversation.in_echo_off = answers.data();
-    pam_testcase cases[] = {pam_test(PAMTEST_AUTHENTICATE, PAM_SUCCESS)};
+    pam_testcase cases[] = {pam_test_flags(PAMTEST_AUTHENTICATE, PAM_SUCCESS, flags)};
     CapturedOutput output;
     const pamtest_err error = run_pamtest(service, user, &conversation, cases, nullptr);
     auto [out, err] = output.Take();
@@ -170,21 +186,40 @@ class PamModuleTest : public ::testing::Test {
     return Outcome{cases[0].op_rv, err, out};
   }
 
+  template <std::size_t n>
+  void RunCases(const Case (&cases)[n]);
+
   std::unique_ptr<zcv::sim::TokenService> service_;
   std::unique_ptr<zcv::sim::SimServer> server_;
   int port_ = 0;
 };
 
-struct Case {
-  const char* name;
-  const char* service;
-  const char* user;
-  const char* authtok;  // the earlier module's password; null: none
-  std::vector<std::string> replies;
-  int result;
-  std::uint64_t requests;
-  const char* logged;  // a line fragment the log must hold
-};
+// Runs each case on fresh files: its result, the requests the simulator
+// got, a line it logged, nothing on standard output and no code in the log.
+template <std::size_t n>
+void PamModuleTest::RunCases(const Case (&cases)[n]) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFiles(c.authfile);
+    std::vector<std::string> replies;
+    for (const std::string& reply : c.replies) replies.push_back(Expand(reply));
+    std::string authtok = c.authtok != nullptr ? Expand(c.authtok) : "";
+    if (c.authtok != nullptr) ::setenv("PAM_AUTHTOK", authtok.c_str(), 1);
+    const std::uint64_t before = server_->RequestCount();
+
+    const Outcome outcome = Authenticate(c.service, c.user, replies, c.flags);
+    ::unsetenv("PAM_AUTHTOK");
+
+    EXPECT_EQ(outcome.result, c.result) << outcome.log;
+    EXPECT_EQ(server_->RequestCount() - before, c.requests);
+    EXPECT_NE(outcome.log.find(c.logged), std::string::npos) << outcome.log;
+    EXPECT_EQ(outcome.out, "");
+    for (const std::string& secret : {replies.empty() ? "" : replies[0], authtok}) {
+      if (secret.size() < 6) continue;
+      EXPECT_EQ(outcome.log.find(secret), std::string::npos) << "a code reached the log";
+    }
+  }
+}
 
 TEST_F(PamModuleTest, Outcomes) {
   const Case cases[] = {
@@ -245,26 +280,151 @@ TEST_F(PamModuleTest, Outcomes) {
        2,
        "accepted"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<std::string> replies;
-    for (const std::string& reply : c.replies) replies.push_back(Expand(reply));
-    std::string authtok = c.authtok != nullptr ? Expand(c.authtok) : "";
-    if (c.authtok != nullptr) ::setenv("PAM_AUTHTOK", authtok.c_str(), 1);
-    const std::uint64_t before = server_->RequestCount();
+  RunCases(cases);
+}
 
-    const Outcome outcome = Authenticate(c.service, c.user, replies);
-    ::unsetenv("PAM_AUTHTOK");
+// Any line that is not blank, a comment or name:cards refuses the whole
+// file, and the file is matched on the directory's name for the user.
+TEST_F(PamModuleTest, AuthfileLinesNotReadRefuseTheFile) {
+  const char* const refused = "refusing the whole file";
+  const Case cases[] = {
+      {"blank for colon",
+       "zcv_nullok",
+       "alice",
+       nullptr,
+       {},
+       PAM_AUTHINFO_UNAVAIL,
+       0,
+       refused,
+       "alice 1001\n"},
+      {"equals for colon",
+       "zcv_nullok",
+       "alice",
+       nullptr,
+       {},
+       PAM_AUTHINFO_UNAVAIL,
+       0,
+       "line 1 is not a name:cards line",
+       "alice=1001\n"},
+      {"a bad line after the user's",
+       "zcv",
+       "alice",
+       nullptr,
+       {},
+       PAM_AUTHINFO_UNAVAIL,
+       0,
+       "line 3",
+       "alice:1001\n# ok\nbob:1002;1003\n"},
+      {"user named twice",
+       "zcv_nullok",
+       "alice",
+       nullptr,
+       {},
+       PAM_AUTHINFO_UNAVAIL,
+       0,
+       "line 2",
+       "alice:1001\nalice:1002\n"},
+      {"byte-order mark skipped",
+       "zcv_nullok",
+       "alice",
+       nullptr,
+       {"{W}"},
+       PAM_AUTH_ERR,
+       1,
+       "service verdict",
+       "\xef\xbb\xbf"
+       "alice:1001\n"},
+      {"the directory's spelling",
+       "zcv_nullok",
+       "Dora",
+       nullptr,
+       {"{W}"},
+       PAM_AUTH_ERR,
+       1,
+       "user dora: card 1001 refused",
+       "dora:1001\n"},
+      {"nullok, but null tokens disallowed",
+       "zcv_nullok",
+       "carol",
+       nullptr,
+       {},
+       PAM_USER_UNKNOWN,
+       0,
+       "nullok does not apply",
+       kAuthfileText,
+       PAM_DISALLOW_NULL_AUTHTOK},
+      {"not a user of the system",
+       "zcv_nullok",
+       "mallory",
+       nullptr,
+       {},
+       PAM_USER_UNKNOWN,
+       0,
+       "not known to the system"},
+  };
+  RunCases(cases);
+}
 
-    EXPECT_EQ(outcome.result, c.result) << outcome.log;
-    EXPECT_EQ(server_->RequestCount() - before, c.requests);
-    EXPECT_NE(outcome.log.find(c.logged), std::string::npos) << outcome.log;
-    EXPECT_EQ(outcome.out, "");
-    for (const std::string& secret : {replies.empty() ? "" : replies[0], authtok}) {
-      if (secret.size() < 6) continue;
-      EXPECT_EQ(outcome.log.find(secret), std::string::npos) << "a code reached the log";
-    }
-  }
+TEST_F(PamModuleTest, GroupRules) {
+  const Case cases[] = {
+      {"member",
+       "zcv_groups_members",
+       "alice",
+       nullptr,
+       {"{W}"},
+       PAM_AUTH_ERR,
+       1,
+       "service verdict"},
+      {"member through a second group",
+       "zcv_groups_members",
+       "bob",
+       nullptr,
+       {"{B}"},
+       PAM_SUCCESS,
+       2,
+       "accepted by card 1002"},
+      {"member under the directory's spelling",
+       "zcv_groups_members",
+       "DORA",
+       nullptr,
+       {},
+       PAM_USER_UNKNOWN,
+       0,
+       "user dora has no token card"},
+      {"not a member: ignored",
+       "zcv_groups_members",
+       "carol",
+       nullptr,
+       {},
+       PAM_SUCCESS,
+       0,
+       "not in the groups of groups=: ignored"},
+      {"negated, a member: ignored",
+       "zcv_groups_others",
+       "carol",
+       nullptr,
+       {},
+       PAM_SUCCESS,
+       0,
+       "in the groups of groups=: ignored"},
+      {"negated, not a member",
+       "zcv_groups_others",
+       "alice",
+       nullptr,
+       {"{A}"},
+       PAM_SUCCESS,
+       1,
+       "accepted by card 1001"},
+      {"unknown group",
+       "zcv_groups_unknown",
+       "alice",
+       nullptr,
+       {},
+       PAM_SERVICE_ERR,
+       0,
+       "unknown group nosuchgroup"},
+  };
+  RunCases(cases);
 }
 
 TEST_F(PamModuleTest, FilesNotOnlyRootsAreRefused) {
@@ -273,21 +433,64 @@ TEST_F(PamModuleTest, FilesNotOnlyRootsAreRefused) {
     const std::string& path;
     mode_t mode;
     uid_t owner;
+    const char* ca_file;  // the configuration's [TLS] CAFile; null: no [TLS]
+    std::string logged;
   } cases[] = {
-      {"authfile writable by others", kAuthfile, 0646, 0},
-      {"authfile writable by group", kAuthfile, 0664, 0},
-      {"config writable by others", kConfig, 0602, 0},
-      {"config owned by another user", kConfig, 0644, 65534},
+      {"authfile writable by others", kAuthfile, 0646, 0, nullptr, kAuthfile + " is "},
+      {"authfile writable by group", kAuthfile, 0664, 0, nullptr, kAuthfile + " is "},
+      {"config writable by others", kConfig, 0602, 0, nullptr, kConfig + " is "},
+      {"config owned by another user", kConfig, 0644, 65534, nullptr, kConfig + " is "},
+      {"CA file writable by others", kCaFile, 0646, 0, kCaFile.c_str(), kCaFile + " is "},
+      {"CA file owned by another user", kCaFile, 0644, 65534, kCaFile.c_str(), kCaFile + " is "},
+      {"CA file named relative", kCaFile, 0644, 0, "ca.pem", "CAFile must be an absolute path"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     WriteFiles();
+    if (c.ca_file != nullptr) {
+      WriteConfig(port_, std::string("[TLS]\nEnabled=1\nCAFile=") + c.ca_file + "\n");
+      WriteFile(kCaFile, "-----BEGIN CERTIFICATE-----\n");
+      ASSERT_EQ(::chown(kCaFile.c_str(), 0, 0), 0);
+    }
     ASSERT_EQ(::chmod(c.path.c_str(), c.mode), 0);
     ASSERT_EQ(::chown(c.path.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
     const Outcome outcome = Authenticate("zcv", "alice", {Expand("{A}")});
     EXPECT_EQ(outcome.result, PAM_AUTHINFO_UNAVAIL);
-    EXPECT_NE(outcome.log.find(c.path + " is "), std::string::npos) << outcome.log;
+    EXPECT_NE(outcome.log.find(c.logged), std::string::npos) << outcome.log;
     EXPECT_EQ(server_->RequestCount(), 0u);
+  }
+}
+
+// Over TLS the library trusts the CA bytes the module checked: the test CA
+// signs the simulator's certificate.
+TEST_F(PamModuleTest, TlsTrustsTheCheckedCaFile) {
+  server_->Stop();
+  const zcv::test::TestPki& pki = zcv::test::Pki();
+  const std::string certificate = kDir + "/server.pem";
+  const std::string key = kDir + "/server.key";
+  WriteFile(certificate, pki.ip.certificatePem);
+  WriteFile(key, pki.ip.keyPem, 0600);
+  server_ = std::make_unique<zcv::sim::SimServer>(*service_);
+  std::string error;
+  ASSERT_TRUE(server_->SetTls(certificate, key, &error)) << error;
+  port_ = server_->Start("127.0.0.1", 0);
+  ASSERT_GT(port_, 0);
+  WriteFiles();
+  WriteConfig(port_, "[TLS]\nEnabled=1\nCAFile=" + kCaFile + "\n");
+  const struct {
+    const char* name;
+    std::string ca;
+    int result;
+  } cases[] = {
+      {"the test CA", pki.caPem, PAM_SUCCESS},
+      {"another CA", pki.selfSigned.certificatePem, PAM_AUTHINFO_UNAVAIL},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(kCaFile, c.ca);
+    ASSERT_EQ(::chown(kCaFile.c_str(), 0, 0), 0);
+    const Outcome outcome = Authenticate("zcv", "alice", {Expand("{A}")});
+    EXPECT_EQ(outcome.result, c.result) << outcome.log;
   }
 }
 

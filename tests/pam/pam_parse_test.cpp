@@ -12,37 +12,65 @@
 #include "pam/call_config.h"
 #include "pam/checked_file.h"
 #include "pam/options.h"
-#include "platform/ini_file.h"
 
 namespace zcv::pam {
 namespace {
 
 TEST(AuthfileTest, FindCards) {
   const std::string seventeen = "u:1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17";
+  const std::string long_line = "u:1" + std::string(kMaxAuthfileLineBytes, ' ');
+  const std::string with_nul("alice:1\n# a\0b\n", 14);
   const struct {
-    const char* text;
+    std::string text;
     const char* user;
     CardLookup lookup;
-    std::vector<int> cards;
+    std::vector<int> cards;  // when found; when refused, {the line}
   } cases[] = {
       {"alice:1001", "alice", CardLookup::kFound, {1001}},
       {"# users\n\n bob : 1002, 1003 \r\n", "bob", CardLookup::kFound, {1002, 1003}},
-      {"alice:1001\nalice:9", "alice", CardLookup::kFound, {1001}},
-      {"bob:x\nalice:5", "alice", CardLookup::kFound, {5}},
+      {"\xef\xbb\xbf"
+       "alice:1001\n",
+       "alice",
+       CardLookup::kFound,
+       {1001}},
       {"alice:123456789", "alice", CardLookup::kFound, {123456789}},
       {"alicex:1\n#alice:1\nAlice:1", "alice", CardLookup::kAbsent, {}},
-      {"alice:", "alice", CardLookup::kMalformed, {}},
-      {"alice:10a", "alice", CardLookup::kMalformed, {}},
-      {"alice:1,,2", "alice", CardLookup::kMalformed, {}},
-      {"alice:-1", "alice", CardLookup::kMalformed, {}},
-      {"alice:1234567890", "alice", CardLookup::kMalformed, {}},
-      {seventeen.c_str(), "u", CardLookup::kMalformed, {}},
+      {"", "alice", CardLookup::kAbsent, {}},
+      // One line that is not read refuses the file, whoever it names.
+      {"alice 1001", "alice", CardLookup::kRefused, {1}},
+      {"alice=1001", "alice", CardLookup::kRefused, {1}},
+      {"alice:1001\nbob:x", "alice", CardLookup::kRefused, {2}},
+      {"alice:1001\nalice:9", "alice", CardLookup::kRefused, {2}},
+      {"\xef\xbb\xbf\xef\xbb\xbf"
+       "alice:1",
+       "alice",
+       CardLookup::kRefused,
+       {1}},
+      {"al ice:1", "alice", CardLookup::kRefused, {1}},
+      {":1", "alice", CardLookup::kRefused, {1}},
+      {"alice:", "alice", CardLookup::kRefused, {1}},
+      {"alice:10a", "alice", CardLookup::kRefused, {1}},
+      {"alice:1,,2", "alice", CardLookup::kRefused, {1}},
+      {"alice:1,", "alice", CardLookup::kRefused, {1}},
+      {"alice:-1", "alice", CardLookup::kRefused, {1}},
+      {"alice:0", "alice", CardLookup::kRefused, {1}},
+      {"alice:7,7", "alice", CardLookup::kRefused, {1}},
+      {"alice:1234567890", "alice", CardLookup::kRefused, {1}},
+      {"alice:1\rbob:2", "alice", CardLookup::kRefused, {1}},
+      {seventeen, "u", CardLookup::kRefused, {1}},
+      {long_line, "u", CardLookup::kRefused, {1}},
+      {with_nul, "alice", CardLookup::kRefused, {2}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    std::vector<int> cards;
-    EXPECT_EQ(FindCards(c.text, c.user, &cards), c.lookup);
-    if (c.lookup == CardLookup::kFound) {
+    std::vector<int> cards = {42};
+    AuthfileRefusal refusal;
+    ASSERT_EQ(FindCards(c.text, c.user, &cards, &refusal), c.lookup);
+    if (c.lookup == CardLookup::kRefused) {
+      EXPECT_EQ(refusal.line, static_cast<std::size_t>(c.cards[0]));
+      EXPECT_FALSE(refusal.reason.empty());
+      EXPECT_TRUE(cards.empty());
+    } else {
       EXPECT_EQ(cards, c.cards);
     }
   }
@@ -54,10 +82,26 @@ TEST(AuthfileTest, UserNames) {
   const struct {
     const char* name;
     bool valid;
-  } cases[] = {
-      {"alice", true},  {"j.doe-2@ad", true}, {"\xc3\xa9mile", true},   {longest.c_str(), true},
-      {"", false},      {"a b", false},       {"a:b", false},           {"#a", false},
-      {"a\x01", false}, {"a\x7f", false},     {too_long.c_str(), false}};
+  } cases[] = {{"alice", true},
+               {"j.doe-2@ad", true},
+               {"\xc3\xa9mile", true},
+               {longest.c_str(), true},
+               {"", false},
+               {"a b", false},
+               {"a:b", false},
+               {"#a", false},
+               {"a\x01", false},
+               {"a\x7f", false},
+               {too_long.c_str(), false},
+               // Invisible characters and bytes that are not UTF-8.
+               {"\xef\xbb\xbf"
+                "alice",
+                false},
+               {"alice\xc2\xa0", false},
+               {"al\xe2\x80\x8bice", false},
+               {"\xe9mile", false},
+               {"\xc0\xa1", false},
+               {"\xed\xa0\x80", false}};
   for (const auto& c : cases) EXPECT_EQ(IsValidUserName(c.name), c.valid) << c.name;
 }
 
@@ -68,20 +112,39 @@ TEST(OptionsTest, Parse) {
     const char* config;
     int digits;
     bool flags;  // nullok, debug, use_first_pass and try_first_pass all set
+    std::vector<std::string> groups;
+    bool negated;
   } cases[] = {
-      {{}, true, kDefaultConfig, 6, false},
+      {{}, true, kDefaultConfig, 6, false, {}, false},
       {{"config=/c", "authfile=/a", "prompt=Code:", "digits=8", "nullok", "debug", "use_first_pass",
-        "try_first_pass"},
+        "try_first_pass", "groups=admins,ops"},
        true,
        "/c",
        8,
+       true,
+       {"admins", "ops"},
+       false},
+      {{"unknown_option", "groups=!contractors"},
+       true,
+       kDefaultConfig,
+       6,
+       false,
+       {"contractors"},
        true},
-      {{"unknown_option"}, true, kDefaultConfig, 6, false},
-      {{"config=relative"}, false, kDefaultConfig, 6, false},
-      {{"authfile="}, false, kDefaultConfig, 6, false},
-      {{"digits=0"}, false, kDefaultConfig, 6, false},
-      {{"digits=10"}, false, kDefaultConfig, 6, false},
-      {{"digits=x"}, false, kDefaultConfig, 6, false},
+      {{"config=relative"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"authfile="}, false, kDefaultConfig, 6, false, {}, false},
+      {{"digits=0"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"digits=10"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"digits=x"}, false, kDefaultConfig, 6, false, {}, false},
+      // A value given twice is refused, not decided by its position.
+      {{"config=/c", "config=/d"}, false, "/c", 6, false, {}, false},
+      {{"digits=8", "digits=x"}, false, kDefaultConfig, 8, false, {}, false},
+      {{"groups="}, false, kDefaultConfig, 6, false, {}, false},
+      {{"groups=!"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"groups=a,,b"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"groups=a,!b"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"groups=a,"}, false, kDefaultConfig, 6, false, {}, false},
+      {{"groups=a:b"}, false, kDefaultConfig, 6, false, {}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
@@ -93,12 +156,15 @@ TEST(OptionsTest, Parse) {
     EXPECT_EQ(options.digits, c.digits);
     EXPECT_EQ(options.nullok && options.debug && options.use_first_pass && options.try_first_pass,
               c.flags);
+    EXPECT_EQ(options.groups, c.groups);
+    if (!c.groups.empty()) {
+      EXPECT_EQ(options.groups_negated, c.negated);
+    }
   }
 }
 
-// The bound the module reads, and what the library reads back from the copy
-// it is opened on: the time left, given once, with every other key as it was.
-TEST(CallConfigTest, BoundAndCopy) {
+// The bound the module reads, as the library's reader sees CallTimeout.
+TEST(CallConfigTest, Bound) {
   const struct {
     const char* text;
     bool valid;
@@ -119,22 +185,35 @@ TEST(CallConfigTest, BoundAndCopy) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     CallConfig config;
-    ASSERT_EQ(ReadCallConfig(c.text, &config), c.valid);
+    ASSERT_EQ(ReadCallConfig(c.text, &config).empty(), c.valid);
     if (!c.valid) continue;
     EXPECT_EQ(config.bound_seconds, c.bound);
-    const std::string copy = WithCallTimeout(config, 7);
-    EXPECT_EQ(platform::ReadIniValue(copy, "ServerSet", "CallTimeout", 32), "7") << copy;
-    int given = 0;
-    for (const auto& entry : platform::ReadIniSection(copy, "ServerSet").entries) {
-      given += platform::SameIniName(entry.key, "CallTimeout") ? 1 : 0;
-    }
-    EXPECT_EQ(given, 1) << copy;
-    EXPECT_EQ(platform::ReadIniValue(copy, "ServerSet", "ServerNumber", 32),
-              platform::ReadIniValue(c.text, "ServerSet", "ServerNumber", 32));
+    // The library is handed exactly the bytes that were checked.
+    EXPECT_EQ(config.text, c.text);
   }
-  CallConfig without;
-  ASSERT_TRUE(ReadCallConfig("[TLS]\nEnabled=0\n", &without));
-  EXPECT_EQ(WithCallTimeout(without, 7), "[TLS]\nEnabled=0\n");
+}
+
+// The CA file the module checks is the one the library would load.
+TEST(CallConfigTest, CaFile) {
+  const struct {
+    const char* text;
+    bool valid;
+    const char* ca_file;
+  } cases[] = {
+      {"[ServerSet]\n[TLS]\nEnabled=1\n", true, ""},
+      {"[ServerSet]\n[tls]\ncafile = \"/etc/ca.pem\"\n", true, "/etc/ca.pem"},
+      {"[ServerSet]\n[TLS]\nCAFile=\n", true, ""},
+      {"[ServerSet]\n[TLS]\nCAFile=ca.pem\n", false, ""},
+      {"[ServerSet]\n[TLS]\nCAFile=/a\nCAFile=/b\n", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    CallConfig config;
+    ASSERT_EQ(ReadCallConfig(c.text, &config).empty(), c.valid);
+    if (c.valid) {
+      EXPECT_EQ(config.ca_file, c.ca_file);
+    }
+  }
 }
 
 TEST(CheckedFileTest, RefusesWhatRootDoesNotAloneControl) {

@@ -196,6 +196,15 @@ TEST_F(FailureGateTest, RefusesAfterThreeFailuresUntilTheWindowHasPassed) {
   EXPECT_EQ(closing.connections(), 5);
   EXPECT_EQ(gate().failures(), 5);
   EXPECT_FALSE(gate().busy());
+  // One line when the gate closed, one when it admitted again; the
+  // refusals between them, and the later admissions, are silent.
+  std::vector<std::string> gateLines;
+  for (const std::string& message : LogMessages()) {
+    if (message.find("authentication") == 0) gateLines.push_back(message);
+  }
+  EXPECT_THAT(gateLines,
+              ElementsAre("authentication refused for 150 s after 3 calls without a server\n",
+                          "authentication admitted again after the failure gate's wait\n"));
 }
 
 TEST_F(FailureGateTest, AnyReadableReplyOpensTheGate) {

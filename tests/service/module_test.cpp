@@ -1,15 +1,18 @@
 // The real shared library loaded and unloaded in a fresh child process per
 // case (the module host program): reading the INI file at load, logging configuration errors, and
 // writing the rotated order back at unload.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -63,12 +66,33 @@ class ModuleTest : public ::testing::Test {
   // Runs the module host in the test's directory: one TokenAuth call, then,
   // given `editedIni`, that text written over the INI file while the library
   // is still loaded. Its exit status (the result modulo 256), or 200 when it
-  // did not exit by itself within kChildSeconds.
-  int AuthResultInChild(const char* editedIni = nullptr) {
+  // did not exit by itself within kChildSeconds. Given `beforeGoAhead`, the
+  // child's standard input is a pipe: that function runs once the child is
+  // started, and then one byte is written to it.
+  int AuthResultInChild(const char* editedIni = nullptr,
+                        const std::function<void()>& beforeGoAhead = {}) {
     char* const argv[] = {const_cast<char*>(ZCV_MODULE_HOST), dir_.data(),
                           const_cast<char*>(editedIni), nullptr};
+    int goAhead[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (beforeGoAhead) {
+      // A child that ended early must fail the test, not kill it by SIGPIPE.
+      std::signal(SIGPIPE, SIG_IGN);
+      if (pipe2(goAhead, O_CLOEXEC) != 0) return 202;
+      posix_spawn_file_actions_adddup2(&actions, goAhead[0], STDIN_FILENO);
+    }
     pid_t pid = 0;
-    if (posix_spawn(&pid, ZCV_MODULE_HOST, nullptr, nullptr, argv, environ) != 0) return 201;
+    const int spawned = posix_spawn(&pid, ZCV_MODULE_HOST, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (goAhead[0] >= 0) close(goAhead[0]);
+    if (spawned == 0 && beforeGoAhead) {
+      beforeGoAhead();
+      const char byte = 'g';
+      EXPECT_EQ(write(goAhead[1], &byte, 1), 1);
+    }
+    if (goAhead[1] >= 0) close(goAhead[1]);
+    if (spawned != 0) return 201;
     for (int waited = 0; waited < kChildSeconds * kPollsPerSecond; ++waited) {
       int status = 0;
       if (waitpid(pid, &status, WNOHANG) == pid)
@@ -91,6 +115,16 @@ constexpr int kAcceptedStatus = kAccepted % 256;
 TEST_F(ModuleTest, MissingFileIsLoggedAndNeverCreated) {
   EXPECT_EQ(AuthResultInChild(), kNoAnswerStatus);
   EXPECT_NE(Log().find(kFileError), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+// Loading makes no default client: a host of the C interface alone never
+// reads the default configuration file, nor logs for it.
+TEST_F(ModuleTest, HostOfTheCInterfaceAloneTouchesNoDefaultFile) {
+  std::ofstream(dir_ + "/c.ini") << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0="
+                                 << UnusedPort() << "\n";
+  EXPECT_EQ(AuthResultInChild("--c-only"), kNoAnswerStatus);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/logfile.txt"));
   EXPECT_FALSE(std::filesystem::exists(Ini()));
 }
 
@@ -170,8 +204,13 @@ TEST_F(ModuleTest, ExitWhileThreadsAreMidCallWaitsForThemAndEnds) {
   ScriptServer stalling(Script{Hang()});
   WriteIni("[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" +
            std::to_string(stalling.port()) + "\nReceiveTimeout=1\n");
-  EXPECT_EQ(AuthResultInChild("--exit-mid-call"), 7);
-  EXPECT_GE(stalling.connections(), 1);
+  // The host's four threads are mid-call once the server holds their requests.
+  EXPECT_EQ(AuthResultInChild("--exit-mid-call",
+                              [&] {
+                                EXPECT_TRUE(stalling.WaitForRequests(4, std::chrono::seconds(20)))
+                                    << stalling.connections() << " connections";
+                              }),
+            7);
 }
 
 }  // namespace

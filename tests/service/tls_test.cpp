@@ -17,6 +17,7 @@
 
 #include "service_fixture.h"
 #include "support/nginx_server.h"
+#include "support/requirement.h"
 #include "support/script_server.h"
 #include "support/tls_script_server.h"
 #include "support/tls_test_pki.h"
@@ -59,7 +60,7 @@ class TlsTest : public ServiceFixture {
 };
 
 // What answers on the server's port.
-enum class Peer { kTls, kPlainHttp, kGarbage, kStall };
+enum class Peer { kTls, kPlainHttp, kGarbage, kCloseAlert, kStall };
 
 struct ConnectionCase {
   const char* name;
@@ -111,6 +112,8 @@ std::vector<ConnectionCase> ConnectionCases() {
        kNoAnswer, ""},
       {"GarbageForAHandshake", Peer::kGarbage, IpCredential, "127.0.0.1", "", 0, true, false,
        kNoAnswer, ""},
+      {"CloseAlertForAHandshake", Peer::kCloseAlert, IpCredential, "127.0.0.1", "", 0, true, false,
+       kNoAnswer, "connection closed during the handshake"},
       {"StallingHandshake", Peer::kStall, IpCredential, "127.0.0.1", "", 0, true, false, kNoAnswer,
        "handshake timed out"},
   };
@@ -134,7 +137,9 @@ TEST_P(TlsConnectionTest, AcceptsOnlyAVerifiedServer) {
   } else {
     const Step step = c.peer == Peer::kPlainHttp ? Send(reply)
                       : c.peer == Peer::kGarbage ? Send(std::string(64, '\x7f'))
-                                                 : Hang();
+                      : c.peer == Peer::kCloseAlert
+                          ? Send(std::string("\x15\x03\x03\x00\x02\x01\x00", 7))
+                          : Hang();
     plain.emplace(Script{step}, HeadRead::kSkip);
   }
   const std::uint16_t port = tls ? tls->port() : plain->port();
@@ -238,7 +243,8 @@ class TlsNginxTest : public TlsTest, public ::testing::WithParamInterface<NginxC
 TEST_P(TlsNginxTest, EveryCallAfterTheFirstResumes) {
   const NginxCase& c = GetParam();
   NginxServer nginx({Pki().ip, c.protocols, c.tickets, kAccepting});
-  if (!nginx.unavailable().empty()) GTEST_SKIP() << nginx.unavailable();
+  if (!nginx.missing().empty()) ZCV_MISSING_TOOL(nginx.missing());
+  ASSERT_TRUE(nginx.failure().empty()) << nginx.failure();
   StartServiceWithIni(Ini("127.0.0.1", {nginx.port()}));
 
   constexpr int kCalls = 20;
@@ -374,6 +380,11 @@ std::vector<EntryCase> EntryCases() {
       {"PinWithStrayBits", enabled + "PinSHA256=" + pin.substr(0, 42) + "/=\n", kBadPin},
       {"CAFileMissing", "Enabled=1\nCAFile=<dir>/missing.pem\n", kBadCa},
       {"CAFileWithoutCertificates", "Enabled=1\nCAFile=<dir>/cfgfile.ini\n", kBadCa},
+      // Whatever directory the host works in names no trust anchor.
+      {"CAFileRelative", "Enabled=0\nCAFile=token-ca.pem\n",
+       "[TLS] CAFile: a relative path (give the full path)\n"},
+      {"CAFileDevice", "Enabled=1\nCAFile=/dev/zero\n", "[TLS] CAFile: not a regular file\n"},
+      {"CAFileFolder", "Enabled=1\nCAFile=<dir>\n", "[TLS] CAFile: not a regular file\n"},
   };
 }
 

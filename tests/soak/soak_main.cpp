@@ -247,11 +247,15 @@ std::size_t ReasonLineLength(const std::string& text, std::size_t pos, const std
 }
 
 // Entries are "<YYYYmmdd.HH:MM:SS> : <message> ", each message one of the
-// attempt's failure lines, TLS errors among them only when `tls`. Returns
+// attempt's failure lines or the failure gate's two, TLS errors among them
+// only when `tls`. Returns
 // the count of entries that are not.
 long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
   long* entries = &count->entries;
-  static const char* const kMessages[] = {"get body len error \n", "parse xml error\n"};
+  static const char* const kMessages[] = {
+      "get body len error \n", "parse xml error\n",
+      "authentication refused for 150 s after 3 calls without a server\n",
+      "authentication admitted again after the failure gate's wait\n"};
   constexpr std::size_t kStamp = 17;
   long broken = 0;
   std::size_t pos = 0;

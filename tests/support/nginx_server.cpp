@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -23,9 +24,13 @@ namespace {
 
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr auto kStartLimit = std::chrono::seconds(5);
+// The port is free when chosen but may be taken before nginx binds it.
+constexpr int kStartAttempts = 3;
 constexpr auto kStopLimit = std::chrono::seconds(3);
 constexpr auto kLogLimit = std::chrono::seconds(2);
 constexpr auto kPoll = std::chrono::milliseconds(10);
+// The end of nginx's error log that a failure shows.
+constexpr std::streamoff kShownLogBytes = 4096;
 
 // A loopback port free a moment ago (nginx binds it next).
 std::uint16_t FreePort() {
@@ -56,13 +61,14 @@ bool Listening(std::uint16_t port) {
   return connected;
 }
 
-std::string LastLine(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::string line, last;
-  while (std::getline(in, line)) {
-    if (!line.empty()) last = line;
-  }
-  return last;
+// The last few KiB of nginx's error log, for the failure message.
+std::string LogTail(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (!in) return "(no error log)";
+  const std::streamoff size = in.tellg();
+  in.seekg(size > kShownLogBytes ? size - kShownLogBytes : 0);
+  std::string tail((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return tail.empty() ? "(error log empty)" : tail;
 }
 
 std::string Config(const std::filesystem::path& dir, std::uint16_t port,
@@ -90,16 +96,27 @@ std::string Config(const std::filesystem::path& dir, std::uint16_t port,
 
 NginxServer::NginxServer(const NginxOptions& options) {
   if (::access(kNginx, X_OK) != 0) {
-    unavailable_ = std::string(kNginx) + " is not installed (tools/install-deps.sh installs it)";
+    missing_ = std::string(kNginx) +
+               " is not installed: install the Debian package nginx (tools/install-deps.sh does)";
     return;
   }
-  dir_ = std::filesystem::temp_directory_path() /
-         ("zcv-nginx-" + std::to_string(::getpid()) + "-" + std::to_string(FreePort()));
-  std::filesystem::create_directories(dir_);
-  if (!Start(options) && unavailable_.empty()) unavailable_ = "nginx did not start";
+  std::string pattern = (std::filesystem::temp_directory_path() / "zcv-nginx-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    failure_ = "no temporary folder for nginx";
+    return;
+  }
+  dir_ = pattern;
+  for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+    failure_.clear();
+    if (Start(options)) break;
+    if (LogTail(dir_ / "error.log").find("Address already in use") == std::string::npos) break;
+  }
+  if (!failure_.empty()) failure_ += "\nnginx error log:\n" + LogTail(dir_ / "error.log");
 }
 
 bool NginxServer::Start(const NginxOptions& options) {
+  std::error_code ignored;
+  std::filesystem::remove(dir_ / "error.log", ignored);
   port_ = FreePort();
   std::ofstream(dir_ / "cert.pem") << options.credential.certificatePem;
   std::ofstream(dir_ / "key.pem") << options.credential.keyPem;
@@ -113,6 +130,7 @@ bool NginxServer::Start(const NginxOptions& options) {
                              const_cast<char*>(errors.c_str()), nullptr};
   if (::posix_spawn(&pid_, kNginx, nullptr, nullptr, argv.data(), environ) != 0) {
     pid_ = -1;
+    failure_ = "nginx could not be started";
     return false;
   }
   const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
@@ -121,28 +139,36 @@ bool NginxServer::Start(const NginxOptions& options) {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      unavailable_ = "nginx exited: " + LastLine(dir_ / "error.log");
+      failure_ = WIFEXITED(status)
+                     ? "nginx exited with status " + std::to_string(WEXITSTATUS(status))
+                     : "nginx ended by signal " + std::to_string(WTERMSIG(status));
       return false;
     }
     std::this_thread::sleep_for(kPoll);
   }
+  failure_ = "nginx did not listen on port " + std::to_string(port_) + " within 5 s";
+  Stop();
   return false;
 }
 
-NginxServer::~NginxServer() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + kStopLimit;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(kPoll);
+void NginxServer::Stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + kStopLimit;
+  int status = 0;
+  while (::waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      break;
     }
+    std::this_thread::sleep_for(kPoll);
   }
+  pid_ = -1;
+}
+
+NginxServer::~NginxServer() {
+  Stop();
   std::error_code ignored;
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
 }

@@ -22,16 +22,19 @@ struct NginxOptions {
 
 class NginxServer {
  public:
-  // Starts nginx and waits (bounded) until it listens; when nginx is not
-  // installed or does not start, unavailable() says why.
+  // Starts nginx and waits (bounded) until it listens; missing() says when
+  // nginx is not installed, failure() when it is but did not start.
   explicit NginxServer(const NginxOptions& options);
   // Stops nginx (bounded; killed if it does not end) and removes the folder.
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
 
-  // Empty when nginx is serving; otherwise one line on why not.
-  const std::string& unavailable() const { return unavailable_; }
+  // One line on what to install when nginx is not installed, else empty.
+  const std::string& missing() const { return missing_; }
+  // Why an installed nginx is not serving, with its error log; empty when
+  // it serves.
+  const std::string& failure() const { return failure_; }
   std::uint16_t port() const { return port_; }
   // Waits (bounded) until `count` requests are logged, then gives how many
   // of the logged requests ran on a resumed session; -1 if fewer were logged.
@@ -39,11 +42,14 @@ class NginxServer {
 
  private:
   bool Start(const NginxOptions& options);
+  // Ends nginx (bounded: killed if it does not end on SIGTERM).
+  void Stop();
 
   std::filesystem::path dir_;
   std::uint16_t port_ = 0;
   pid_t pid_ = -1;
-  std::string unavailable_;
+  std::string missing_;
+  std::string failure_;
 };
 
 }  // namespace zcv::test

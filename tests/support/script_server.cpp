@@ -4,6 +4,7 @@
 // test_socket_*.cpp.
 #include "tests/support/script_server.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -130,6 +131,7 @@ void ScriptServer::Serve(int socket, std::size_t index) {
     head = ReadHead(socket, loop_.wake());
     std::lock_guard<std::mutex> lock(mutex_);
     requests_[index] = head;
+    accepted_.notify_all();
   }
   for (const Step& step : responder_(head)) {
     switch (step.kind) {
@@ -187,6 +189,16 @@ int ScriptServer::connections() const {
 bool ScriptServer::WaitForConnections(int n, std::chrono::milliseconds limit) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return accepted_.wait_for(lock, limit, [&] { return static_cast<int>(requests_.size()) >= n; });
+}
+
+bool ScriptServer::WaitForRequests(int n, std::chrono::milliseconds limit) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return accepted_.wait_for(lock, limit, [&] {
+    const auto whole = std::count_if(
+        requests_.begin(), requests_.end(),
+        [](const std::string& head) { return head.find("\r\n\r\n") != std::string::npos; });
+    return whole >= n;
+  });
 }
 
 void ScriptServer::Stop() { loop_.Stop(); }

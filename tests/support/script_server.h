@@ -64,6 +64,8 @@ class ScriptServer {
   std::vector<std::string> paths() const;
   int connections() const;
   bool WaitForConnections(int n, std::chrono::milliseconds limit) const;
+  // Waits (bounded) until `n` connections have sent a whole request head.
+  bool WaitForRequests(int n, std::chrono::milliseconds limit) const;
   // Closes the listener and every connection, hanging ones too, and joins
   // all threads. Idempotent.
   void Stop();

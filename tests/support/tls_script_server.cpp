@@ -176,9 +176,13 @@ void LoadCredential(SSL_CTX* ctx, const Credential& credential) {
   BIO* key = BIO_new_mem_buf(credential.keyPem.data(), static_cast<int>(credential.keyPem.size()));
   X509* x509 = PEM_read_bio_X509(certificate, nullptr, nullptr, nullptr);
   EVP_PKEY* pkey = PEM_read_bio_PrivateKey(key, nullptr, nullptr, nullptr);
-  const bool loaded = x509 != nullptr && pkey != nullptr &&
-                      SSL_CTX_use_certificate(ctx, x509) == 1 &&
-                      SSL_CTX_use_PrivateKey(ctx, pkey) == 1;
+  bool loaded = x509 != nullptr && pkey != nullptr && SSL_CTX_use_certificate(ctx, x509) == 1 &&
+                SSL_CTX_use_PrivateKey(ctx, pkey) == 1;
+  // The certificates after the first are sent after it.
+  while (X509* next = PEM_read_bio_X509(certificate, nullptr, nullptr, nullptr)) {
+    loaded = loaded && SSL_CTX_add0_chain_cert(ctx, next) == 1;
+  }
+  ERR_clear_error();
   X509_free(x509);
   EVP_PKEY_free(pkey);
   BIO_free(certificate);

@@ -131,6 +131,21 @@ TestPki MakePki() {
   CertificatePtr self =
       Issue(selfKey.get(), "zcv self-signed", "IP:127.0.0.1", nullptr, nullptr, -kDay, kValidity);
   pki.selfSigned = MakeCredential(self.get(), selfKey.get());
+  KeyPtr otherCaKey = NewKey();
+  CertificatePtr otherCa =
+      Issue(otherCaKey.get(), "zcv other CA", nullptr, nullptr, nullptr, -kDay, kValidity);
+  CertificatePtr byOtherCa = Issue(serverKey.get(), "zcv test server", "IP:127.0.0.1",
+                                   otherCa.get(), otherCaKey.get(), -kDay, kValidity);
+  pki.otherCa = MakeCredential(byOtherCa.get(), serverKey.get());
+  KeyPtr intermediateKey = NewKey();
+  CertificatePtr intermediate = Issue(intermediateKey.get(), "zcv test intermediate", nullptr,
+                                      ca.get(), caKey.get(), -kDay, kValidity);
+  CertificatePtr byIntermediate =
+      Issue(serverKey.get(), "zcv test server", "IP:127.0.0.1", intermediate.get(),
+            intermediateKey.get(), -kDay, kValidity);
+  pki.unchained = MakeCredential(byIntermediate.get(), serverKey.get());
+  pki.chained = pki.unchained;
+  pki.chained.certificatePem += CertificatePem(intermediate.get());
   pki.ipPin = PinOf(serverKey.get());
   pki.otherPin = PinOf(selfKey.get());
   return pki;

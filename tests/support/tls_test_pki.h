@@ -7,7 +7,7 @@
 namespace zcv::test {
 
 struct Credential {
-  std::string certificatePem;
+  std::string certificatePem;  // the server's, then any the server sends after it
   std::string keyPem;
 };
 
@@ -20,6 +20,10 @@ struct TestPki {
   Credential expired;     // 127.0.0.1, validity ended yesterday
   Credential otherName;   // DNS name other.example
   Credential selfSigned;  // 127.0.0.1, signed by its own key
+  Credential otherCa;     // 127.0.0.1, issued by a CA that is nowhere trusted
+  Credential chained;     // 127.0.0.1, issued by an intermediate of the test CA,
+                          // which follows it in certificatePem
+  Credential unchained;   // the same without the intermediate
   std::string ipPin;      // base64 SHA-256 of ip's SubjectPublicKeyInfo
   std::string otherPin;   // the same of an unrelated key
 };

@@ -106,10 +106,30 @@ TEST_F(ZcvctlCheckTest, TlsHandshakeVerifiedWithDaysLeftAndPin) {
   }
 }
 
+// A server that answers the ClientHello by closing, with a TLS close alert
+// or with the TCP connection alone, has not completed a handshake.
+TEST_F(ZcvctlCheckTest, HandshakeEndedByTheServerIsAFailure) {
+  const std::string closeAlert("\x15\x03\x03\x00\x02\x01\x00", 7);
+  const struct {
+    const char* name;
+    test::Script script;
+  } cases[] = {
+      {"close alert", {test::Send(closeAlert), test::Close()}},
+      {"connection closed", {test::Close()}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::ScriptServer server(c.script, test::HeadRead::kSkip);
+    EXPECT_EQ(Check({server.port()}, "\n"), 1);
+    EXPECT_THAT(out_.str(), HasSubstr(": NOT reached")) << out_.str();
+    EXPECT_THAT(out_.str(), HasSubstr("tls FAILED")) << out_.str();
+  }
+}
+
 TEST_F(ZcvctlCheckTest, RefusedFileIsReportedWithItsProblems) {
   EXPECT_EQ(CheckText("[ServerSet]\nServerIP0=127.0.0.1\n"), 2);
-  EXPECT_THAT(out_.str(), HasSubstr(": refused: \xb6\xc1ServerNumber"));
-  EXPECT_THAT(out_.str(), HasSubstr("\n  error (line 1): \xb6\xc1ServerNumber"));
+  EXPECT_THAT(out_.str(), HasSubstr(": refused: \xe8\xaf\xbbServerNumber"));
+  EXPECT_THAT(out_.str(), HasSubstr("\n  error (line 1): \xe8\xaf\xbbServerNumber"));
   EXPECT_EQ(CheckText("[ServerSet]\nServerNumber=0\n"), 2);
   EXPECT_THAT(out_.str(), HasSubstr("\n  warning (line 2): "));
   // Every problem, not just the first.
@@ -123,7 +143,7 @@ TEST_F(ZcvctlCheckTest, RefusedFileIsReportedWithItsProblems) {
 TEST_F(ZcvctlCheckTest, JsonReportIsOneValidObject) {
   const std::uint16_t refused = test::UnusedPort();
   EXPECT_EQ(CheckText("[ServerSet]\nServerIP0=x\n", true), 2);
-  auto report = nlohmann::json::parse(out_.str());  // the GBK problem becomes U+FFFD
+  auto report = nlohmann::json::parse(out_.str());
   EXPECT_FALSE(report["accepted"].get<bool>());
   EXPECT_EQ(report["problems"].size(), 1u);
   EXPECT_EQ(Check({refused}, "", true), 1);

@@ -1,6 +1,7 @@
-// The zcvsim program's care for the cards' secrets: the database is private
-// to its owner, a secret is never taken from the command line, and a
-// generated one is shown only when asked for.
+// The zcvsim program's care for the cards' secrets and its files: the
+// database is private to its owner, a secret is never taken from the command
+// line, a generated one is shown only when asked for, and the port file is
+// written without following a link planted beside it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -115,6 +116,29 @@ TEST_F(ZcvsimProgramTest, SecretsComeFromAFileOrStandardInputAndAreShownOnlyOnRe
       EXPECT_EQ(Otp(number), OtpOf(kSecretHex));
     }
   }
+}
+
+TEST_F(ZcvsimProgramTest, PortFileIsWrittenWithoutFollowingAPlantedLink) {
+  ASSERT_EQ(Zcvsim(AddCard("1001")).status, 0);
+  const std::string victim = dir_ + "/victim";
+  const std::string port_file = dir_ + "/port";
+  std::ofstream(victim) << "kept\n";
+  for (const char* planted : {".tmp", ".XXXXXX"}) {
+    ASSERT_EQ(::symlink(victim.c_str(), (port_file + planted).c_str()), 0);
+  }
+  const Run run =
+      Zcvsim("serve --db " + Db() + " --port 0 --port-file " + port_file + " --max-seconds 1");
+  EXPECT_EQ(run.status, 0) << run.out;
+  std::ifstream in(port_file);
+  int port = 0;
+  in >> port;
+  EXPECT_NE(run.out.find("serving on 127.0.0.1:" + std::to_string(port) + " "), std::string::npos)
+      << run.out;
+  std::ifstream kept(victim);
+  std::string text;
+  std::getline(kept, text);
+  EXPECT_EQ(text, "kept");
+  EXPECT_TRUE(std::filesystem::is_symlink(port_file + ".tmp"));
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
-# cmake -DOBJDUMP=<objdump> -DDLL=<dll> -DEXPECTED=<file> -P check_exports.cmake
-# Fails unless the DLL's export name table lists exactly the names in the
-# file, one a line: MSVC-decorated operations and stdcall JNI entry points.
+# cmake -DOBJDUMP=<objdump> -DDLL=<dll> -DEXPECTED=<file> -DFORMAT=<PE32|PE32+>
+#       -P check_exports.cmake
+# Fails unless the DLL is of the given format (PE32 for 32-bit Windows, PE32+
+# for x64) and its export name table lists exactly the names in the file,
+# one a line: no name missing, and nothing beside them.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+string(REGEX MATCH "Magic[ \t]+[0-9a-f]+[ \t]+\\(([A-Z0-9+]+)\\)" magic "${dump}")
+if(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+  message(FATAL_ERROR "${DLL} is ${CMAKE_MATCH_1}, not ${FORMAT}")
 endif()
 
 # The table's lines look like "\t[   0] <name>".

@@ -1,4 +1,4 @@
-/* The smallest 32-bit Windows program: prints a word that proves Wine ran it. */
+/* The smallest Windows program: prints a word that proves Wine ran it. */
 #include <stdio.h>
 
 int main(void) {

@@ -1,8 +1,10 @@
-// The Windows DLL as an existing host uses it: a host program under Wine
-// loads it, resolves the operations by their MSVC-decorated names and calls
-// them against loopback servers on the Linux side. The DLL reads
-// c:\cfgfile.ini from the prefix's drive_c and logs to d:\logfile.txt, with
-// d: mapped to a directory of the test's.
+// The Windows DLL as existing hosts use it: host programs under Wine load
+// it, by name (LoadLibrary and the MSVC-decorated names) or through an
+// import library, and call it against loopback servers on the Linux side.
+// The DLL reads c:\cfgfile.ini from the prefix's drive_c and logs to
+// d:\logfile.txt, with d: mapped to a directory of the stage's. The stage
+// (tests/windows_e2e/wine-stage.sh, named by ZCV_E2E_STAGE) is set up once
+// for all cases; each case runs as a process of its own.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -17,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +41,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::AnyOf;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::Eq;
 using ::testing::HasSubstr;
@@ -66,23 +70,35 @@ std::string Capture(const std::string& command, int* status) {
 
 std::string Quote(const std::string& word) { return "'" + word + "'"; }
 
+constexpr int kNoNamespaces = -1;
+constexpr int kNotExited = -2;
+
 // In a child with its own mount and network namespaces, where
 // /etc/resolv.conf names one server, 127.0.0.1, whose port 53 is bound and
 // never answers: runs `command` through the shell with its output in
-// `output`. The child's exit status, or -1 when the namespaces cannot be
-// made (not root, or a sandbox forbids them).
+// `output`. The shell's exit status; kNoNamespaces when the namespaces
+// cannot be made (not root, or a sandbox forbids them), which the child
+// reports through a pipe that the shell never holds; kNotExited when it
+// did not exit (a signal), which is a failure like any other status.
 int RunWithSilentResolver(const std::string& command, const fs::path& dir, std::string* output) {
   const fs::path conf = dir / "resolv.conf";
   const fs::path out = dir / "silent-resolver.out";
   std::ofstream(conf) << "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n";
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return kNotExited;
   const pid_t child = fork();
-  if (child < 0) return -1;
+  if (child < 0) return kNotExited;
   if (child == 0) {
-    constexpr int kNoNamespaces = 125;
+    close(report[0]);
+    const auto refuse = [&] {
+      const char no = 'n';
+      [[maybe_unused]] const ssize_t ignored = write(report[1], &no, 1);
+      _exit(1);
+    };
     if (unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 ||
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount(conf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0) {
-      _exit(kNoNamespaces);
+      refuse();
     }
     const int control = socket(AF_INET, SOCK_DGRAM, 0);
     ifreq loopback{};
@@ -96,18 +112,22 @@ int RunWithSilentResolver(const std::string& command, const fs::path& dir, std::
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (control < 0 || ioctl(control, SIOCSIFFLAGS, &loopback) != 0 || silent < 0 ||
         bind(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      _exit(kNoNamespaces);
+      refuse();
     }
     const std::string redirected = command + " >" + Quote(out.string()) + " 2>/dev/null";
     execl("/bin/sh", "sh", "-c", redirected.c_str(), static_cast<char*>(nullptr));
-    _exit(kNoNamespaces);
+    _exit(127);
   }
+  close(report[1]);
+  char refused = 0;
+  const bool noNamespaces = read(report[0], &refused, 1) == 1;
+  close(report[0]);
   int raw = 0;
   waitpid(child, &raw, 0);
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  if (status == 125) return -1;
+  if (noNamespaces) return kNoNamespaces;
+  if (!WIFEXITED(raw)) return kNotExited;
   *output = ReadBytes(out);
-  return status;
+  return WEXITSTATUS(raw);
 }
 
 // Log entries without their time stamps: "<17-char stamp> : <message> ".
@@ -138,43 +158,48 @@ std::string Ini(const std::vector<std::uint16_t>& ports) {
   return text;
 }
 
+// The stage's programs, besides the DLL: zcv_win_host resolves by name,
+// the others link an import library (tests/windows/CMakeLists.txt).
+constexpr char kByName[] = "zcv_win_host.exe";
+constexpr char kLinkedMsvc[] = "zcv_linked_host_msvc.exe";
+constexpr char kLinkedGnu[] = "zcv_linked_host_gnu.exe";
+constexpr char kCHostMsvc[] = "zcv_c_host_msvc.exe";
+constexpr char kCHostGnu[] = "zcv_c_host_gnu.exe";
+
 class WindowsDllTest : public ::testing::Test {
  protected:
+  // Nothing here may fail fatally: GoogleTest then reports every case of the
+  // suite as skipped, and CTest shows a skip. SetUp() checks instead.
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/zcv-wine-e2e-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = new fs::path(pattern);
-    fs::create_directories(Logs());
-    fs::create_directories(Programs());
-    fs::copy_file(ZCV_WINDOWS_DLL, Programs() / "zephyrcoilvault.dll");
-    fs::copy_file(ZCV_WINDOWS_HOST, Programs() / "zcv_win_host.exe");
-    int status = 0;
-    // One server for the whole suite, started here in this network
-    // namespace: Wine makes its sockets there, whichever namespace a
-    // program runs in.
-    Capture(Environment() + "wineserver -p 2>&1", &status);
-    Capture(Environment() + "wineboot -i 2>&1", &status);
-    ASSERT_EQ(status, 0) << "wineboot failed";
-    fs::create_symlink(Logs(), Prefix() / "dosdevices" / "d:");
+    const char* stage = std::getenv("ZCV_E2E_STAGE");
+    if (stage == nullptr) return;
+    root_ = new fs::path(stage);
+    std::ifstream(*root_ / "loader") >> *loader_;
     std::ofstream(Prefix() / "drive_c" / "ca.pem", std::ios::binary) << Pki().caPem;
   }
 
   static void TearDownTestSuite() {
-    int status = 0;
-    Capture(Environment() + "wineserver -k 2>&1", &status);
-    std::error_code ignored;
-    fs::remove_all(*root_, ignored);
     delete root_;
+    root_ = nullptr;
   }
 
-  void SetUp() override { fs::remove(Logs() / "logfile.txt"); }
+  void SetUp() override {
+    ASSERT_NE(root_, nullptr) << "ZCV_E2E_STAGE names no stage: run the test through ctest";
+    ASSERT_TRUE(fs::is_regular_file(Prefix() / "drive_c" / "ca.pem")) << "the stage is not set up";
+    ASSERT_FALSE(loader_->empty()) << "the stage names no Wine loader";
+    fs::remove(Logs() / "logfile.txt");
+  }
 
   static fs::path Prefix() { return *root_ / "prefix"; }
   static fs::path Logs() { return *root_ / "logs"; }
   static fs::path Programs() { return *root_ / "programs"; }
   static fs::path ConfigFile() { return Prefix() / "drive_c" / "cfgfile.ini"; }
   static std::string Environment() {
-    return "WINEPREFIX=" + Quote(Prefix().string()) +
+    // The 64-bit loader run by itself is also the loader Wine starts again.
+    const std::string& loader = *loader_;
+    const bool loader64 = loader.size() > 2 && loader.compare(loader.size() - 2, 2, "64") == 0;
+    return "WINEPREFIX=" + Quote(fs::canonical(Prefix()).string()) +
+           (loader64 ? " WINELOADER=" + Quote(loader) : std::string()) +
            " WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= TZ=UTC ";
   }
 
@@ -183,17 +208,19 @@ class WindowsDllTest : public ::testing::Test {
   }
   std::string Log() const { return ReadBytes(Logs() / "logfile.txt"); }
 
-  // Runs the host with these commands; one output line per command.
-  std::vector<std::string> Host(const std::vector<std::string>& commands) {
+  // Runs a host with these commands; one output line per command.
+  std::vector<std::string> Host(const std::vector<std::string>& commands,
+                                const char* program = kByName) {
     int status = 0;
-    const std::string out = Capture(HostCommand(commands) + " 2>/dev/null", &status);
-    EXPECT_EQ(status, 0);
+    const std::string out = Capture(HostCommand(commands, program) + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 0) << out;
     return Lines(out);
   }
 
-  static std::string HostCommand(const std::vector<std::string>& commands) {
+  static std::string HostCommand(const std::vector<std::string>& commands,
+                                 const char* program = kByName) {
     std::string command =
-        Environment() + ZCV_WINE " " + Quote((Programs() / "zcv_win_host.exe").string());
+        Environment() + Quote(*loader_) + " " + Quote((Programs() / program).string());
     for (const std::string& c : commands) command += " " + Quote(c);
     return command;
   }
@@ -209,9 +236,11 @@ class WindowsDllTest : public ::testing::Test {
   }
 
   static fs::path* root_;
+  static std::string* loader_;
 };
 
 fs::path* WindowsDllTest::root_ = nullptr;
+std::string* WindowsDllTest::loader_ = new std::string;
 
 TEST_F(WindowsDllTest, EveryOperationResolvesByItsDecoratedName) {
   WriteConfig(Ini({}));
@@ -226,7 +255,7 @@ TEST_F(WindowsDllTest, FailsOverAndWritesTheRotatedOrderBackAtUnload) {
   const std::uint16_t refused = UnusedPort();
   WriteConfig(Ini({refused, unreadable.port(), answering.port()}));
 
-  EXPECT_THAT(Host({"auth 123 456"}), ElementsAre("9999 2024-01-01 00:00:00"));
+  EXPECT_THAT(Host({"TokenAuth 123 456 -"}), ElementsAre("9999 2024-01-01 00:00:00"));
   EXPECT_THAT(answering.paths(), ElementsAre("/TokenAuth.asp?iCardNo=123&iDynpasswd=456"));
   // Text-mode log: each message's line feed is CR LF on disk.
   EXPECT_THAT(Messages(Log()), ElementsAre("127.0.0.1  connect error: connection refused\r\n",
@@ -236,7 +265,7 @@ TEST_F(WindowsDllTest, FailsOverAndWritesTheRotatedOrderBackAtUnload) {
 
 TEST_F(WindowsDllTest, GateRefusesWithoutARequestAfterThreeCallsFoundNoServer) {
   WriteConfig(Ini({UnusedPort()}));
-  EXPECT_THAT(Host({"auth 1 2", "auth 1 2", "auth 1 2", "auth 1 2"}),
+  EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -"}),
               ElementsAre("1012 ", "1012 ", "1012 ", "1012 "));
   EXPECT_EQ(Messages(Log()),
             std::vector<std::string>(3, "127.0.0.1  connect error: connection refused\r\n"));
@@ -279,16 +308,89 @@ TEST_F(WindowsDllTest, BindingRowsStatusAndPasswordThroughTheDomReader) {
     return Script{Send(Reply("<Result>9999</Result><ResvPassWord>654321</ResvPassWord>"))};
   });
   WriteConfig(Ini({server.port()}));
-  EXPECT_THAT(Host({"bindinfo 7 8", "status 7", "bindother 7 8"}),
+  EXPECT_THAT(Host({"TokenBindInfoQuery 7 8 - -", "TokenStatus 7 - -", "TokenBindOther 7 8 -"}),
               ElementsAre("9999 2;11,12,acct-one,2024-01-01 10:00:00;"
                           "21,22,12345678901234567890,2024-02-02 20:00:00",
                           "9999 2 1970-01-01 00:00:00", "9999 654321"));
   EXPECT_EQ(Log(), "");
 }
 
+// Every operation through each way of reaching it, against one server whose
+// reply holds every element that some operation reads.
+constexpr char kExpiry[] = " 2024-01-01 00:00:00";
+constexpr char kPassword[] = " 654321";
+
+// Each operation's command, and what its line holds after the result code.
+std::vector<std::pair<std::string, std::string>> OperationCases() {
+  const std::string expiry = kExpiry;
+  return {
+      {"TokenAuth 1 2 -", expiry},
+      {"TokenAuth2 1 2 -", expiry},
+      {"TokenAuth2Next 1 2 3 -", expiry},
+      {"TokenBinding 1 2 3 4 acct -", std::string(" acct") + kPassword},
+      {"TokenBinding2 1 2 3 4 acct -", std::string(" acct") + kPassword},
+      {"TokenBinding2Next 1 2 3 4 5 acct -", std::string(" acct") + kPassword},
+      {"TokenUnBinding 1 svc 2 3 4 acct", " svc acct"},
+      {"TokenUnBinding2 1 svc 2 3 4 acct", " svc acct"},
+      {"TokenUnBinding2Next 1 svc 2 3 4 5 acct", " svc acct"},
+      {"TokenUnBindingEx 1 2 3 acct", " acct"},
+      {"TokenUnBindingEx2 1 2 3 acct 123456", " acct 123456"},
+      {"TokenEnable svc 2 n 1 i m t p e a -", " svc n i m t p e a" + expiry},
+      {"TokenEnableNext svc 2 3 n 1 i m t p e a -", " svc n i m t p e a" + expiry},
+      {"TokenDisable 1 svc i 2 3 acct op", " svc i acct op"},
+      {"TokenLoss 1 svc 9 2 3 acct op", " svc acct op"},
+      {"TokenUnLoss 1 svc 2 op", " svc op"},
+      {"TokenUnLossNext 1 svc 2 3 op", " svc op"},
+      {"TokenBindInfoQuery 7 8 - -", " 1;11,12,acct,2024-01-01 10:00:00"},
+      {"TokenBindInfoQueryNext 7 8 9 - -", " 1;11,12,acct,2024-01-01 10:00:00"},
+      {"TokenStatus 5 - -", " 2" + expiry},
+      {"TokenChange 1 old new 2", " old new"},
+      {"TokenChangeNext 1 old new 2 3", " old new"},
+      {"TokenModifyInfo 1 2 n 3 i m t p e a", " n i m t p e a"},
+      {"TokenModifyInfoNext 1 2 3 n 4 i m t p e a", " n i m t p e a"},
+      {"TokenBindEsale 1 2 -", kPassword},
+      {"TokenBindEsaleNext 1 2 3 -", kPassword},
+      {"TokenBindOther 1 2 -", kPassword},
+      {"TokenBindOtherNext 1 2 3 -", kPassword},
+  };
+}
+
+constexpr char kEveryElement[] =
+    "<Result>9999</Result><ExpireTime>1704067200</ExpireTime><ResvPassWord>654321</ResvPassWord>"
+    "<RowCount>1</RowCount><AppNo>11</AppNo><AppNo2>12</AppNo2><Account>acct</Account>"
+    "<Bindtime>2024-01-01 10:00:00</Bindtime><CardStatus>2</CardStatus>";
+
+class WindowsHostTest : public WindowsDllTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WindowsHostTest, EveryOperationAnswersWithItsOutputs) {
+  ScriptServer server([](const std::string&) { return Script{Send(Reply(kEveryElement))}; });
+  WriteConfig(Ini({server.port()}));
+  std::vector<std::string> commands, lines;
+  for (const auto& [command, tail] : OperationCases()) {
+    commands.push_back(command);
+    lines.push_back("9999" + tail);
+  }
+  EXPECT_EQ(Host(commands, GetParam()), lines);
+  const std::vector<std::string> paths = server.paths();
+  ASSERT_EQ(paths.size(), commands.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string name = commands[i].substr(0, commands[i].find(' '));
+    EXPECT_THAT(paths[i], StartsWith("/" + name + ".asp?")) << commands[i];
+  }
+  EXPECT_EQ(Log(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, WindowsHostTest,
+                         ::testing::Values(kByName, kLinkedMsvc, kLinkedGnu), [](const auto& info) {
+                           std::string name = info.param;
+                           name = name.substr(4, name.find('.') - 4);
+                           name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
+                           return name;
+                         });
+
 TEST_F(WindowsDllTest, MissingConfigurationIsLoggedInGbkAndRefusesEveryCall) {
   fs::remove(ConfigFile());
-  EXPECT_THAT(Host({"auth 1 2", "status 1"}), ElementsAre("1012 ", "1012 -1 "));
+  EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenStatus 1 - -"}), ElementsAre("1012 ", "1012 -1 "));
   // "读配置文件错误 \n" in GBK, its line feed as CR LF.
   EXPECT_THAT(Messages(Log()),
               ElementsAre("\xb6\xc1\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3 \r\n"));
@@ -306,12 +408,15 @@ constexpr char kAccepting[] =
     "</Reply>";
 constexpr char kTls13Refused[] = "[TLS] MinVersion: TLS 1.3 is not offered by this system\r\n";
 
-std::string TlsIni(const std::string& host, std::uint16_t port, const std::string& tlsLines) {
+enum class Trust { kCaFile, kSystem };
+
+std::string TlsIni(const std::string& host, std::uint16_t port, const std::string& tlsLines,
+                   Trust trust = Trust::kCaFile) {
   const std::string timeout = std::to_string(kTlsConnectTimeout);
   return "[ServerSet]\r\nServerNumber=1\r\nConnectTimeout=" + timeout +
          "\r\nSendTimeout=" + timeout + "\r\nReceiveTimeout=" + timeout + "\r\nServerIP0=" + host +
-         "\r\nServerPort0=" + std::to_string(port) +
-         "\r\n[TLS]\r\nEnabled=1\r\nCAFile=c:\\ca.pem\r\n" + tlsLines;
+         "\r\nServerPort0=" + std::to_string(port) + "\r\n[TLS]\r\nEnabled=1\r\n" +
+         (trust == Trust::kCaFile ? "CAFile=c:\\ca.pem\r\n" : "") + tlsLines;
 }
 
 // "<result line> in <ms> ms" from a timed command: the line and the time.
@@ -334,6 +439,7 @@ struct TlsCase {
   bool untilClose;
   bool accepted;
   const char* reason;  // the logged reason when it is ours to assert; "" any
+  Trust trust = Trust::kCaFile;
 };
 
 const Credential& IpCredential() { return Pki().ip; }
@@ -341,6 +447,11 @@ const Credential& LocalhostCredential() { return Pki().localhost; }
 const Credential& ExpiredCredential() { return Pki().expired; }
 const Credential& OtherNameCredential() { return Pki().otherName; }
 const Credential& SelfSignedCredential() { return Pki().selfSigned; }
+const Credential& OtherCaCredential() { return Pki().otherCa; }
+const Credential& ChainedCredential() { return Pki().chained; }
+const Credential& UnchainedCredential() { return Pki().unchained; }
+
+constexpr char kIssuerUnknown[] = "unable to get local issuer certificate";
 
 std::vector<TlsCase> TlsCases() {
   const std::string pins = "PinSHA256=" + Pki().otherPin + " , " + Pki().ipPin + "\r\n";
@@ -359,6 +470,18 @@ std::vector<TlsCase> TlsCases() {
        "certificate has expired"},
       {"UnknownIssuer", Peer::kTls, SelfSignedCredential, "127.0.0.1", "", 0, true, false, false,
        ""},
+      {"IntermediateSent", Peer::kTls, ChainedCredential, "127.0.0.1", "", 0, true, false, true,
+       ""},
+      // A leaf whose issuer is neither sent nor trusted: a chain that stops
+      // short of any root, with the CAFile and with the system's roots.
+      {"IssuerNowhereTrusted", Peer::kTls, OtherCaCredential, "127.0.0.1", "", 0, true, false,
+       false, kIssuerUnknown},
+      {"IssuerNowhereTrustedWithoutCAFile", Peer::kTls, OtherCaCredential, "127.0.0.1", "", 0, true,
+       false, false, kIssuerUnknown, Trust::kSystem},
+      {"IntermediateNeitherSentNorKnown", Peer::kTls, UnchainedCredential, "127.0.0.1", "", 0, true,
+       false, false, kIssuerUnknown},
+      {"TestCaWithoutCAFile", Peer::kTls, IpCredential, "127.0.0.1", "", 0, true, false, false,
+       kIssuerUnknown, Trust::kSystem},
       {"PinMismatch", Peer::kTls, IpCredential, "127.0.0.1", "PinSHA256=" + Pki().otherPin + "\r\n",
        0, true, false, false, "server key matches no PinSHA256 entry"},
       {"OnlyTls11Offered", Peer::kTls, IpCredential, "127.0.0.1", "", TLS1_1_VERSION, true, false,
@@ -392,9 +515,9 @@ TEST_P(WindowsTlsTest, AcceptsOnlyAVerifiedServer) {
   } else {
     plain.emplace(Script{c.peer == Peer::kPlainHttp ? Send(reply) : Hang()}, HeadRead::kSkip);
   }
-  WriteConfig(TlsIni(c.host, tls ? tls->port() : plain->port(), c.tlsLines));
+  WriteConfig(TlsIni(c.host, tls ? tls->port() : plain->port(), c.tlsLines, c.trust));
 
-  const std::vector<std::string> lines = Host({"timed auth 1 2"});
+  const std::vector<std::string> lines = Host({"timed TokenAuth 1 2 -"});
   ASSERT_EQ(lines.size(), 1u);
   const auto [line, elapsedMs] = SplitTimed(lines[0]);
   // A stall ends with the connect time-out, whatever the server does.
@@ -419,9 +542,8 @@ TEST_P(WindowsTlsTest, AcceptsOnlyAVerifiedServer) {
     EXPECT_LE(plain->connections(), 1);
   }
   if (tls && !c.untilClose) {
-    for (const std::string& request : tls->plain().requests()) {
-      EXPECT_THAT(request, Not(HasSubstr("GET"))) << "sent to an unverified server";
-    }
+    EXPECT_THAT(tls->plain().requests(), Each(Not(HasSubstr("GET"))))
+        << "sent to an unverified server";
   }
 }
 
@@ -433,8 +555,8 @@ TEST_F(WindowsDllTest, ANameTheResolverNeverAnswersFailsWithinTheConnectTimeOut)
       "[ServerSet]\r\nServerNumber=1\r\nConnectTimeout=" + std::to_string(kTlsConnectTimeout) +
       "\r\nServerIP0=zcv-silent.example\r\nServerPort0=80\r\n");
   std::string out;
-  const int status = RunWithSilentResolver(HostCommand({"timed auth 1 2"}), *root_, &out);
-  if (status < 0) GTEST_SKIP() << "no mount and network namespaces here";
+  const int status = RunWithSilentResolver(HostCommand({"timed TokenAuth 1 2 -"}), *root_, &out);
+  if (status == kNoNamespaces) GTEST_SKIP() << "no mount and network namespaces here";
   EXPECT_EQ(status, 0);
   const std::vector<std::string> lines = Lines(out);
   ASSERT_EQ(lines.size(), 1u) << out;
@@ -482,17 +604,63 @@ TEST_P(WindowsTlsEntryTest, AnInvalidEntryMakesTheListInvalid) {
   WriteConfig(Ini({plain.port()}) + "[TLS]\r\n" + c.tlsSection);
 
   if (c.logLine == nullptr) {
-    EXPECT_THAT(Host({"auth 1 2"}), ElementsAre("9999 2024-01-01 00:00:00"));
+    EXPECT_THAT(Host({"TokenAuth 1 2 -"}), ElementsAre("9999 2024-01-01 00:00:00"));
     EXPECT_THAT(plain.requests(), ElementsAre(HasSubstr("GET /TokenAuth.asp")));
     return;
   }
-  EXPECT_THAT(Host({"auth 1 2"}), ElementsAre("1012 "));
+  EXPECT_THAT(Host({"TokenAuth 1 2 -"}), ElementsAre("1012 "));
   EXPECT_THAT(Messages(Log()), ElementsAre(c.logLine));
   EXPECT_EQ(plain.connections(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, WindowsTlsEntryTest, ::testing::ValuesIn(EntryCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The hosts that link an import library, over plain HTTP and verified TLS:
+// the C interface's host opens a client on the stage's files.
+struct LinkedCase {
+  const char* program;
+  bool tls;
+};
+
+class WindowsLinkedHostTest : public WindowsDllTest,
+                              public ::testing::WithParamInterface<LinkedCase> {};
+
+TEST_P(WindowsLinkedHostTest, AuthenticatesOverPlainHttpAndVerifiedTls) {
+  const LinkedCase& c = GetParam();
+  std::optional<TlsScriptServer> tls;
+  std::optional<ScriptServer> plain;
+  if (c.tls) {
+    TlsServerOptions options;
+    options.credential = Pki().ip;
+    tls.emplace(Script{Send(HttpReply(kAccepting))}, options);
+    WriteConfig(TlsIni("127.0.0.1", tls->port(), ""));
+  } else {
+    plain.emplace(Script{Send(HttpReply(kAccepting))});
+    WriteConfig(Ini({plain->port()}));
+  }
+  const bool cHost = std::string(c.program).find("_c_") != std::string::npos;
+  const std::vector<std::string> command =
+      cHost ? std::vector<std::string>{"c:\\cfgfile.ini", "d:\\logfile.txt", "1", "2"}
+            : std::vector<std::string>{"TokenAuth 1 2 -"};
+  EXPECT_THAT(Host(command, c.program), ElementsAre(std::string("9999") + kExpiry));
+  EXPECT_THAT(c.tls ? tls->plain().paths() : plain->paths(),
+              ElementsAre("/TokenAuth.asp?iCardNo=1&iDynpasswd=2"));
+  EXPECT_EQ(Log(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, WindowsLinkedHostTest,
+    ::testing::Values(LinkedCase{kLinkedMsvc, false}, LinkedCase{kLinkedMsvc, true},
+                      LinkedCase{kLinkedGnu, false}, LinkedCase{kLinkedGnu, true},
+                      LinkedCase{kCHostMsvc, false}, LinkedCase{kCHostMsvc, true},
+                      LinkedCase{kCHostGnu, false}, LinkedCase{kCHostGnu, true}),
+    [](const auto& info) {
+      std::string name = info.param.program;
+      name = name.substr(4, name.find('.') - 4);
+      name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
+      return name + (info.param.tls ? "OverTls" : "OverHttp");
+    });
 
 // Schannel resumes by target name within the DLL's one credentials handle;
 // Wine's Schannel keeps no sessions, so here each call makes a full
@@ -503,7 +671,7 @@ TEST_F(WindowsDllTest, LaterCallsOverTlsAnswerAgain) {
   TlsScriptServer server(Script{Send(HttpReply(kAccepting))}, options);
   WriteConfig(TlsIni("127.0.0.1", server.port(), ""));
 
-  EXPECT_THAT(Host({"auth 1 2", "auth 1 2"}),
+  EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenAuth 1 2 -"}),
               ElementsAre("9999 2024-01-01 00:00:00", "9999 2024-01-01 00:00:00"));
   EXPECT_EQ(server.handshakes(), 2);
 }

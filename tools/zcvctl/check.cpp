@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "platform/clock.h"
@@ -16,6 +17,7 @@
 #include "platform/tls.h"
 #include "platform/transport.h"
 #include "service/client.h"
+#include "zcvctl/utf8_text.h"
 
 namespace zcv::ctl {
 namespace {
@@ -92,12 +94,18 @@ struct SocketCloser {
   }
 };
 
+// Drives the handshake to its end. A peer that closes instead of finishing
+// it has not been reached, whatever the transport made of the close.
 bool Handshake(platform::Transport& transport, platform::SocketHandle socket, std::int64_t deadline,
                Step* step) {
   for (;;) {
     const platform::TransferResult result = transport.Start();
     if (result.error != 0) {
       step->note = result.reason != nullptr ? result.reason : ErrorText(result.error);
+      return false;
+    }
+    if (result.closed) {
+      step->note = "closed during the handshake";
       return false;
     }
     if (result.want == platform::Want::kNothing) return true;
@@ -163,7 +171,11 @@ ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeo
                            &handshake);
   handshake.ms = handshakeTime.ms();
   platform::TlsPeer peer;
-  if (handshake.ok && platform::DescribeTlsPeer(*transport, &peer)) {
+  if (handshake.ok && !platform::DescribeTlsPeer(*transport, &peer)) {
+    // A handshake that ends without the server's certificate proved nothing.
+    handshake.ok = false;
+    handshake.note = "no certificate from the server";
+  } else if (handshake.ok) {
     handshake.note = std::string("name ") + server.ip + " verified, certificate " +
                      std::to_string(peer.daysLeft) + " days left, " +
                      (peer.pinned ? "pin matched" : "no pins set");
@@ -180,16 +192,22 @@ struct FileReport {
   std::string refusal;  // why it was not accepted
 };
 
-// A finding's log line without its line end.
-std::string Message(const ConfigFinding& finding) {
-  const std::size_t end = finding.message.find_last_not_of(" \r\n");
-  return finding.message.substr(0, end == std::string::npos ? 0 : end + 1);
+// A configuration message (a finding's log line, GBK) in UTF-8, without its
+// line end.
+std::string Message(const std::string& gbk) {
+  const std::size_t end = gbk.find_last_not_of(" \r\n");
+  return MessageText(gbk.substr(0, end == std::string::npos ? 0 : end + 1));
 }
 
-void PrintText(std::ostream& out, const std::string& path, const FileReport& file,
+std::string Message(const ConfigFinding& finding) { return Message(finding.message); }
+
+// Everything in UTF-8: the messages converted, any other byte that is not
+// UTF-8 (the path, the system's texts) replaced.
+void PrintText(std::ostream& os, const std::string& path, const FileReport& file,
                const std::vector<ServerReport>& servers) {
+  std::ostringstream out;
   out << "configuration " << path << ": "
-      << (file.accepted ? "accepted" : "refused: " + file.refusal) << "\n";
+      << (file.accepted ? "accepted" : "refused: " + Message(file.refusal)) << "\n";
   for (const ConfigFinding& problem : file.problems) {
     out << "  " << (problem.fatal ? "error" : "warning");
     if (problem.line > 0) out << " (line " << problem.line << ")";
@@ -212,6 +230,7 @@ void PrintText(std::ostream& out, const std::string& path, const FileReport& fil
       }
     }
   }
+  os << ValidUtf8(out.str());
 }
 
 void PrintJson(std::ostream& out, const std::string& path, const FileReport& file,
@@ -219,6 +238,7 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
   nlohmann::ordered_json report;
   report["config"] = path;
   report["accepted"] = file.accepted;
+  if (!file.accepted) report["refusal"] = Message(file.refusal);
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   for (const ConfigFinding& problem : file.problems) {
     problems.push_back(
@@ -243,7 +263,7 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
     list.push_back(std::move(server));
   }
   report["servers"] = std::move(list);
-  // Texts from the file may hold bytes that are not UTF-8.
+  // The messages are UTF-8 already; the path may hold bytes that are not.
   out << report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 

@@ -5,10 +5,12 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "zcvctl/check.h"
 #include "zcvctl/operations.h"
 #include "zcvctl/report.h"
+#include "zcvctl/utf8_text.h"
 
 namespace {
 
@@ -98,7 +100,11 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int status = app.exit(e);
+    // The messages may quote the command line's bytes.
+    std::ostringstream out, err;
+    int status = app.exit(e, out, err);
+    std::cout << ValidUtf8(out.str());
+    std::cerr << ValidUtf8(err.str());
     return status == 0 ? 0 : kExitUsage;
   }
 
@@ -112,7 +118,8 @@ int main(int argc, char** argv) {
         zcv_client_open(config.c_str(), log.c_str(), ZCV_WRITE_BACK, error, sizeof error),
         zcv_client_close);
     if (!client) {
-      std::cerr << "zcvctl: " << config << ": " << error << "\n";
+      // The reason is a configuration message: GBK, as the log keeps it.
+      std::cerr << ValidUtf8("zcvctl: " + config + ": ") << MessageText(error) << "\n";
       return ExitStatus(ZCV_NO_ANSWER);
     }
     inv->call.client = client.get();

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
+
+#include "zcvctl/utf8_text.h"
 
 namespace zcv::ctl {
 namespace {
@@ -60,28 +63,7 @@ void RowTable(std::ostream& os, const std::vector<Row>& rows) {
   }
 }
 
-}  // namespace
-
-std::string ResultMeaning(ResultCode code) {
-  switch (code) {
-    case zcv::kAccepted:
-      return "accepted";
-    case zcv::kArgumentRefused:
-      return "argument refused";
-    case zcv::kNoAnswer:
-      return "no usable answer";
-    default:
-      return "service verdict";
-  }
-}
-
-int ExitStatus(ResultCode code) {
-  if (code == zcv::kAccepted) return kExitAccepted;
-  if (code == zcv::kArgumentRefused || code == zcv::kNoAnswer) return kExitNoAnswer;
-  return kExitVerdict;
-}
-
-void PrintText(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out) {
+void PrintTextBytes(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out) {
   os << op.function << ": " << code << " (" << ResultMeaning(code) << ")\n";
   if (code != zcv::kAccepted) return;
   switch (op.output) {
@@ -108,6 +90,34 @@ void PrintText(std::ostream& os, const Operation& op, ResultCode code, const Out
       break;
     }
   }
+}
+
+}  // namespace
+
+std::string ResultMeaning(ResultCode code) {
+  switch (code) {
+    case zcv::kAccepted:
+      return "accepted";
+    case zcv::kArgumentRefused:
+      return "argument refused";
+    case zcv::kNoAnswer:
+      return "no usable answer";
+    default:
+      return "service verdict";
+  }
+}
+
+int ExitStatus(ResultCode code) {
+  if (code == zcv::kAccepted) return kExitAccepted;
+  if (code == zcv::kArgumentRefused || code == zcv::kNoAnswer) return kExitNoAnswer;
+  return kExitVerdict;
+}
+
+// In UTF-8: bytes of the outputs that are not appear as U+FFFD, as in JSON.
+void PrintText(std::ostream& stream, const Operation& op, ResultCode code, const Outputs& out) {
+  std::ostringstream os;
+  PrintTextBytes(os, op, code, out);
+  stream << ValidUtf8(os.str());
 }
 
 void PrintJson(std::ostream& os, const Operation& op, ResultCode code, const Outputs& out) {

@@ -1,11 +1,13 @@
 // zcvsim: a token-service simulator for the library's demo and tests.
 // Subcommands: serve, add-card, otp, list, verdicts.
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -24,14 +26,20 @@ constexpr const char* kDefaultDb = "zcvsim.db";
 constexpr std::int64_t kSecondsPerDay = 24 * 3600;
 constexpr int kSignalPollMs = 200;
 
-// Written to a temporary name first, so a reader never sees half a number.
+// Written to a fresh temporary name beside it first, so a reader never sees
+// half a number. The name is made by mkstemp (O_CREAT|O_EXCL): a link or
+// file planted under any name is never opened, let alone followed.
 bool WritePortFile(const std::string& path, int port) {
-  std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    if (!(out << port << '\n')) return false;
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  const std::string text = std::to_string(port) + "\n";
+  const bool written = ::fchmod(fd, 0644) == 0 &&
+                       ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  const bool closed = ::close(fd) == 0;
+  if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
 }
 
 // A certificate and key to serve TLS with; both empty for plain HTTP.

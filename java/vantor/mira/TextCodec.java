@@ -15,15 +15,64 @@ import java.time.format.DateTimeFormatter;
 import java.time.format.DateTimeParseException;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import java.util.Optional;
+import java.util.concurrent.ConcurrentHashMap;
 
 final class TextCodec {
   private static final DateTimeFormatter EXPIRY = DateTimeFormatter.ofPattern("yyyy-MM-dd HH:mm:ss");
+
+  /** Charsets already found to pass through C strings unchanged, or not. */
+  private static final Map<Charset, Boolean> FITS_C_STRINGS = new ConcurrentHashMap<>();
 
   private final Charset charset;
 
   TextCodec(Charset charset) {
     this.charset = charset;
+  }
+
+  /**
+   * Whether texts in `charset` reach the native side as they are: ASCII stays ASCII, byte for
+   * byte, and no character encodes to a NUL byte (which would cut a C string short, as UTF-16
+   * cuts "alice" to "a").
+   */
+  static boolean fitsCStrings(Charset charset) {
+    return FITS_C_STRINGS.computeIfAbsent(charset, TextCodec::checkCStrings);
+  }
+
+  private static boolean checkCStrings(Charset charset) {
+    if (!charset.canEncode()) return false;
+    CharsetEncoder encoder =
+        charset
+            .newEncoder()
+            .onMalformedInput(CodingErrorAction.REPORT)
+            .onUnmappableCharacter(CodingErrorAction.REPORT);
+    try {
+      for (char c = 0; c < 0x80; c++) {
+        ByteBuffer one = encoder.reset().encode(CharBuffer.wrap(new char[] {c}));
+        if (one.remaining() != 1 || one.get(0) != c) return false;
+      }
+      StringBuilder others = new StringBuilder();
+      for (int c = 0x80; c <= Character.MAX_CODE_POINT; c++) {
+        if (c < Character.MIN_SURROGATE || c > Character.MAX_SURROGATE) others.appendCodePoint(c);
+      }
+      encoder.reset().onUnmappableCharacter(CodingErrorAction.IGNORE);
+      ByteBuffer all = encoder.encode(CharBuffer.wrap(others));
+      while (all.hasRemaining()) {
+        if (all.get() == 0) return false;
+      }
+      return true;
+    } catch (CharacterCodingException e) {
+      return false;
+    }
+  }
+
+  /** Whether the bytes hold a NUL, which would cut them short as a C string. */
+  static boolean holdsNul(byte[] bytes) {
+    for (byte b : bytes) {
+      if (b == 0) return true;
+    }
+    return false;
   }
 
   /** The encoder of one call: collects its texts and whether any had to be refused. */
@@ -43,18 +92,19 @@ final class TextCodec {
 
     /**
      * A text that may be absent (null stays null). A character the charset cannot encode, or a
-     * NUL, which would cut the text short on the native side, refuses the call.
+     * NUL byte in the encoded text, which would cut it short on the native side, refuses the
+     * call.
      */
     byte[] optional(String text) {
       if (text == null || refused) return null;
-      if (text.indexOf('\0') >= 0) {
-        refused = true;
-        return null;
-      }
       try {
         ByteBuffer bytes = encoder.reset().encode(CharBuffer.wrap(text));
         byte[] out = new byte[bytes.remaining()];
         bytes.get(out);
+        if (holdsNul(out)) {
+          refused = true;
+          return null;
+        }
         return out;
       } catch (CharacterCodingException e) {
         refused = true;

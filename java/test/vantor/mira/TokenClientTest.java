@@ -10,9 +10,13 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
+import java.net.InetAddress;
+import java.net.ServerSocket;
 import java.nio.charset.Charset;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.time.Duration;
 import java.time.LocalDateTime;
 import java.util.ArrayList;
 import java.util.List;
@@ -133,6 +137,48 @@ class TokenClientTest {
         BindingsResult rows = c.bindInfoQuery(1001, otp());
         assertEquals(account, rows.bindings().get(0).account());
         accepted(c.unbindingEx(1001, 1, 1, account));
+      }
+    }
+  }
+
+  @ParameterizedTest
+  @CsvSource({"UTF-16LE", "UTF-16BE", "UTF-16", "UTF-32", "IBM037"})
+  void charsetsThatCutOrChangeCStringsAreRefusedAtOpen(String charset) throws Exception {
+    // In UTF-16LE "alice" would reach the service as "a".
+    Path config = Files.writeString(dir.resolve("cfgfile.ini"),
+        "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=9\n");
+    assertThrows(IllegalArgumentException.class,
+        () -> TokenClient.open(config, null, Charset.forName(charset)).close());
+  }
+
+  @Test
+  void opensFromBytesAndBoundsEachCall() throws Exception {
+    try (Simulator sim = new Simulator(dir)) {
+      sim.addCard(1001, "SN-1001");
+      byte[] config = Files.readAllBytes(sim.start());
+      Charset utf8 = StandardCharsets.UTF_8;
+      try (TokenClient c = TokenClient.open(config, null, utf8, Duration.ofSeconds(5))) {
+        accepted(c.enable("SN-1001", otp(), null, 0, null, null, null, null, null, null));
+        expires(c.auth(1001, otp()));
+      }
+      for (Duration bad : List.of(Duration.ZERO, Duration.ofSeconds(601), Duration.ofMillis(1500))) {
+        assertThrows(IllegalArgumentException.class, () -> TokenClient.open(config, null, utf8, bad));
+      }
+      IOException e = assertThrows(IOException.class, () -> TokenClient.open(
+          "[ServerSet]\nServerIP0=127.0.0.1\n".getBytes(utf8), null, utf8, null));
+      assertTrue(e.getMessage().startsWith("\u8bfbServerNumber"), e.getMessage()); // GBK read as GBK
+    }
+    // A server that never answers: the call's own bound ends the call, not
+    // the file's minute-long ReceiveTimeout.
+    try (ServerSocket silent = new ServerSocket(0, 1, InetAddress.getLoopbackAddress())) {
+      Path config = Files.writeString(dir.resolve("silent.ini"),
+          "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" + silent.getLocalPort()
+              + "\nReceiveTimeout=60\n");
+      try (TokenClient c =
+          TokenClient.open(config, null, StandardCharsets.UTF_8, Duration.ofSeconds(1))) {
+        long started = System.nanoTime();
+        assertEquals(TokenClient.NO_ANSWER, c.auth(1001, 1).code());
+        assertTrue(System.nanoTime() - started < 30_000_000_000L);
       }
     }
   }
