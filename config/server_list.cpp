@@ -62,22 +62,12 @@ const char* ReadFaultMessage(platform::ReadFault fault) {
   }
 }
 
-ServerListSource PathSource(std::string path, bool writeBack) {
-  ServerListSource source;
-  source.path = std::move(path);
-  source.writeBack = writeBack;
-  return source;
-}
-
 }  // namespace
 
 bool SameServer(const ServerEntry& a, const ServerEntry& b) {
   return std::strncmp(a.ip, b.ip, kServerIPBytes) == 0 &&
          std::strncmp(a.port, b.port, kServerPortBytes) == 0;
 }
-
-ServerList::ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack)
-    : ServerList(PathSource(std::move(configPath), writeBack), mutex, log) {}
 
 ServerList::ServerList(ServerListSource source, ServiceMutex& mutex, LogFile& log)
     : source_(std::move(source)), mutex_(mutex), log_(log) {

@@ -29,11 +29,9 @@ struct ServerListSource {
 class ServerList {
  public:
   // Reads sections ServerSet (ServerNumber, ServerIP<i>, ServerPort<i>
-  // and the optional time-outs) and TLS of the INI file whole, logs every
+  // and the optional time-outs) and TLS of the source whole, logs every
   // finding in file order, and marks the list invalid when any is fatal.
-  // `writeBack`: whether destruction writes the rotated order back.
-  ServerList(std::string configPath, ServiceMutex& mutex, LogFile& log, bool writeBack = true);
-  // The same from a source: a path (a regular file of at most
+  // The source is a path (a regular file of at most
   // platform::kMaxReadFileBytes, opened without waiting) or bytes.
   ServerList(ServerListSource source, ServiceMutex& mutex, LogFile& log);
   // With write-back on, writes the rotated order back, but only when

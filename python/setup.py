@@ -4,7 +4,7 @@ from setuptools import setup
 
 setup(
     name="zephyrcoilvault",
-    version="1.1.0",
+    version="1.2.0",
     description="Client of the one-time-password token service, over the zephyrcoilvault library",
     packages=["zephyrcoilvault"],
     package_data={"zephyrcoilvault": ["py.typed"]},

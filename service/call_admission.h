@@ -6,6 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 namespace zcv {
 
@@ -15,9 +17,10 @@ class CallAdmission {
   // admission itself.
   using Release = void (*)(void* context);
 
-  // Counts a call in; false (and nothing counted) once closing has begun.
+  // Counts a call of this thread in; false (and nothing counted) once
+  // closing has begun, or when there is no memory to note the thread.
   bool Enter();
-  // Counts an admitted call out. The last one out after a close that could
+  // Counts an admitted call of this thread out. The last one out after a close that could
   // not wait for it runs that close's release; nothing of the admission is
   // touched after that.
   void Leave();
@@ -28,37 +31,36 @@ class CallAdmission {
   // to leave runs `release(context)`.
   bool CloseOrHandOver(std::chrono::milliseconds limit, Release release, void* context);
 
-  bool closing() const;
-
  private:
-  bool EnteredOnThisThread() const;
+  void FreeList();  // caller holds mutex_
 
   mutable std::mutex mutex_;  // guards every field
   std::condition_variable left_;
-  int inside_ = 0;
+  // The thread of each call inside, so that a close can tell its own
+  // thread's calls (a list, not thread-local storage, which a library that
+  // is unloaded again must not leave behind in its hosts' threads).
+  std::vector<std::thread::id> inside_;
   bool closing_ = false;
   Release release_ = nullptr;  // set when the close handed over
   void* releaseContext_ = nullptr;
-
-  friend class AdmittedCall;
 };
 
-// An admitted call for the life of the object. The admitted calls of one
-// thread form a stack, so that a close can tell its own thread's calls.
+// An admitted call for the life of the object.
 class AdmittedCall {
  public:
-  explicit AdmittedCall(CallAdmission& admission);
-  ~AdmittedCall();
+  explicit AdmittedCall(CallAdmission& admission)
+      : admission_(admission), admitted_(admission.Enter()) {}
+  ~AdmittedCall() {
+    if (admitted_) admission_.Leave();
+  }
   AdmittedCall(const AdmittedCall&) = delete;
   AdmittedCall& operator=(const AdmittedCall&) = delete;
 
   bool admitted() const { return admitted_; }
 
  private:
-  friend class CallAdmission;
   CallAdmission& admission_;
   bool admitted_;
-  const AdmittedCall* outer_ = nullptr;  // this thread's enclosing admitted call
 };
 
 }  // namespace zcv

@@ -43,6 +43,13 @@ optional_missing=()
 for p in "${optional[@]}"; do
   is_installed "$p" || optional_missing+=("$p")
 done
+# An optional package that could not be had is tried once per machine boot,
+# not again by every make target.
+optional_stamp=/tmp/zcv-install-deps-optional-failed
+if [ ${#missing[@]} -eq 0 ] && [ -f "$optional_stamp" ] &&
+  [ "$(cat "$optional_stamp")" = "${optional_missing[*]}" ]; then
+  optional_missing=()
+fi
 [ ${#missing[@]} -eq 0 ] && [ ${#optional_missing[@]} -eq 0 ] && exit 0
 
 sudo=""
@@ -78,7 +85,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ "$status" -eq 0 ] && [ ${#optional_missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${optional_missing[@]}" ||
-    echo "install-deps: could not install ${optional_missing[*]}: the 32-bit Windows stage will skip" >&2
+    { echo "install-deps: could not install ${optional_missing[*]}: the 32-bit Windows stage will skip" >&2
+      echo "${optional_missing[*]}" >"$optional_stamp"; }
 fi
 [ "$own_policy" -eq 0 ] || $sudo rm -f "$policy"
 for unit in "${new_services[@]}"; do

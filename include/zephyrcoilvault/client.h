@@ -119,8 +119,9 @@ ZCV_C_EXPORT zcv_client* zcv_client_open(const char* config_path, const char* lo
  * order back if asked, and frees the client. NULL is ignored. Called from
  * within a call on the same client (its log function), or should calls
  * still be inside when the wait ends, it returns at once and the last of
- * those calls to end frees the client. No call may start after close has
- * returned. */
+ * those calls to end frees the client; a log function already running on
+ * another thread then may still be running. No call may start after close
+ * has returned. */
 ZCV_C_EXPORT void zcv_client_close(zcv_client* client);
 /* Every log entry of the client also goes to fn(ctx, message), on the
  * calling thread, with no lock of the library held; message is the entry

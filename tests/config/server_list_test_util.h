@@ -44,7 +44,10 @@ class ServerListFixture : public testing::Test {
   }
   std::string ReadConfig() const { return testing_log::ReadAll(ConfigPath()); }
   std::unique_ptr<ServerList> Load() {
-    return std::make_unique<ServerList>(ConfigPath(), mutex_, log_);
+    ServerListSource source;
+    source.path = ConfigPath();
+    source.writeBack = true;
+    return std::make_unique<ServerList>(std::move(source), mutex_, log_);
   }
   // The log's text without the 17-character time stamps.
   std::string LoggedMessages() const {
