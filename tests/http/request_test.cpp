@@ -3,6 +3,7 @@
 // the size bounds.
 #include "http/request.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -178,7 +179,10 @@ TEST(HttpRequestTest, RefusedAndResetAreTold) {
   HttpRequest reset;
   const NetStatus cut = reset.Get(Url(server.port()).c_str(), Options());
   EXPECT_EQ(cut.kind(), NetKind::kReceive);
-  EXPECT_STREQ(cut.reason(), "reply cut off: connection reset");
+  // Wine reports some resets as an orderly end of the stream.
+  EXPECT_THAT(cut.reason(),
+              ::testing::AnyOf(::testing::StrEq("reply cut off: connection reset"),
+                               ::testing::StrEq("connection closed before the reply head ended")));
 }
 
 TEST(HttpRequestTest, BodiesAreBoundedInEveryFraming) {

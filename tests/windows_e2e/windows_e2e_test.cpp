@@ -267,8 +267,11 @@ TEST_F(WindowsDllTest, GateRefusesWithoutARequestAfterThreeCallsFoundNoServer) {
   WriteConfig(Ini({UnusedPort()}));
   EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -"}),
               ElementsAre("1012 ", "1012 ", "1012 ", "1012 "));
-  EXPECT_EQ(Messages(Log()),
-            std::vector<std::string>(3, "127.0.0.1  connect error: connection refused\r\n"));
+  EXPECT_THAT(Messages(Log()),
+              ElementsAre("127.0.0.1  connect error: connection refused\r\n",
+                          "127.0.0.1  connect error: connection refused\r\n",
+                          "127.0.0.1  connect error: connection refused\r\n",
+                          "authentication refused for 150 s after 3 calls without a server\r\n"));
 }
 
 // An IPv6 address in ServerIP: dialed as such, in brackets in the Host
@@ -284,7 +287,7 @@ TEST_F(WindowsDllTest, ReachesAnIpv6AddressAndSaysWhyAnAttemptFailed) {
               std::to_string(refused) +
               "\r\nServerIP1=::1\r\nServerPort1=" + std::to_string(stalling.port()) +
               "\r\nServerIP2=::1\r\nServerPort2=" + std::to_string(answering.port()) + "\r\n");
-  EXPECT_THAT(Host({"auth 123 456"}), ElementsAre("9999 2024-01-01 00:00:00"));
+  EXPECT_THAT(Host({"TokenAuth 123 456 -"}), ElementsAre("9999 2024-01-01 00:00:00"));
   ASSERT_EQ(answering.requests().size(), 1u);
   EXPECT_THAT(answering.requests()[0], HasSubstr("\r\nHost: [::1]\r\n"));
   EXPECT_THAT(Messages(Log()), ElementsAre("[::1]  connect error: connection refused\r\n",
