@@ -84,7 +84,8 @@ bench-tls-profile: build
 
 # User-space instructions per TokenAuth call, counted by callgrind; stable
 # where times are not. CLIENT=raw counts the raw-socket client instead,
-# CLIENT=c the C interface's zcv_auth.
+# CLIENT=c the C interface's zcv_auth, CLIENT=name TokenAuth to a server
+# named "localhost" (its lookup included).
 bench-instructions: build
 	./bench/count_instructions.sh build/bench/zcv_call_count $(CLIENT)
 

@@ -96,9 +96,8 @@ void BM_HttpUriParse(benchmark::State& state) {
   const char* uri =
       "http://192.0.2.10:8080/TokenAuth2Next.asp?iCardNo=1&iDynpasswd1=2&iDynpasswd2=3";
   for (auto _ : state) {
-    HttpUri* parsed = HttpUriCreate();
-    benchmark::DoNotOptimize(HttpUriParse(uri, parsed));
-    HttpUriDestroy(parsed);
+    HttpUri parsed;
+    benchmark::DoNotOptimize(HttpUriParse(uri, &parsed));
   }
 }
 BENCHMARK(BM_HttpUriParse);

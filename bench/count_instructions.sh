@@ -3,7 +3,7 @@
 # (instructions of 2,000 calls - those of 1,000 calls) / 1,000, so that
 # start-up and first-call costs cancel out. Only instructions executed
 # inside the call itself are collected, not the loopback server's.
-# Usage: count_instructions.sh DRIVER [raw|c]
+# Usage: count_instructions.sh DRIVER [raw|c|name]
 set -euo pipefail
 
 driver=$1
@@ -11,6 +11,7 @@ client=${2:-}
 case "$client" in
   raw) function='zcv::bench::RawCall(*' label='raw client' ;;
   c) function='zcv_auth' label='zcv_auth (C interface)' ;;
+  name) function='TokenAuth(*' label='TokenAuth to "localhost" (a lookup per call)' ;;
   *) function='TokenAuth(*' label='TokenAuth' ;;
 esac
 

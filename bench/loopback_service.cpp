@@ -10,13 +10,15 @@
 
 namespace zcv::bench {
 
-LoopbackService::LoopbackService(std::uint16_t port, const std::string& caPem)
+LoopbackService::LoopbackService(std::uint16_t port, const std::string& caPem,
+                                 const std::string& host, const std::string& serverSetKeys)
     : dir_(std::filesystem::temp_directory_path() /
            ("zcv-bench-" + std::to_string(::getpid()) + "-" + std::to_string(port))) {
   std::filesystem::create_directories(dir_);
   const std::filesystem::path ini = dir_ / "cfgfile.ini";
   std::ofstream out(ini);
-  out << "[ServerSet]\nServerNumber=1\nServerIP0=127.0.0.1\nServerPort0=" << port << "\n";
+  out << "[ServerSet]\nServerNumber=1\nServerIP0=" << host << "\nServerPort0=" << port << "\n"
+      << serverSetKeys;
   if (!caPem.empty()) {
     std::ofstream(dir_ / "ca.pem") << caPem;
     out << "[TLS]\nEnabled=1\nCAFile=" << (dir_ / "ca.pem").string() << "\n";

@@ -17,8 +17,12 @@ class LoopbackService {
   // Writes the INI file and the log into a fresh temporary folder and makes
   // a client on them the default one, so that the exported operations use
   // it. With `caPem`, the server is reached over TLS with that CA alone
-  // trusted.
-  explicit LoopbackService(std::uint16_t port, const std::string& caPem = "");
+  // trusted. `host` is the server's ServerIP0: an address, or a name the
+  // resolver answers (the hosts file's "localhost").
+  // `serverSetKeys` are added to [ServerSet] ("KeepAlive=30\n").
+  explicit LoopbackService(std::uint16_t port, const std::string& caPem = "",
+                           const std::string& host = "127.0.0.1",
+                           const std::string& serverSetKeys = "");
   // Closes the client and removes the folder.
   ~LoopbackService();
   // Makes this service's client the default one again.

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 namespace zcv::bench {
@@ -46,7 +47,7 @@ void LoadCredential(SSL_CTX* ctx, const TlsBenchOptions& options) {
 }  // namespace
 
 TlsBenchServer::TlsBenchServer(std::string reply, int workers, const TlsBenchOptions& options)
-    : reply_(std::move(reply)) {
+    : reply_(std::move(reply)), keepAlive_(options.keepAlive) {
   ctx_ = SSL_CTX_new(TLS_server_method());
   if (ctx_ == nullptr) Die("cannot make the context");
   LoadCredential(ctx_, options);
@@ -108,16 +109,22 @@ void TlsBenchServer::Answer(int socket) {
   if (SSL_accept(ssl) == 1) {
     ++handshakes_;
     if (SSL_session_reused(ssl) == 1) ++resumed_;
-    char head[4096];
-    std::size_t size = 0;
-    std::size_t got = 0;
-    while (size < sizeof head && SSL_read_ex(ssl, head + size, sizeof head - size, &got) == 1) {
-      size += got;
-      if (size >= 4 && std::memcmp(head + size - 4, "\r\n\r\n", 4) == 0) break;
-    }
-    std::size_t written = 0;
-    if (size >= 4 && SSL_write_ex(ssl, reply_.data(), reply_.size(), &written) == 1) {
-      SSL_shutdown(ssl);
+    for (;;) {
+      char head[4096];
+      std::size_t size = 0;
+      std::size_t got = 0;
+      while (size < sizeof head && SSL_read_ex(ssl, head + size, sizeof head - size, &got) == 1) {
+        size += got;
+        if (size >= 4 && std::memcmp(head + size - 4, "\r\n\r\n", 4) == 0) break;
+      }
+      std::size_t written = 0;
+      if (size < 4 || SSL_write_ex(ssl, reply_.data(), reply_.size(), &written) != 1) break;
+      const bool close = !keepAlive_ || std::string_view(head, size).find("Connection: close") !=
+                                            std::string_view::npos;
+      if (close) {
+        SSL_shutdown(ssl);
+        break;
+      }
     }
   }
   SSL_free(ssl);

@@ -18,6 +18,10 @@ struct TlsBenchOptions {
   std::string keyPem;
   int maxVersion = TLS1_3_VERSION;  // TLS1_2_VERSION: a TLS 1.2 server
   bool resumption = true;           // false: every handshake is a full one
+  // Answers request after request on a connection until one carries
+  // "Connection: close" or the client closes (the reply should then not
+  // ask for "close" itself).
+  bool keepAlive = false;
 };
 
 class TlsBenchServer {
@@ -38,6 +42,7 @@ class TlsBenchServer {
   void Answer(int socket);
 
   std::string reply_;
+  bool keepAlive_ = false;
   SSL_CTX* ctx_ = nullptr;
   int listener_ = -1;
   std::uint16_t port_ = 0;

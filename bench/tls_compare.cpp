@@ -184,6 +184,7 @@ std::vector<Kind> MakeKinds(const std::string& reply) {
     int version;  // 0: plain HTTP
     bool resumption;
     int calls;
+    bool keepAlive = false;  // KeepAlive=30: the library keeps its connection
   };
   const Spec specs[] = {
       {"plain HTTP", "plain", 0, false, 400},
@@ -191,6 +192,7 @@ std::vector<Kind> MakeKinds(const std::string& reply) {
       {"TLS 1.2 resumed", "tls12-resumed", TLS1_2_VERSION, true, 200},
       {"TLS 1.3 full", "tls13-full", TLS1_3_VERSION, false, 60},
       {"TLS 1.3 resumed", "tls13-resumed", TLS1_3_VERSION, true, 150},
+      {"TLS 1.3 kept", "tls13-kept", TLS1_3_VERSION, true, 400, true},
   };
   std::vector<Kind> kinds;
   for (const Spec& spec : specs) {
@@ -198,11 +200,19 @@ std::vector<Kind> MakeKinds(const std::string& reply) {
     if (spec.version == 0) {
       kind.plain = std::make_unique<BenchServer>(reply, kServerWorkers);
     } else {
-      TlsBenchOptions options{pki.ip.certificatePem, pki.ip.keyPem, spec.version, spec.resumption};
-      kind.tls = std::make_unique<TlsBenchServer>(reply, kServerWorkers, options);
+      TlsBenchOptions options{pki.ip.certificatePem, pki.ip.keyPem, spec.version, spec.resumption,
+                              spec.keepAlive};
+      // A kept connection's reply does not ask for "close".
+      const std::string keptReply =
+          "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(std::strlen(kAuthReplyBody)) +
+          "\r\n\r\n" + kAuthReplyBody;
+      // Kept connections hold a worker each while idle: two more for them.
+      kind.tls = std::make_unique<TlsBenchServer>(
+          spec.keepAlive ? keptReply : reply, kServerWorkers + (spec.keepAlive ? 2 : 0), options);
     }
     kind.service =
-        std::make_unique<LoopbackService>(kind.port(), spec.version == 0 ? "" : pki.caPem);
+        std::make_unique<LoopbackService>(kind.port(), spec.version == 0 ? "" : pki.caPem,
+                                          "127.0.0.1", spec.keepAlive ? "KeepAlive=30\n" : "");
     kinds.push_back(std::move(kind));
   }
   return kinds;

@@ -1,9 +1,13 @@
-// Address and port checks of the server list. A text of digits and dots is
-// taken only as the canonical dotted quad: the resolver would read "127.1"
+// Address and port checks of the server list. An IPv6 address is taken as
+// the system's parser reads it; a text of digits and dots only as the
+// canonical dotted quad: the resolver would read "127.1"
 // or "010.1.2.3" as some other address, or send it to DNS.
 #include "config/server_address.h"
 
 #include <cstddef>
+
+#include "platform/resolver.h"
+#include "platform/socket.h"
 
 namespace zcv {
 namespace {
@@ -36,17 +40,42 @@ bool IsDottedQuad(const std::string& text) {
   }
 }
 
-}  // namespace
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-bool IsServerAddress(const std::string& text) {
+// Hexadecimal groups and colons as the system's parser reads them, and no
+// IPv4-mapped address (::ffff:0:0/96).
+bool IsIpv6Text(const std::string& text) {
+  for (char c : text) {
+    if (!IsHexDigit(c) && c != ':') return false;
+  }
+  platform::IpAddress address;
+  return platform::ParseIpAddress(text.c_str(), &address) && address.v6 &&
+         !platform::IsIpv4Mapped(address);
+}
+
+bool IsHostName(const std::string& text) {
   if (text.empty() || text.front() == '.' || text.back() == '.') return false;
   if (text.find("..") != std::string::npos) return false;
-  bool numeric = true;
   for (char c : text) {
     if (!IsDigit(c) && !IsLetter(c) && c != '-' && c != '.') return false;
-    numeric = numeric && (IsDigit(c) || c == '.');
   }
-  return !numeric || IsDottedQuad(text);
+  return true;
+}
+
+}  // namespace
+
+AddressForm ServerAddressForm(const std::string& text) {
+  if (text.find(':') != std::string::npos) {
+    return IsIpv6Text(text) ? AddressForm::kIpv6 : AddressForm::kNone;
+  }
+  if (!IsHostName(text)) return AddressForm::kNone;
+  const bool numeric = text.find_first_not_of("0123456789.") == std::string::npos;
+  if (!numeric) return AddressForm::kName;
+  return IsDottedQuad(text) ? AddressForm::kIpv4 : AddressForm::kNone;
+}
+
+bool IsServerAddress(const std::string& text) {
+  return ServerAddressForm(text) != AddressForm::kNone;
 }
 
 bool IsServerPort(const std::string& text) {

@@ -101,6 +101,8 @@ void ServerList::ReadConfigFile() {
       std::copy(std::begin(reading.servers.servers), std::end(reading.servers.servers),
                 std::begin(servers_));
       timeouts_ = reading.timeouts;
+      family_ = reading.servers.family;
+      keepAlive_ = reading.servers.keepAlive;
       ApplyTimeoutOverrides(source_.timeouts, &timeouts_);
       // Built only for a file without other faults; its own failure is
       // found last, after the file's lines.

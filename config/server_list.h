@@ -11,6 +11,7 @@
 #include "config/timeouts.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
+#include "platform/resolver.h"
 #include "platform/tls.h"
 
 namespace zcv {
@@ -47,6 +48,11 @@ class ServerList {
   // The TLS context every server is reached through; null for plain HTTP.
   platform::TlsContext* tls() const { return tls_.get(); }
   const AttemptTimeouts& timeouts() const { return timeouts_; }
+  // The families names are looked up for and addresses dialed in.
+  platform::AddressFamily addressFamily() const { return family_; }
+  // How long a connection is kept idle for the next call, in seconds; 0:
+  // never kept, one connection per attempt.
+  int keepAliveSeconds() const { return keepAlive_; }
   // Every problem the load found, in the order of the file's lines (the
   // missing file, or a missing key, at its section's header; a failure to
   // set up TLS, found once the file is read, last), each with the message
@@ -81,6 +87,8 @@ class ServerList {
   int count_ = 0;
   bool valid_ = false;
   AttemptTimeouts timeouts_;
+  platform::AddressFamily family_ = platform::AddressFamily::kAny;
+  int keepAlive_ = 0;
   ServerEntry servers_[kMaxServers];
   ServerEntry loaded_[kMaxServers];  // the order read at load
   std::string loadedNumber_;         // ServerNumber as read at load, whole

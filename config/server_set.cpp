@@ -18,8 +18,13 @@ constexpr char kNumberKey[] = "ServerNumber";
 constexpr std::size_t kNumberReadChars = 4;
 constexpr std::size_t kIPChars = kServerIPBytes - 2;  // 28
 constexpr std::size_t kMessageBytes = 256;
-constexpr const char* kOtherKeys[] = {"ServerNumber", "ConnectTimeout", "SendTimeout",
-                                      "ReceiveTimeout", "CallTimeout"};
+constexpr char kFamilyKey[] = "AddressFamily";
+constexpr char kKeepAliveKey[] = "KeepAlive";
+constexpr const char* kOtherKeys[] = {"ServerNumber",   "ConnectTimeout", "SendTimeout",
+                                      "ReceiveTimeout", "CallTimeout",    kFamilyKey,
+                                      kKeepAliveKey};
+constexpr int kMaxKeepAliveSeconds = 300;
+constexpr std::size_t kMaxKeepAliveChars = 30;
 
 // "读ServerNumber参数配置文件错误 \n"
 constexpr char kNoNumberMessage[] =
@@ -41,10 +46,31 @@ constexpr char kLongIPTemplate[] =
     "\xb6\xc1%s\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xb3\xa4"
     "\xd3\xda"
     "28\xb8\xf6\xd7\xd6\xb7\xfb\n";
-// "读%s参数配置文件错误，须为点分IPv4地址或主机名\n"
+// "读%s参数配置文件错误，须为点分IPv4地址、IPv6地址或主机名\n"
 constexpr char kBadIPTemplate[] =
     "\xb6\xc1%s\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb"
-    "\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xbb\xf2\xd6\xf7\xbb\xfa\xc3\xfb\n";
+    "\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xa1\xa2IPv6\xb5\xd8\xd6\xb7\xbb\xf2\xd6\xf7\xbb"
+    "\xfa"
+    "\xc3\xfb\n";
+// "读AddressFamily参数配置文件错误，须为any、ipv4或ipv6\n"
+constexpr char kBadFamilyMessage[] =
+    "\xb6\xc1"
+    "AddressFamily"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+    "any\xa1\xa2ipv4\xbb\xf2ipv6\n";
+// "读KeepAlive参数配置文件错误，须为0至300的整数秒\n"
+constexpr char kBadKeepAliveMessage[] =
+    "\xb6\xc1"
+    "KeepAlive"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+    "0\xd6\xc1"
+    "300\xb5\xc4\xd5\xfb\xca\xfd\xc3\xeb\n";
+// "读%s参数配置文件错误，地址与AddressFamily不符\n"
+constexpr char kFamilyMismatchTemplate[] =
+    "\xb6\xc1%s\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xb5\xd8"
+    "\xd6\xb7\xd3\xeb"
+    "AddressFamily"
+    "\xb2\xbb\xb7\xfb\n";
 // "读%s参数配置文件错误，须为1至65535的十进制整数\n"
 constexpr char kBadPortTemplate[] =
     "\xb6\xc1%s\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb"
@@ -163,6 +189,63 @@ bool CheckPort(const platform::IniSection& section, const std::string& key,
   return false;
 }
 
+// AddressFamily: absent means any; otherwise one of the three words, in
+// any letter case. False after adding its finding.
+bool ReadFamily(const platform::IniSection& section, platform::AddressFamily* family,
+                ConfigFindings* findings) {
+  const platform::IniEntry* entry = Find(section, kFamilyKey);
+  *family = platform::AddressFamily::kAny;
+  if (entry == nullptr) return true;
+  const struct {
+    const char* word;
+    platform::AddressFamily family;
+  } kWords[] = {{"any", platform::AddressFamily::kAny},
+                {"ipv4", platform::AddressFamily::kIpv4},
+                {"ipv6", platform::AddressFamily::kIpv6}};
+  for (const auto& word : kWords) {
+    if (platform::SameIniName(entry->value, word.word)) {
+      *family = word.family;
+      return true;
+    }
+  }
+  findings->push_back({entry->line, true, kBadFamilyMessage});
+  return false;
+}
+
+// KeepAlive: absent or 0 keeps no connection; otherwise the idle seconds,
+// 1 to 300, in decimal digits. False after adding its finding.
+bool ReadKeepAlive(const platform::IniSection& section, int* seconds, ConfigFindings* findings) {
+  const platform::IniEntry* entry = Find(section, kKeepAliveKey);
+  *seconds = 0;
+  if (entry == nullptr) return true;
+  const std::string& value = entry->value;
+  int parsed = 0;
+  bool valid = !value.empty() && value.size() <= kMaxKeepAliveChars;
+  for (std::size_t i = 0; valid && i < value.size(); ++i) {
+    valid = value[i] >= '0' && value[i] <= '9';
+    parsed = valid ? parsed * 10 + (value[i] - '0') : parsed;
+    valid = valid && parsed <= kMaxKeepAliveSeconds;
+  }
+  if (!valid) {
+    findings->push_back({entry->line, true, kBadKeepAliveMessage});
+    return false;
+  }
+  *seconds = parsed;
+  return true;
+}
+
+// An address of the family the file excludes could never be dialed.
+bool CheckFamily(const platform::IniSection& section, const std::string& key,
+                 platform::AddressFamily family, ConfigFindings* findings) {
+  const platform::IniEntry* entry = Find(section, key);
+  const AddressForm form = ServerAddressForm(entry->value);
+  const bool excluded = (form == AddressForm::kIpv6 && family == platform::AddressFamily::kIpv4) ||
+                        (form == AddressForm::kIpv4 && family == platform::AddressFamily::kIpv6);
+  if (excluded)
+    findings->push_back({entry->line, true, Format(kFamilyMismatchTemplate, key.c_str())});
+  return !excluded;
+}
+
 template <std::size_t N>
 void Store(char (&slot)[N], const std::string& value) {
   std::memset(slot, 0, N);
@@ -187,11 +270,13 @@ void ReadServerSet(const platform::IniSection& section, ServerSetReading* out,
     findings->push_back({number->line, false, kNoServerMessage});
     return;
   }
-  bool filling = true;
+  bool filling = ReadFamily(section, &out->family, findings);
+  filling = ReadKeepAlive(section, &out->keepAlive, findings) && filling;
   for (int i = 0; i < out->count; ++i) {
     const std::string ipKey = IndexedKey("ServerIP", i);
     const std::string portKey = IndexedKey("ServerPort", i);
-    filling = CheckIP(section, ipKey, findings) && filling;
+    filling = CheckIP(section, ipKey, findings) &&
+              CheckFamily(section, ipKey, out->family, findings) && filling;
     if (filling) Store(out->servers[i].ip, Find(section, ipKey)->value);
     filling = CheckPort(section, portKey, findings) && filling;
     if (filling) Store(out->servers[i].port, Find(section, portKey)->value);

@@ -2,12 +2,20 @@
 #include "http/connection.h"
 
 #include <cstring>
+#include <vector>
 
 #include "http/limits.h"
 #include "platform/clock.h"
+#include "platform/connector.h"
 
 namespace zcv {
 namespace {
+
+using platform::NetKind;
+using platform::NetStatus;
+
+constexpr std::int64_t kMillisPerSecond = 1000;
+constexpr std::size_t kErrorTextBytes = 96;
 
 // Replaces the buffer by one of `capacity` bytes holding the same content.
 // Bytes beyond the content are left unset: only what is appended or
@@ -18,14 +26,6 @@ void GrowTo(HttpConnection* connection, int capacity) {
   connection->buffer = std::move(grown);
   connection->capacity = capacity;
 }
-
-int FailOpen(HttpConnection* connection, int kind, int code) {
-  connection->failureKind = kind;
-  connection->failureCode = code;
-  return -1;
-}
-
-constexpr const char* kHandshakeTimedOut = "handshake timed out";
 
 // Waits until the socket is ready as the transport asked, at most until the
 // phase ends: 1 ready, 0 timed out, -1 error.
@@ -42,49 +42,41 @@ int WaitFor(const HttpConnection* connection, platform::Want want) {
   return -1;
 }
 
-// Brings the transport up, waiting as it asks within the connect phase. 0,
-// or an error number.
-int StartTransport(HttpConnection* connection) {
+// The status of a transfer that failed: TLS's own reason when it gave one,
+// otherwise `kind` with `what` and the error's text.
+NetStatus TransferFailure(const platform::TransferResult& result, NetKind kind, const char* what) {
+  if (result.reason != nullptr) return NetStatus::Failure(NetKind::kTls, "%s", result.reason);
+  char text[kErrorTextBytes];
+  return NetStatus::Failure(kind, "%s: %s", what,
+                            platform::ErrorNumberText(result.error, text, sizeof text));
+}
+
+// Brings the transport up, waiting as it asks within the connect phase.
+NetStatus StartTransport(HttpConnection* connection) {
   for (;;) {
     const platform::TransferResult result = connection->transport->Start();
-    if (result.error != 0) {
-      connection->tlsFailure = result.reason;
-      return result.error;
-    }
-    if (result.want == platform::Want::kNothing) return 0;
+    if (result.error != 0) return TransferFailure(result, NetKind::kConnect, "stream not started");
+    if (result.want == platform::Want::kNothing) return NetStatus();
     if (WaitFor(connection, result.want) != 1) {
-      if (connection->tls != nullptr) connection->tlsFailure = kHandshakeTimedOut;
-      return platform::TimedOutError();
+      return NetStatus::Failure(NetKind::kTls, "handshake timed out");
     }
   }
 }
 
 // The stream over the connected socket: TLS when a context is set.
-std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connection) {
+std::unique_ptr<platform::Transport> MakeTransport(const HttpConnection* connection,
+                                                   const char* host, std::uint16_t port) {
   if (connection->tls == nullptr) return platform::MakePlainTransport(connection->socket);
-  return platform::MakeTlsTransport(connection->socket, *connection->tls, connection->host,
-                                    connection->port);
+  return platform::MakeTlsTransport(connection->socket, *connection->tls, host, port);
 }
 
-// A new stream: whatever was read from the old one is forgotten.
-void StartStream(HttpConnection* connection) {
-  connection->peerClosed = false;
-  connection->replyComplete = false;
-  connection->parser = HttpResponseParser();
-  connection->parsed = 0;
+const char* FamilyName(platform::AddressFamily family) {
+  return family == platform::AddressFamily::kIpv4 ? "ipv4" : "ipv6";
 }
 
 }  // namespace
 
-HttpConnection* HttpConnectionCreate() {
-  auto* connection = new HttpConnection();
-  HttpConnectionResetBuffer(connection);
-  return connection;
-}
-
 HttpConnection::~HttpConnection() { HttpConnectionClose(this); }
-
-void HttpConnectionDestroy(HttpConnection* connection) { delete connection; }
 
 void HttpConnectionClose(HttpConnection* connection) {
   if (connection->transport && connection->replyComplete) connection->transport->Finish();
@@ -95,57 +87,59 @@ void HttpConnectionClose(HttpConnection* connection) {
   connection->socket = platform::kNoSocket;
 }
 
-void HttpConnectionAttach(HttpConnection* connection, platform::SocketHandle socket) {
-  HttpConnectionClose(connection);
-  StartStream(connection);
-  connection->socket = socket;
-  platform::MakeNonBlocking(socket);
-  connection->transport = platform::MakePlainTransport(socket);
-}
-
 void HttpConnectionStartPhase(HttpConnection* connection, int seconds) {
-  const std::int64_t span = static_cast<std::int64_t>(seconds < 0 ? 0 : seconds) * 1000;
-  connection->deadline = platform::MonotonicMilliseconds() + span;
+  const std::int64_t now = platform::MonotonicMilliseconds();
+  const std::int64_t span = static_cast<std::int64_t>(seconds < 0 ? 0 : seconds) * kMillisPerSecond;
+  connection->deadline = now + span;
+  connection->phaseSeconds = seconds < 0 ? 0 : seconds;
   if (connection->cutoff != 0 && connection->cutoff < connection->deadline) {
     connection->deadline = connection->cutoff;
+    const std::int64_t left = connection->cutoff > now ? connection->cutoff - now : 0;
+    connection->phaseSeconds = static_cast<int>((left + kMillisPerSecond - 1) / kMillisPerSecond);
   }
 }
 
-int HttpConnectionOpen(HttpConnection* connection) {
-  if (connection == nullptr || connection->host == nullptr || *connection->host == '\0') return -1;
-  connection->tlsFailure = nullptr;
+NetStatus HttpConnectionOpen(HttpConnection* connection, const char* host, std::uint16_t port) {
   // Past the cut-off not even the lookup is begun.
   if (connection->cutoff != 0 && platform::MonotonicMilliseconds() >= connection->cutoff) {
-    return FailOpen(connection, kFailureSocket, platform::TimedOutError());
+    return NetStatus::Failure(NetKind::kConnect, "the call's time ran out before the connect");
   }
   // One connect time-out bounds the lookup and the connect together, so an
   // attempt never outlasts its three time-outs added up.
   HttpConnectionStartPhase(connection, connection->connectTimeout);
-  if (!connection->resolved) {
-    const int code = platform::LookupIpv4(connection->host, &connection->address,
-                                          connection->deadline - platform::MonotonicMilliseconds());
-    if (code != 0) return FailOpen(connection, kFailureLookup, code);
-    connection->resolved = true;
+  platform::IpAddress literal;
+  std::vector<platform::IpAddress> found;
+  const platform::IpAddress* addresses = &literal;
+  std::size_t count = 1;
+  if (platform::ParseIpAddress(host, &literal)) {
+    if (!platform::FamilyAllows(connection->family, literal)) {
+      return NetStatus::Failure(NetKind::kConnect, "address not of AddressFamily=%s",
+                                FamilyName(connection->family));
+    }
+  } else {
+    if (connection->resolver == nullptr) {
+      return NetStatus::Failure(NetKind::kLookup, "no address (no resolver)");
+    }
+    NetStatus looked =
+        connection->resolver->Lookup(host, connection->family, connection->deadline, &found);
+    if (!looked.ok()) return looked;
+    platform::InterleaveFamilies(&found);
+    addresses = found.data();
+    count = found.size();
   }
-  connection->address.port = connection->port;
   // A socket left from an earlier failed attempt would otherwise leak.
   HttpConnectionClose(connection);
-  int error = 0;
-  connection->socket = platform::OpenTcpSocket(&error);
-  if (connection->socket == platform::kNoSocket) return FailOpen(connection, kFailureSocket, error);
-  error = platform::PrepareTcpSocket(connection->socket);
-  if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  error = platform::StartConnect(connection->socket, connection->address);
-  if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  if (platform::WaitConnected(connection->socket, connection->deadline, &error) != 1) {
-    return FailOpen(connection, kFailureSocket, error);
-  }
-  StartStream(connection);
+  NetStatus connected =
+      platform::ConnectFirst(addresses, count, port, connection->deadline, &connection->socket);
+  if (!connected.ok()) return connected;
+  connection->peerClosed = false;
+  connection->received = false;
+  connection->replyComplete = false;
+  connection->parser = HttpResponseParser();
+  connection->parsed = 0;
   // The one place where the stream over the connected socket is chosen.
-  connection->transport = MakeTransport(connection);
-  error = StartTransport(connection);
-  if (error != 0) return FailOpen(connection, kFailureSocket, error);
-  return 0;
+  connection->transport = MakeTransport(connection, host, port);
+  return StartTransport(connection);
 }
 
 void HttpConnectionMakeRoom(HttpConnection* connection, int length) {
@@ -154,40 +148,41 @@ void HttpConnectionMakeRoom(HttpConnection* connection, int length) {
   }
 }
 
-int HttpConnectionSend(HttpConnection* connection) {
-  if (connection->remaining == 0) {
-    connection->done = 0;
-    connection->remaining = connection->used;
-    connection->replyComplete = false;
-  }
-  if (!connection->transport) return -1;
-  for (;;) {
+NetStatus HttpConnectionSend(HttpConnection* connection) {
+  connection->done = 0;
+  connection->remaining = connection->used;
+  connection->replyComplete = false;
+  if (!connection->transport) return NetStatus::Failure(NetKind::kSend, "not connected");
+  while (connection->remaining > 0) {
     const platform::TransferResult result =
         connection->transport->Send(connection->buffer.get() + connection->done,
                                     static_cast<std::size_t>(connection->remaining));
     if (result.count > 0) {
       const int sent = static_cast<int>(result.count);
-      connection->lastCount = sent;
       connection->remaining -= sent;
       connection->done += sent;
-      return connection->remaining == 0 ? 2 : 1;
+      continue;
     }
     if (result.want == platform::Want::kNothing || result.error != 0) {
-      connection->lastCount = result.error != 0 ? -1 : 0;
-      connection->tlsFailure = result.reason;
-      return -1;
+      return TransferFailure(result, NetKind::kSend, "request not sent");
     }
-    if (WaitFor(connection, result.want) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) {
+      connection->timedOut = true;
+      return NetStatus::Failure(NetKind::kSend, "request not sent within %d s",
+                                connection->phaseSeconds);
+    }
   }
+  HttpConnectionResetBuffer(connection);
+  return NetStatus();
 }
 
-int HttpConnectionReceive(HttpConnection* connection) {
+NetStatus HttpConnectionReceive(HttpConnection* connection) {
   if (connection->remaining == 0) {
     connection->done = 0;
     connection->remaining = connection->unit;
   }
   HttpConnectionMakeRoom(connection, connection->remaining);
-  if (!connection->transport) return -1;
+  if (!connection->transport) return NetStatus::Failure(NetKind::kReceive, "not connected");
   const int wanted =
       connection->remaining < connection->unit ? connection->remaining : connection->unit;
   for (;;) {
@@ -195,24 +190,27 @@ int HttpConnectionReceive(HttpConnection* connection) {
         connection->buffer.get() + connection->used, static_cast<std::size_t>(wanted));
     if (result.count > 0) {
       const int received = static_cast<int>(result.count);
-      connection->lastCount = received;
       connection->remaining -= received;
       connection->done += received;
       connection->used += received;
-      return connection->remaining == 0 ? 2 : 1;
+      connection->received = true;
+      return NetStatus();
     }
     if (result.closed) {
-      connection->lastCount = 0;
       connection->peerClosed = true;
-      return 2;
+      return NetStatus();
     }
     if (result.error != 0 || result.want == platform::Want::kNothing) {
-      connection->lastCount = -1;
-      connection->tlsFailure = result.reason;
-      return -1;
+      return TransferFailure(result, NetKind::kReceive,
+                             connection->received ? "reply cut off" : "no reply");
     }
-    // A wait that runs out leaves `lastCount` as it was.
-    if (WaitFor(connection, result.want) != 1) return -1;
+    if (WaitFor(connection, result.want) != 1) {
+      connection->timedOut = true;
+      return NetStatus::Failure(
+          NetKind::kReceive,
+          connection->received ? "reply not complete within %d s" : "no reply within %d s",
+          connection->phaseSeconds);
+    }
   }
 }
 
@@ -231,34 +229,6 @@ void HttpConnectionResetBuffer(HttpConnection* connection) {
   connection->used = 0;
   connection->done = 0;
   connection->remaining = 0;
-}
-
-void HttpConnectionConsume(HttpConnection* connection, int position) {
-  if (position > 0) {
-    std::memmove(connection->buffer.get(), connection->buffer.get() + position,
-                 static_cast<std::size_t>(connection->used - position));
-    connection->used -= position;
-  }
-  connection->done = 0;
-  connection->remaining = 0;
-}
-
-const char* HttpLookupErrorText(int code) {
-  struct Row {
-    int code;
-    const char* text;
-  };
-  static constexpr Row kRows[] = {
-      {platform::kLookupHostNotFound, "Host not found"},
-      {platform::kLookupTryAgain,
-       "A temporary error occurred on an authoritative name server.  Please try again later."},
-      {platform::kLookupNoRecovery, "An unrecoverable name server error occured"},
-      {platform::kLookupNoData, "An address is not associated with that host"},
-  };
-  for (const Row& row : kRows) {
-    if (row.code == code) return row.text;
-  }
-  return "No error or error not known.";
 }
 
 }  // namespace zcv

@@ -184,20 +184,9 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// Default-initialised, so that the inline arena is not zero-filled.
-HttpHeaderList* HttpHeaderListCreate() { return new HttpHeaderList; }
-
-void HttpHeaderListDestroy(HttpHeaderList* list) { delete list; }
-
 const char* HttpStandardHeaderName(const char* name) {
   if (name == nullptr) return nullptr;
   return StandardName(name, std::strlen(name));
-}
-
-const char* HttpHeaderGet(const HttpHeaderList* list, const char* name) {
-  if (list == nullptr || name == nullptr) return nullptr;
-  const std::size_t found = FindSlot(*list, name, std::strlen(name));
-  return found < list->slots.size() ? list->slots[found].value : nullptr;
 }
 
 const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standardName) {
@@ -206,12 +195,6 @@ const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standa
     if (slot.name == standardName) return slot.value;
   }
   return nullptr;
-}
-
-int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value) {
-  // An empty name would read as a free slot.
-  if (list == nullptr || name == nullptr || value == nullptr || *name == '\0') return 0;
-  return SetRuns(list, name, std::strlen(name), value, std::strlen(value));
 }
 
 int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength, const char* value,

@@ -64,20 +64,14 @@ struct HttpHeaderList {
   const ValueColumn values{*this};
 };
 
-HttpHeaderList* HttpHeaderListCreate();
-void HttpHeaderListDestroy(HttpHeaderList* list);
-
 // The table's spelling of `name` (compared without regard to ASCII case),
 // or nullptr when it is not a standard name.
 const char* HttpStandardHeaderName(const char* name);
 
 // Stores a copy of the value under the name; a name already present (any
-// case) keeps its slot and spelling and takes the new value. 1 stored; 0
+// case) keeps its slot and spelling and takes the new value. Each run ends
+// at its first zero byte, as its zero-terminated copy would. 1 stored; 0
 // missing argument, empty name, or all slots taken.
-int HttpHeaderSet(HttpHeaderList* list, const char* name, const char* value);
-// As HttpHeaderSet for byte runs that are not zero-terminated (each run ends
-// at its first zero byte, as its zero-terminated copy would); 0 also when
-// the name length is 0.
 int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength, const char* value,
                          int valueLength);
 // As HttpHeaderSetCounted for runs already known to hold no zero byte,
@@ -85,13 +79,9 @@ int HttpHeaderSetCounted(HttpHeaderList* list, const char* name, int nameLength,
 // bytes across the whole head at once.
 int HttpHeaderSetRuns(HttpHeaderList* list, const char* name, int nameLength, const char* value,
                       int valueLength);
-// The value stored under `name` (any case), or nullptr. Valid until the
-// list is next changed or destroyed.
-const char* HttpHeaderGet(const HttpHeaderList* list, const char* name);
-
-// As HttpHeaderGet for a name that HttpStandardHeaderName returned: such a
-// header is stored under that very text, so slots are told apart by
-// address alone.
+// The value stored under a name that HttpStandardHeaderName returned, or
+// nullptr: such a header is stored under that very text, so slots are told
+// apart by address alone. Valid until the list is next changed.
 const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standardName);
 
 // True when the two texts are equal without regard to ASCII letter case.

@@ -1,196 +1,126 @@
-// The request operations: binding a URI to the transport, and one exchange
-// driven through its three phases.
+// The one exchange of a request: URI, connect, send, head, body.
 #include "http/request.h"
 
-#include <utility>
+#include <cstring>
+#include <string>
 
-#include "http/request_record.h"
+#include "http/request_writer.h"
 #include "http/response_reader.h"
-#include "platform/socket.h"
+#include "platform/clock.h"
 
 namespace zcv {
+
+using platform::NetKind;
+using platform::NetStatus;
+
 namespace {
 
-constexpr int kDefaultConnectTimeout = 30;
-constexpr int kDefaultReceiveTimeout = 20;
-constexpr int kDefaultSendTimeout = 20;
+constexpr std::int64_t kMillisPerSecond = 1000;
 
-const char* TextOrNull(const std::optional<std::string>& text) {
-  return text ? text->c_str() : nullptr;
+void Configure(HttpConnection* connection, const HttpRequestOptions& options) {
+  connection->connectTimeout = options.connectTimeout;
+  connection->sendTimeout = options.sendTimeout;
+  connection->receiveTimeout = options.receiveTimeout;
+  connection->cutoff = options.cutoff;
+  connection->tls = options.tls;
+  connection->resolver = options.resolver;
+  connection->family = options.family;
+  // A kept connection starts a new response.
+  HttpConnectionResetBuffer(connection);
+  connection->parser = HttpResponseParser();
+  connection->parsed = 0;
+  connection->peerClosed = false;
+  connection->received = false;
+  connection->timedOut = false;
 }
 
-void CloseConnection(HttpRequest* request) {
-  HttpConnectionClose(&request->connection);
-  request->connected = 0;
-}
-
-// Records why the connection could not be opened.
-void NoteOpenFailure(HttpRequest* request) {
-  const HttpConnection& connection = request->connection;
-  request->failureReason =
-      connection.failureKind == kFailureSocket
-          ? platform::ErrorNumberText(connection.failureCode, request->errorText,
-                                      sizeof request->errorText)
-          : HttpLookupErrorText(connection.failureCode);
-}
-
-// A body framed by its length that was cut: the bytes received of it are
-// delivered by their count.
-bool PartialBody(const HttpResponse& response) {
-  return response.contentLength > 0 && response.bodyLength == 0;
+// A kept connection that failed before any byte of its reply, closed or
+// reset: the server closed it meanwhile, most likely, and a new one is
+// worth one try. One whose time ran out is not tried again, so that no
+// attempt takes longer than its time-outs.
+bool WorthAnotherConnection(const NetStatus& status, const HttpConnection& connection) {
+  return !connection.received && !connection.timedOut &&
+         (status.kind() == NetKind::kSend || status.kind() == NetKind::kReceive);
 }
 
 }  // namespace
 
-HttpRequest* HttpRequestCreate() {
-  // One allocation holds the URI, the outgoing request, the response and
-  // the connection records.
-  auto* request = new HttpRequest;
-  HttpConnectionResetBuffer(&request->connection);
-  request->connection.connectTimeout = kDefaultConnectTimeout;
-  request->connection.receiveTimeout = kDefaultReceiveTimeout;
-  request->connection.sendTimeout = kDefaultSendTimeout;
-  return request;
-}
-
-int HttpRequestSetUri(HttpRequest* request, const char* uri) {
-  if (request == nullptr || uri == nullptr) return -1;
-  HttpUri parsed;
-  if (HttpUriParse(uri, &parsed) != 0) return -1;
-  request->uri = std::move(parsed);
-  // The borrowed texts went with the old record; Prepare binds the new one.
-  request->connection.host = nullptr;
-  request->outgoing.host = nullptr;
-  request->outgoing.path = nullptr;
-  return 0;
-}
-
-int HttpRequestSetConnectTimeout(HttpRequest* request, int seconds) {
-  if (request == nullptr) return -1;
-  request->connection.connectTimeout = seconds;
-  return 0;
-}
-
-int HttpRequestSetReceiveTimeout(HttpRequest* request, int seconds) {
-  if (request == nullptr) return -1;
-  request->connection.receiveTimeout = seconds;
-  return 0;
-}
-
-int HttpRequestSetSendTimeout(HttpRequest* request, int seconds) {
-  if (request == nullptr) return -1;
-  request->connection.sendTimeout = seconds;
-  return 0;
-}
-
-int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context) {
-  if (request == nullptr) return -1;
-  request->connection.tls = context;
-  return 0;
-}
-
-int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs) {
-  if (request == nullptr) return -1;
-  request->connection.cutoff = monotonicMs;
-  return 0;
-}
-
-int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value) {
-  if (request == nullptr) return 0;
-  return HttpHeaderSet(&request->outgoing.headers, name, value);
-}
-
-int HttpRequestPrepare(HttpRequest* request) {
-  if (request == nullptr) return -1;
-  const HttpUri& uri = request->uri;
-  if (uri.scheme && *uri.scheme != "http") return 1;
-  HttpConnection& connection = request->connection;
-  const char* host = TextOrNull(uri.host);
-  if (connection.host == nullptr || connection.host != host || connection.port != uri.port) {
-    connection.host = host;
-    request->outgoing.host = host;
-    connection.port = uri.port;
-    connection.resolved = false;
-    CloseConnection(request);
-  }
-  const char* path = TextOrNull(uri.path);
-  if (request->outgoing.path != path) {
-    request->outgoing.path = path;
-    request->outgoing.host = host;
-  }
-  HttpAddDefaultHeaders(&request->outgoing);
-  return 0;
-}
-
-int HttpRequestExecute(HttpRequest* request) {
-  if (request == nullptr) return -1;
-  HttpConnection* connection = &request->connection;
-  if (request->state == kStateIdle) request->state = kStateSending;
-
-  if (request->connected == 0) {
-    if (HttpConnectionOpen(connection) != 0) {
-      NoteOpenFailure(request);
-      return -1;
+NetStatus HttpRequest::Get(const char* uri, const HttpRequestOptions& options) {
+  if (used_) return NetStatus::Failure(NetKind::kUri, "request already performed");
+  used_ = true;
+  if (HttpUriParse(uri, &uri_) != 0) return NetStatus::Failure(NetKind::kUri, "malformed URI");
+  if (uri_.scheme != "http") return NetStatus::Failure(NetKind::kUri, "scheme is not http");
+  // The address to dial: a bracketed host is an IPv6 address, dialed
+  // without its brackets.
+  std::string dialed = uri_.host;
+  if (!dialed.empty() && dialed.front() == '[') {
+    dialed = dialed.substr(1, dialed.size() - 2);
+    platform::IpAddress address;
+    if (!platform::ParseIpAddress(dialed.c_str(), &address) || !address.v6) {
+      return NetStatus::Failure(NetKind::kUri, "bracketed host is not an IPv6 address");
     }
-    request->connected = 1;
   }
-  HttpConnectionStartPhase(connection, connection->sendTimeout);
-  if (HttpWriteRequest(&request->outgoing, connection) != 2) return -1;
-  request->state = kStateReadingHead;
 
+  const bool keep = options.pool != nullptr && options.keepAliveSeconds > 0;
+  std::string server;
+  if (keep) {
+    server = uri_.host + ":" + std::to_string(uri_.port);
+    connection_ = options.pool->Take(
+        server, static_cast<std::int64_t>(options.keepAliveSeconds) * kMillisPerSecond);
+  }
+  NetStatus status;
+  HttpRequestOptions fresh = options;
+  if (connection_) {
+    const std::int64_t start = platform::MonotonicMilliseconds();
+    Configure(connection_.get(), options);
+    status = Exchange(true);
+    if (status.ok() || !WorthAnotherConnection(status, *connection_)) {
+      if (status.ok() && Reusable()) options.pool->Give(server, std::move(connection_));
+      return status;
+    }
+    connection_.reset();
+    response_.emplace();
+    // The second connection ends where the attempt's time-outs, counted
+    // from the first, would have ended it.
+    const std::int64_t end = start + (static_cast<std::int64_t>(options.connectTimeout) +
+                                      options.sendTimeout + options.receiveTimeout) *
+                                         kMillisPerSecond;
+    if (fresh.cutoff == 0 || end < fresh.cutoff) fresh.cutoff = end;
+  }
+  connection_ = std::make_unique<HttpConnection>();
+  Configure(connection_.get(), fresh);
+  status = HttpConnectionOpen(connection_.get(), dialed.c_str(), uri_.port);
+  if (!status.ok()) return status;
+  status = Exchange(keep);
+  if (keep && status.ok() && Reusable()) options.pool->Give(server, std::move(connection_));
+  return status;
+}
+
+NetStatus HttpRequest::Exchange(bool keep) {
+  HttpConnection& connection = *connection_;
+  HttpConnectionStartPhase(&connection, connection.sendTimeout);
+  NetStatus status = HttpWriteGet(&connection, uri_.host.c_str(), uri_.path.c_str(), !keep);
+  if (!status.ok()) return status;
   // One deadline for the whole response, however its bytes arrive.
-  HttpConnectionStartPhase(connection, connection->receiveTimeout);
-
-  if (HttpReadResponseHead(&request->response, connection) != 2) return -1;
-  request->state = kStateReadingBody;
-
-  const int result = HttpReadResponseBody(&request->response, connection);
-  if (connection->socket == platform::kNoSocket) request->connected = 0;
-  if (result != 2) return -1;
-  request->state = kStateIdle;
-  return 1;
+  HttpConnectionStartPhase(&connection, connection.receiveTimeout);
+  status = HttpReadResponseHead(&*response_, &connection);
+  if (!status.ok()) return status;
+  return HttpReadResponseBody(&*response_, &connection);
 }
 
-int HttpRequestGetBodyLength(const HttpRequest* request) {
-  if (request == nullptr) return 0;
-  const HttpResponse& response = request->response;
-  switch (request->state) {
-    case kStateIdle:
-      return response.bodyLength;
-    case kStateReadingBody:
-      return PartialBody(response) ? static_cast<int>(response.body.size()) : response.bodyLength;
-    default:
-      return 0;
+bool HttpRequest::Reusable() const {
+  const HttpConnection& connection = *connection_;
+  const HttpResponseParser& parser = connection.parser;
+  if (connection.socket == platform::kNoSocket || connection.peerClosed || parser.closeAfterBody) {
+    return false;
   }
+  const int left = connection.used - connection.parsed;
+  if (parser.framing == HttpFraming::kLength) return left == 0;
+  // The chunked coding's closing line end is left unread by the parser;
+  // trailers, or anything else, end the connection.
+  return parser.framing == HttpFraming::kChunked &&
+         (left == 0 ||
+          (left == 2 && std::memcmp(connection.buffer.get() + connection.parsed, "\r\n", 2) == 0));
 }
-
-const char* HttpRequestGetBody(const HttpRequest* request) {
-  if (request == nullptr) return nullptr;
-  const HttpResponse& response = request->response;
-  switch (request->state) {
-    case kStateIdle:
-      return response.body.empty() ? nullptr : response.body.data();
-    case kStateReadingBody:
-      if (PartialBody(response)) {
-        return response.body.empty() ? request->connection.buffer.get() : response.body.data();
-      }
-      // Only whole chunks count; a chunk cut short is no body.
-      return response.bodyLength > 0 ? response.body.data() : nullptr;
-    default:
-      return nullptr;
-  }
-}
-
-const char* HttpRequestGetFailureReason(const HttpRequest* request) {
-  if (request == nullptr) return nullptr;
-  return request->failureReason != nullptr ? request->failureReason
-                                           : request->connection.failureReason;
-}
-
-const char* HttpRequestGetTlsFailure(const HttpRequest* request) {
-  return request != nullptr ? request->connection.tlsFailure : nullptr;
-}
-
-void HttpRequestDestroy(HttpRequest* request) { delete request; }
 
 }  // namespace zcv

@@ -1,50 +1,74 @@
-// HttpRequest: one synchronous HTTP/1.1 GET exchange over IPv4 TCP. The
-// request helpers create one per attempt, execute it once and destroy it.
-// Operations report by integer result and never throw.
+// HttpRequest: one synchronous HTTP/1.1 GET over IPv4 or IPv6 TCP, plain or
+// TLS. The request helpers make one per attempt and perform it once; every
+// failure, from the name lookup to the last byte of the reply, comes back
+// as one NetStatus. Nothing throws.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "http/connection.h"
+#include "http/connection_pool.h"
+#include "http/response.h"
+#include "http/uri.h"
+#include "platform/net_status.h"
+#include "platform/resolver.h"
+#include "platform/tls.h"
 
 namespace zcv {
 
-namespace platform {
-class TlsContext;
-}  // namespace platform
+struct HttpRequestOptions {
+  // Whole seconds, each bounding a whole phase: the lookup and connect,
+  // sending the request, and reading the response from the request's last
+  // byte to the body's last.
+  int connectTimeout = 0;
+  int sendTimeout = 0;
+  int receiveTimeout = 0;
+  // An instant on platform::MonotonicMilliseconds() that no wait goes
+  // past; 0 for none.
+  std::int64_t cutoff = 0;
+  platform::TlsContext* tls = nullptr;     // null: plain TCP; not owned
+  platform::Resolver* resolver = nullptr;  // looks names up; not owned
+  platform::AddressFamily family = platform::AddressFamily::kAny;
+  // With a pool and KeepAlive seconds above 0, the connection is kept: the
+  // request leaves out "Connection: close", takes an idle connection to
+  // the URI's host and port from the pool or opens one, and puts it back
+  // after a reply read whole that allows it. A kept connection that fails
+  // before a byte of the reply has come is given up and the request sent
+  // once more on a new connection; should the server have acted on the
+  // first one and closed without answering, it sees the request twice.
+  HttpConnectionPool* pool = nullptr;  // not owned
+  int keepAliveSeconds = 0;
+};
 
-struct HttpRequest;
+class HttpRequest {
+ public:
+  HttpRequest() = default;
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
 
-HttpRequest* HttpRequestCreate();
-// 0 stored; -1 missing argument or malformed URI (the previous URI is kept).
-int HttpRequestSetUri(HttpRequest* request, const char* uri);
-// 0; -1 when the request is missing. Whole seconds, each bounding a whole
-// phase: the connect, sending the request, and reading the response from
-// the request's last byte to the body's last.
-int HttpRequestSetConnectTimeout(HttpRequest* request, int seconds);
-int HttpRequestSetReceiveTimeout(HttpRequest* request, int seconds);
-int HttpRequestSetSendTimeout(HttpRequest* request, int seconds);
-// Speaks TLS through `context` (not owned; it outlives the request) to the
-// URI's host; null for plain TCP. 0; -1 when the request is missing.
-int HttpRequestSetTls(HttpRequest* request, platform::TlsContext* context);
-// An instant on platform::MonotonicMilliseconds() that no wait of the
-// exchange (name lookup, connect, send, receive) goes past; 0 for
-// none. 0; -1 when the request is missing.
-int HttpRequestSetCutoff(HttpRequest* request, std::int64_t monotonicMs);
-// 1 stored; 0 not stored.
-int HttpRequestSetHeader(HttpRequest* request, const char* name, const char* value);
-// 0 ready; 1 the scheme is not "http".
-int HttpRequestPrepare(HttpRequest* request);
-// 1 a complete response was received (any status); -1 failure.
-int HttpRequestExecute(HttpRequest* request);
-int HttpRequestGetBodyLength(const HttpRequest* request);
-// Owned by the request; valid until it is destroyed.
-const char* HttpRequestGetBody(const HttpRequest* request);
-// Why the last execution failed: a lookup text, an error-number text, or a
-// response reading reason; nullptr when none was recorded. Owned by the
-// request.
-const char* HttpRequestGetFailureReason(const HttpRequest* request);
-// Why TLS failed in the last execution (handshake, verification, or a reply
-// cut off without the server's TLS close); nullptr when it did not. Static.
-const char* HttpRequestGetTlsFailure(const HttpRequest* request);
-void HttpRequestDestroy(HttpRequest* request);
+  // Sends "GET" for the absolute "http://" URI (the host a name, a dotted
+  // quad or a bracketed IPv6 address) and reads the whole response, of any
+  // status. Success leaves the response in response(); a failure is a
+  // status of its kind with its reason (kUri for a URI that cannot be
+  // read, or a second call on the same request).
+  platform::NetStatus Get(const char* uri, const HttpRequestOptions& options);
+
+  // After a successful Get: the status code, headers and body; the body
+  // is followed by one zero byte its length does not count.
+  const HttpResponse& response() const { return *response_; }
+
+ private:
+  // Sends the request over `connection_` and reads the whole response.
+  platform::NetStatus Exchange(bool keep);
+  // After a successful exchange: whether the connection may carry another.
+  bool Reusable() const;
+
+  bool used_ = false;
+  HttpUri uri_;
+  std::optional<HttpResponse> response_{std::in_place};
+  std::unique_ptr<HttpConnection> connection_;
+};
 
 }  // namespace zcv

@@ -17,7 +17,4 @@ struct HttpResponse {
   int contentLength = 0;  // the announced length when that frames the body
 };
 
-HttpResponse* HttpResponseCreate();
-void HttpResponseDestroy(HttpResponse* response);
-
 }  // namespace zcv

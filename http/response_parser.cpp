@@ -35,7 +35,6 @@ constexpr int kMaxChunkSizeDigits = 8;
 // alone never costs a mapping.
 constexpr std::size_t kAnnouncedRoom = 64 * 1024;
 
-constexpr const char* kReasonReadFailed = "Failed to read http response line";
 constexpr const char* kReasonShortRead = "Short read while reading http response headers";
 constexpr const char* kReasonHeadTooLarge = "Http response headers too large";
 constexpr const char* kReasonBodyTooLarge = "Http response body too large";
@@ -307,10 +306,6 @@ HttpParse HttpParseResponse(HttpResponseParser* parser, HttpResponse* response, 
     const Step step = ReadPhase(parser, response, bytes + *taken, length - *taken, closed, taken);
     if (!step.goOn) return step.result;
   }
-}
-
-const char* HttpParserReceiveFailure(const HttpResponseParser& parser) {
-  return parser.phase == Phase::kHead ? kReasonReadFailed : nullptr;
 }
 
 int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength) {

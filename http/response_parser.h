@@ -37,9 +37,6 @@ struct HttpResponseParser {
 HttpParse HttpParseResponse(HttpResponseParser* parser, HttpResponse* response, const char* bytes,
                             int length, bool closed, int* taken);
 
-// The reason to give when a receive fails while the parser waits, or nullptr.
-const char* HttpParserReceiveFailure(const HttpResponseParser& parser);
-
 // Position of the first occurrence of the pattern, or -1.
 int HttpFindBytes(const char* bytes, int length, const char* pattern, int patternLength);
 

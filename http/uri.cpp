@@ -1,5 +1,5 @@
-// The three-state URI scanner: host, then an optional decimal port, then the
-// path taken verbatim.
+// The three-state URI scanner: host (a bracketed IPv6 address taken whole),
+// then an optional decimal port, then the path taken verbatim.
 #include "http/uri.h"
 
 #include <cstring>
@@ -25,15 +25,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-HttpUri* HttpUriCreate() { return new HttpUri(); }
-
-void HttpUriDestroy(HttpUri* uri) { delete uri; }
-
 int HttpUriParse(const char* text, HttpUri* uri) {
   if (text == nullptr || uri == nullptr) return -1;
   const char* colon = std::strchr(text, ':');
   if (colon == nullptr) return -1;
-  uri->scheme.emplace(text, colon);
+  uri->scheme.assign(text, colon);
   if (std::strncmp(colon, "://", 3) != 0) return -1;
   const char* authority = colon + 3;
   if (*authority == '\0') return -1;
@@ -41,12 +37,19 @@ int HttpUriParse(const char* text, HttpUri* uri) {
   ScanState state = ScanState::kHost;
   const char* token = authority;
   const char* p = authority;
+  if (*authority == '[') {
+    // The colons of an IPv6 address are its own, up to the "]".
+    const char* close = std::strchr(authority, ']');
+    if (close == nullptr || close == authority + 1) return -1;
+    p = close + 1;
+    if (*p != '\0' && *p != ':' && *p != '/') return -1;
+  }
   for (; *p != '\0'; ++p) {
     const char c = *p;
     if (state == ScanState::kHost) {
       if (c != ':' && c != '/') continue;
       if (p == token) return -1;
-      uri->host.emplace(token, p);
+      uri->host.assign(token, p);
       state = c == ':' ? ScanState::kPort : ScanState::kPath;
       token = c == ':' ? p + 1 : p;
     } else if (state == ScanState::kPort) {
@@ -66,16 +69,16 @@ int HttpUriParse(const char* text, HttpUri* uri) {
   switch (state) {
     case ScanState::kHost:
       if (p == token) return -1;
-      uri->host.emplace(token, p);
-      uri->path.emplace("/");
+      uri->host.assign(token, p);
+      uri->path.assign("/");
       break;
     case ScanState::kPort:
       if (p == token) return -1;
       uri->port = PortValue(token, static_cast<std::size_t>(p - token));
-      uri->path.emplace("/");
+      uri->path.assign("/");
       break;
     case ScanState::kPath:
-      uri->path.emplace(token, p);
+      uri->path.assign(token, p);
       break;
   }
   return 0;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace zcv {
@@ -11,17 +10,16 @@ namespace zcv {
 constexpr std::uint16_t kDefaultHttpPort = 80;
 
 struct HttpUri {
-  std::optional<std::string> scheme;  // before the first ":"; may be empty
-  std::optional<std::string> host;    // never empty once parsed
+  std::string scheme;  // before the first ":"; may be empty
+  // Never empty once parsed; an IPv6 address keeps its brackets, as the
+  // Host header carries it.
+  std::string host;
   std::uint16_t port = kDefaultHttpPort;
-  std::optional<std::string> path;  // with its query; starts with "/"
+  std::string path;  // with its query; starts with "/"
 };
 
-// A record with no texts and port 80.
-HttpUri* HttpUriCreate();
-// 0 accepted and `uri` filled; -1 malformed (`uri` may hold part of the
-// texts and is then only fit to be destroyed).
+// 0 accepted and `uri` filled; -1 malformed (`uri` may then hold part of
+// the texts).
 int HttpUriParse(const char* text, HttpUri* uri);
-void HttpUriDestroy(HttpUri* uri);
 
 }  // namespace zcv

@@ -29,6 +29,30 @@ std::string SystemMessage(DWORD code) {
   return message;
 }
 
+// The words of this library for the errors a connection commonly meets,
+// the same as on other systems.
+const char* OwnErrorText(int error) {
+  switch (error) {
+    case WSAECONNREFUSED:
+      return "connection refused";
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+      return "connection reset";
+    case WSAENETUNREACH:
+      return "network unreachable";
+    case WSAEHOSTUNREACH:
+      return "host unreachable";
+    case WSAETIMEDOUT:
+      return "timed out";
+    case WSAEADDRNOTAVAIL:
+      return "no local address for it";
+    case WSAEAFNOSUPPORT:
+      return "address family not supported here";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string LastErrorText() {
@@ -41,6 +65,10 @@ std::string LastErrorText() {
 
 const char* ErrorNumberText(int error, char* buffer, std::size_t size) {
   if (size == 0) return buffer;
+  if (const char* own = OwnErrorText(error)) {
+    std::snprintf(buffer, size, "%s", own);
+    return buffer;
+  }
   std::string text = SystemMessage(static_cast<DWORD>(error));
   if (text.empty()) {
     std::snprintf(buffer, size, "Windows Sockets error %d", error);

@@ -1,4 +1,5 @@
-// Host name lookups on Windows through GetAddrInfoExW, asynchronously: the
+// Host name lookups on Windows through GetAddrInfoExW (both families, or
+// the one AddressFamily names), asynchronously: the
 // caller waits for the answer until its time-out at most, then asks for the
 // lookup to be cancelled and leaves it. A lookup left behind keeps its
 // record until the system reports its end, since the system may still write
@@ -12,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/socket.h"
+#include "platform/clock.h"
+#include "platform/resolver.h"
 
 // Exported by ws2_32 since Windows 8; the compiler's headers lack them.
 extern "C" {
@@ -27,18 +29,18 @@ namespace {
 // nothing) a lookup fails at once rather than pile up more.
 constexpr std::size_t kMaxLeftRunning = 16;
 
-struct Lookup {
+struct PendingLookup {
   OVERLAPPED overlapped{};
   ADDRINFOEXW* result = nullptr;
   HANDLE cancel = nullptr;
 
-  Lookup() { overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-  ~Lookup() {
+  PendingLookup() { overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  ~PendingLookup() {
     if (result != nullptr) ::FreeAddrInfoExW(result);
     if (overlapped.hEvent != nullptr) ::CloseHandle(overlapped.hEvent);
   }
-  Lookup(const Lookup&) = delete;
-  Lookup& operator=(const Lookup&) = delete;
+  PendingLookup(const PendingLookup&) = delete;
+  PendingLookup& operator=(const PendingLookup&) = delete;
 
   bool Ended() const { return ::WaitForSingleObject(overlapped.hEvent, 0) == WAIT_OBJECT_0; }
 };
@@ -60,7 +62,7 @@ class LeftRunning {
     return lookups_.size() < kMaxLeftRunning;
   }
 
-  void Keep(std::unique_ptr<Lookup> lookup) {
+  void Keep(std::unique_ptr<PendingLookup> lookup) {
     std::lock_guard<std::mutex> lock(mutex_);
     lookups_.push_back(std::move(lookup));
   }
@@ -78,7 +80,7 @@ class LeftRunning {
   }
 
   std::mutex mutex_;
-  std::vector<std::unique_ptr<Lookup>> lookups_;
+  std::vector<std::unique_ptr<PendingLookup>> lookups_;
 };
 
 LeftRunning leftRunning;
@@ -92,72 +94,113 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
-// The first IPv4 address of a finished lookup's answer.
-int FirstAddress(const ADDRINFOEXW* answer, Ipv4Address* address) {
+// The addresses of a finished lookup's answer that `family` allows.
+void CollectAddresses(const ADDRINFOEXW* answer, AddressFamily family,
+                      std::vector<IpAddress>* addresses) {
   // The headers spell the link's type differently from the record's own.
-  for (const ADDRINFOEXW* at = answer; at != nullptr;
+  for (const ADDRINFOEXW* at = answer; at != nullptr && addresses->size() < kMaxAddresses;
        at = reinterpret_cast<const ADDRINFOEXW*>(at->ai_next)) {
-    if (at->ai_family != AF_INET || at->ai_addr == nullptr ||
-        at->ai_addrlen < sizeof(sockaddr_in)) {
+    IpAddress address;
+    if (at->ai_family == AF_INET && at->ai_addr != nullptr &&
+        at->ai_addrlen >= sizeof(sockaddr_in)) {
+      std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(at->ai_addr)->sin_addr, 4);
+    } else if (at->ai_family == AF_INET6 && at->ai_addr != nullptr &&
+               at->ai_addrlen >= sizeof(sockaddr_in6)) {
+      address.v6 = true;
+      std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in6*>(at->ai_addr)->sin6_addr,
+                  16);
+    } else {
       continue;
     }
-    const auto* found = reinterpret_cast<const sockaddr_in*>(at->ai_addr);
-    std::memcpy(address->bytes, &found->sin_addr, sizeof address->bytes);
-    return 0;
+    if (FamilyAllows(family, address) && !IsIpv4Mapped(address)) addresses->push_back(address);
   }
-  return kLookupNoData;
 }
+
+const char* FamilyWord(AddressFamily family) {
+  switch (family) {
+    case AddressFamily::kIpv4:
+      return "IPv4 ";
+    case AddressFamily::kIpv6:
+      return "IPv6 ";
+    case AddressFamily::kAny:
+      break;
+  }
+  return "";
+}
+
+NetStatus TimedOut(std::int64_t spanMs) {
+  return NetStatus::Failure(NetKind::kLookup, "no address (lookup timed out after %d s)",
+                            static_cast<int>((spanMs + 999) / 1000));
+}
+
+NetStatus LookupFailure(int error, AddressFamily family, std::int64_t spanMs) {
+  switch (error) {
+    case WSAETIMEDOUT:
+    case WSA_E_CANCELLED:
+      return TimedOut(spanMs);
+    case WSAHOST_NOT_FOUND:
+      return NetStatus::Failure(NetKind::kLookup, "no address (name not found)");
+    case WSANO_DATA:
+      return NetStatus::Failure(NetKind::kLookup, "no address (the name has no %saddress)",
+                                FamilyWord(family));
+    case WSATRY_AGAIN:
+      return NetStatus::Failure(NetKind::kLookup, "no address (name server failure)");
+    case WSANO_RECOVERY:
+      return NetStatus::Failure(NetKind::kLookup, "no address (refused by the name server)");
+    default:
+      return NetStatus::Failure(NetKind::kLookup, "no address (lookup error %d)", error);
+  }
+}
+
+// GetAddrInfoExW, waited on until the deadline; the system's own
+// configuration names the servers.
+class SystemResolver final : public Resolver {
+ public:
+  NetStatus Lookup(const char* host, AddressFamily family, std::int64_t deadline_ms,
+                   std::vector<IpAddress>* addresses) override {
+    addresses->clear();
+    const std::int64_t timeoutMs = deadline_ms - MonotonicMilliseconds();
+    const std::wstring name = Widen(host);
+    if (name.empty()) return NetStatus::Failure(NetKind::kLookup, "no address (not a valid name)");
+    if (timeoutMs <= 0) return TimedOut(0);
+    if (!leftRunning.Admit()) {
+      return NetStatus::Failure(NetKind::kLookup, "no address (too many lookups unanswered)");
+    }
+    auto lookup = std::make_unique<PendingLookup>();
+    if (lookup->overlapped.hEvent == nullptr) {
+      return NetStatus::Failure(NetKind::kLookup, "no address (resolver not available)");
+    }
+    ADDRINFOEXW hints{};
+    hints.ai_family = family == AddressFamily::kIpv4   ? AF_INET
+                      : family == AddressFamily::kIpv6 ? AF_INET6
+                                                       : AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    timeval limit{};
+    limit.tv_sec = static_cast<long>(timeoutMs / 1000);
+    limit.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
+    int status = ::GetAddrInfoExW(name.c_str(), nullptr, NS_ALL, nullptr, &hints, &lookup->result,
+                                  &limit, &lookup->overlapped, nullptr, &lookup->cancel);
+    if (status == WSA_IO_PENDING) {
+      const DWORD wait = timeoutMs > INFINITE - 1 ? INFINITE - 1 : static_cast<DWORD>(timeoutMs);
+      if (::WaitForSingleObject(lookup->overlapped.hEvent, wait) != WAIT_OBJECT_0) {
+        ::GetAddrInfoExCancel(&lookup->cancel);
+        leftRunning.Keep(std::move(lookup));
+        return TimedOut(timeoutMs);
+      }
+      status = ::GetAddrInfoExOverlappedResult(&lookup->overlapped);
+    }
+    if (status != 0) return LookupFailure(status, family, timeoutMs);
+    CollectAddresses(lookup->result, family, addresses);
+    if (addresses->empty()) return LookupFailure(WSANO_DATA, family, timeoutMs);
+    return NetStatus();
+  }
+};
 
 }  // namespace
 
-int MapResolverError(int resolver_error) {
-  switch (resolver_error) {
-    case WSAHOST_NOT_FOUND:
-    case WSAETIMEDOUT:
-    case WSA_E_CANCELLED:
-      return kLookupHostNotFound;
-    case WSATRY_AGAIN:
-      return kLookupTryAgain;
-    case WSANO_RECOVERY:
-      return kLookupNoRecovery;
-    case WSANO_DATA:
-      return kLookupNoData;
-    default:
-      return kLookupUnknown;
-  }
-}
-
-int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t timeoutMs) {
-  IN_ADDR numeric{};
-  if (::InetPtonA(AF_INET, host, &numeric) == 1) {
-    std::memcpy(address->bytes, &numeric, sizeof address->bytes);
-    return 0;
-  }
-  const std::wstring name = Widen(host);
-  if (name.empty() || timeoutMs <= 0) return kLookupHostNotFound;
-  if (!leftRunning.Admit()) return kLookupTryAgain;
-  auto lookup = std::make_unique<Lookup>();
-  if (lookup->overlapped.hEvent == nullptr) return kLookupUnknown;
-  ADDRINFOEXW hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  timeval limit{};
-  limit.tv_sec = static_cast<long>(timeoutMs / 1000);
-  limit.tv_usec = static_cast<long>(timeoutMs % 1000) * 1000;
-  int status = ::GetAddrInfoExW(name.c_str(), nullptr, NS_ALL, nullptr, &hints, &lookup->result,
-                                &limit, &lookup->overlapped, nullptr, &lookup->cancel);
-  if (status == WSA_IO_PENDING) {
-    const DWORD wait = timeoutMs > INFINITE - 1 ? INFINITE - 1 : static_cast<DWORD>(timeoutMs);
-    if (::WaitForSingleObject(lookup->overlapped.hEvent, wait) != WAIT_OBJECT_0) {
-      ::GetAddrInfoExCancel(&lookup->cancel);
-      leftRunning.Keep(std::move(lookup));
-      return kLookupHostNotFound;
-    }
-    status = ::GetAddrInfoExOverlappedResult(&lookup->overlapped);
-  }
-  if (status != 0) return MapResolverError(status);
-  return FirstAddress(lookup->result, address);
+std::unique_ptr<Resolver> MakeSystemResolver(const ResolverOptions& /*options*/) {
+  return std::make_unique<SystemResolver>();
 }
 
 }  // namespace zcv::platform

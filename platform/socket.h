@@ -1,6 +1,6 @@
-// IPv4 TCP sockets for the HTTP client: host lookup, non-blocking connect,
-// readiness waits up to a deadline, single send and receive calls, and
-// error texts.
+// TCP sockets over IPv4 and IPv6 for the HTTP client: addresses and their
+// text forms, non-blocking connects, readiness waits up to a deadline,
+// single send and receive calls, and error texts.
 #pragma once
 
 #include <cstddef>
@@ -11,52 +11,40 @@ namespace zcv::platform {
 using SocketHandle = int;
 constexpr SocketHandle kNoSocket = -1;
 
-// Resolver failures, numbered as the Windows resolver numbers them; other
-// resolvers' errors are mapped onto these by meaning.
-constexpr int kLookupHostNotFound = 11001;
-constexpr int kLookupTryAgain = 11002;
-constexpr int kLookupNoRecovery = 11003;
-constexpr int kLookupNoData = 11004;
-// Any resolver failure that has none of the meanings above.
-constexpr int kLookupUnknown = -1;
-
-struct Ipv4Address {
-  std::uint8_t bytes[4] = {};  // in network order
-  std::uint16_t port = 0;      // in host order
+// An IPv4 or IPv6 address, in network order (4 bytes used for IPv4).
+struct IpAddress {
+  bool v6 = false;
+  std::uint8_t bytes[16] = {};
 };
 
-// The lookup code above for a resolver error of this platform.
-int MapResolverError(int resolver_error);
+// Room for the longest text form of an address, its terminator included.
+constexpr std::size_t kIpTextBytes = 46;
 
-// Fills `address->bytes` with the first IPv4 address of `host` (a name or a
-// dotted address). A dotted address never reaches the resolver; a name
-// that has not been answered within `timeoutMs` milliseconds fails as an
-// unknown host. 0 on success, otherwise one of the kLookup codes.
-// Thread-safe.
-int LookupIpv4(const char* host, Ipv4Address* address, std::int64_t timeoutMs);
+// True when `text` is a dotted quad or an IPv6 address in its text form
+// (no brackets, no zone index), with `*address` filled; false for anything
+// else, names included. Never asks a resolver.
+bool ParseIpAddress(const char* text, IpAddress* address);
 
-// A new IPv4 stream socket, or kNoSocket with `*error` set. Where the system
-// can, it is made non-blocking at once, saving PrepareTcpSocket that step.
-SocketHandle OpenTcpSocket(int* error);
+// The address's text form (IPv6 without brackets), written into `buffer`
+// (always terminated); returns `buffer`.
+const char* FormatIpAddress(const IpAddress& address, char* buffer, std::size_t size);
 
-// Non-blocking mode (unless the socket was made so at its creation) without
-// send coalescing delay. 0, or an error number.
-int PrepareTcpSocket(SocketHandle socket);
+// A new non-blocking stream socket of the address's family, without send
+// coalescing delay, or kNoSocket with `*error` set.
+SocketHandle OpenTcpSocket(const IpAddress& address, int* error);
 
-// Non-blocking mode alone, for a stream socket of any kind. 0, or an error
-// number.
-int MakeNonBlocking(SocketHandle socket);
-
-// Starts connecting; 0 when the attempt is under way or complete, otherwise
-// an error number.
-int StartConnect(SocketHandle socket, const Ipv4Address& address);
+// Starts connecting to `address` at `port`; 0 when the attempt is under way
+// or complete, otherwise an error number.
+int StartConnect(SocketHandle socket, const IpAddress& address, std::uint16_t port);
 
 // The waits below end at `deadline_ms`, a time on MonotonicMilliseconds()
 // (platform/clock.h); a deadline already past still looks once.
 
-// Waits for a started connection. 1 connected; -1 failed, `*error` then
-// holds the pending error (a time-out reports TimedOutError()).
-int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error);
+// Waits until one of the `count` sockets, each with a connect started,
+// has its connect end: its index, with `*error` 0 when it connected and
+// its error number otherwise; -1 when none ended before the deadline (or
+// the wait itself failed, `*error` then set, TimedOutError() for time).
+int WaitAnyConnected(const SocketHandle* sockets, int count, std::int64_t deadline_ms, int* error);
 
 // 1 ready; 0 timed out; -1 error. A closed or failed peer counts as ready
 // so that the following call reports it.
@@ -80,8 +68,10 @@ long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* erro
 
 void CloseSocket(SocketHandle socket);
 
-// The standard message for an error number, written into `buffer`
-// (always terminated); returns `buffer`.
+// A text for an error number, written into `buffer` (always terminated);
+// returns `buffer`. The errors a connection commonly meets (refused,
+// reset, unreachable, timed out) get this library's own words, the same on
+// every system; any other the system's message.
 const char* ErrorNumberText(int error, char* buffer, std::size_t size);
 
 }  // namespace zcv::platform

@@ -1,7 +1,7 @@
 // POSIX sockets behind platform/socket.h (name lookups live in
-// resolver_posix.cpp): poll-based waits up to a monotonic deadline, EINTR
-// retried here so that callers see only real outcomes.
-#include <fcntl.h>
+// resolver_posix.cpp, the racing connect in connector.cpp): poll-based waits up to a monotonic
+// deadline, EINTR retried here so that callers see only real outcomes.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -46,6 +47,9 @@ int Wait(SocketHandle socket, short events, std::int64_t deadline_ms) {
   return result == 0 ? 0 : -1;
 }
 
+// The most connects WaitAnyConnected watches at once.
+constexpr int kMaxPolled = 64;
+
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 // strerror_r has a GNU and an XSI signature; these overloads take either.
@@ -54,60 +58,103 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 }
 [[maybe_unused]] const char* Message(const char* result, const char*) { return result; }
 
+// The words of this library for the errors a connection commonly meets.
+const char* OwnErrorText(int error) {
+  switch (error) {
+    case ECONNREFUSED:
+      return "connection refused";
+    case ECONNRESET:
+      return "connection reset";
+    case EPIPE:
+      return "connection closed by the server";
+    case ENETUNREACH:
+      return "network unreachable";
+    case EHOSTUNREACH:
+      return "host unreachable";
+    case ETIMEDOUT:
+      return "timed out";
+    case EADDRNOTAVAIL:
+      return "no local address for it";
+    case EAFNOSUPPORT:
+      return "address family not supported here";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
-SocketHandle OpenTcpSocket(int* error) {
-  const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (handle < 0) *error = errno;
-  return handle < 0 ? kNoSocket : handle;
-}
-
-int MakeNonBlocking(SocketHandle socket) {
-  const int flags = ::fcntl(socket, F_GETFL, 0);
-  if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
-  return 0;
-}
-
-// The socket is non-blocking from its creation.
-int PrepareTcpSocket(SocketHandle socket) {
+SocketHandle OpenTcpSocket(const IpAddress& address, int* error) {
+  const int family = address.v6 ? AF_INET6 : AF_INET;
+  const int handle = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (handle < 0) {
+    *error = errno;
+    return kNoSocket;
+  }
   const int on = 1;
-  if (::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0) return errno;
-  return 0;
+  if (::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0) {
+    *error = errno;
+    ::close(handle);
+    return kNoSocket;
+  }
+  return handle;
 }
 
-int StartConnect(SocketHandle socket, const Ipv4Address& address) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(address.port);
-  std::memcpy(&target.sin_addr.s_addr, address.bytes, sizeof address.bytes);
-  if (::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) return 0;
+int StartConnect(SocketHandle socket, const IpAddress& address, std::uint16_t port) {
+  sockaddr_storage target{};
+  socklen_t length = 0;
+  if (address.v6) {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(port);
+    std::memcpy(&in6->sin6_addr, address.bytes, sizeof in6->sin6_addr);
+    length = sizeof *in6;
+  } else {
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
+    in4->sin_family = AF_INET;
+    in4->sin_port = htons(port);
+    std::memcpy(&in4->sin_addr.s_addr, address.bytes, sizeof in4->sin_addr.s_addr);
+    length = sizeof *in4;
+  }
+  if (::connect(socket, reinterpret_cast<const sockaddr*>(&target), length) == 0) return 0;
   const int err = errno;
   // An interrupted non-blocking connect goes on in the background, like one
   // that would block.
   return (err == EINPROGRESS || err == EINTR) ? 0 : err;
 }
 
-int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error) {
-  short revents = 0;
-  const int result = PollFor(socket, POLLIN | POLLOUT, deadline_ms, &revents);
-  if (result <= 0) {
-    *error = result == 0 ? ETIMEDOUT : errno;
+int WaitAnyConnected(const SocketHandle* sockets, int count, std::int64_t deadline_ms, int* error) {
+  if (count <= 0 || count > kMaxPolled) {
+    *error = EINVAL;
     return -1;
   }
-  // Writable without an error or hang-up condition: connected, and no
-  // pending error to fetch.
-  if ((revents & POLLOUT) != 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) return 1;
-  int pending = 0;
-  socklen_t length = sizeof pending;
-  if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &length) < 0) {
-    *error = errno;
-    return -1;
+  pollfd entries[kMaxPolled];
+  for (;;) {
+    for (int i = 0; i < count; ++i) entries[i] = pollfd{sockets[i], POLLOUT, 0};
+    const std::int64_t left = deadline_ms - MonotonicMilliseconds();
+    const int wait = left <= 0 ? 0 : left > INT_MAX ? INT_MAX : static_cast<int>(left);
+    const int result = ::poll(entries, static_cast<nfds_t>(count), wait);
+    if (result < 0 && errno == EINTR) continue;
+    if (result == 0 && wait == INT_MAX) continue;
+    if (result <= 0) {
+      *error = result == 0 ? ETIMEDOUT : errno;
+      return -1;
+    }
+    for (int i = 0; i < count; ++i) {
+      const short revents = entries[i].revents;
+      if (revents == 0) continue;
+      // Writable without an error or hang-up condition: connected.
+      if ((revents & POLLOUT) != 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) {
+        *error = 0;
+        return i;
+      }
+      int pending = 0;
+      socklen_t length = sizeof pending;
+      if (::getsockopt(sockets[i], SOL_SOCKET, SO_ERROR, &pending, &length) < 0) pending = errno;
+      *error = pending != 0 ? pending : ECONNREFUSED;
+      return i;
+    }
   }
-  if (pending != 0) {
-    *error = pending;
-    return -1;
-  }
-  return 1;
 }
 
 int WaitReadable(SocketHandle socket, std::int64_t deadline_ms) {
@@ -148,9 +195,37 @@ void CloseSocket(SocketHandle socket) {
   if (socket != kNoSocket) ::close(socket);
 }
 
+bool ParseIpAddress(const char* text, IpAddress* address) {
+  if (text == nullptr) return false;
+  IpAddress parsed;
+  if (::inet_pton(AF_INET, text, parsed.bytes) == 1) {
+    *address = parsed;
+    return true;
+  }
+  if (::inet_pton(AF_INET6, text, parsed.bytes) == 1) {
+    parsed.v6 = true;
+    *address = parsed;
+    return true;
+  }
+  return false;
+}
+
+const char* FormatIpAddress(const IpAddress& address, char* buffer, std::size_t size) {
+  if (size == 0) return buffer;
+  if (::inet_ntop(address.v6 ? AF_INET6 : AF_INET, address.bytes, buffer,
+                  static_cast<socklen_t>(size)) == nullptr) {
+    buffer[0] = '\0';
+  }
+  return buffer;
+}
+
 const char* ErrorNumberText(int error, char* buffer, std::size_t size) {
   if (size == 0) return buffer;
   buffer[0] = '\0';
+  if (const char* own = OwnErrorText(error)) {
+    std::snprintf(buffer, size, "%s", own);
+    return buffer;
+  }
   const char* text = Message(strerror_r(error, buffer, size), buffer);
   if (text != nullptr && text != buffer) {
     std::strncpy(buffer, text, size - 1);

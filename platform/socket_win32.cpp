@@ -2,6 +2,7 @@
 // the time left until a deadline (name lookups are in resolver_win32.cpp).
 // The socket layer is started once when the DLL is loaded.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <climits>
 #include <cstring>
@@ -76,8 +77,8 @@ long Failure(int* error) {
 
 }  // namespace
 
-SocketHandle OpenTcpSocket(int* error) {
-  const SOCKET handle = ::socket(AF_INET, SOCK_STREAM, 0);
+SocketHandle OpenTcpSocket(const IpAddress& address, int* error) {
+  const SOCKET handle = ::socket(address.v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
   if (handle == INVALID_SOCKET) {
     *error = ::WSAGetLastError();
     return kNoSocket;
@@ -88,61 +89,72 @@ SocketHandle OpenTcpSocket(int* error) {
     *error = WSAEMFILE;
     return kNoSocket;
   }
+  u_long nonBlocking = 1;
+  const BOOL on = TRUE;
+  if (::ioctlsocket(handle, FIONBIO, &nonBlocking) != 0 ||
+      ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                   sizeof on) != 0) {
+    *error = ::WSAGetLastError();
+    ::closesocket(handle);
+    return kNoSocket;
+  }
   return kept;
 }
 
-int MakeNonBlocking(SocketHandle socket) {
-  u_long nonBlocking = 1;
-  return ::ioctlsocket(Native(socket), FIONBIO, &nonBlocking) != 0 ? ::WSAGetLastError() : 0;
-}
-
-int PrepareTcpSocket(SocketHandle socket) {
-  const int error = MakeNonBlocking(socket);
-  if (error != 0) return error;
-  const BOOL on = TRUE;
-  if (::setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-                   sizeof on) != 0) {
-    return ::WSAGetLastError();
+int StartConnect(SocketHandle socket, const IpAddress& address, std::uint16_t port) {
+  sockaddr_storage target{};
+  int length = 0;
+  if (address.v6) {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(port);
+    std::memcpy(&in6->sin6_addr, address.bytes, sizeof in6->sin6_addr);
+    length = sizeof *in6;
+  } else {
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
+    in4->sin_family = AF_INET;
+    in4->sin_port = htons(port);
+    std::memcpy(&in4->sin_addr.s_addr, address.bytes, sizeof in4->sin_addr.s_addr);
+    length = sizeof *in4;
   }
-  return 0;
-}
-
-int StartConnect(SocketHandle socket, const Ipv4Address& address) {
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(address.port);
-  std::memcpy(&target.sin_addr.s_addr, address.bytes, sizeof address.bytes);
-  if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+  if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&target), length) == 0) {
     return 0;
   }
   const int err = ::WSAGetLastError();
   return err == WSAEWOULDBLOCK ? 0 : err;
 }
 
-int WaitConnected(SocketHandle socket, std::int64_t deadline_ms, int* error) {
+int WaitAnyConnected(const SocketHandle* sockets, int count, std::int64_t deadline_ms, int* error) {
+  if (count <= 0 || count > FD_SETSIZE) {
+    *error = WSAEINVAL;
+    return -1;
+  }
   // Windows reports a refused or otherwise failed connection in the
   // exception set only; watching it too ends such an attempt at once
   // instead of after the whole connect time-out.
-  fd_set readable, writable, failed;
-  const int result = SelectOne(socket, &readable, &writable, &failed, deadline_ms);
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  for (int i = 0; i < count; ++i) {
+    FD_SET(Native(sockets[i]), &writable);
+    FD_SET(Native(sockets[i]), &failed);
+  }
+  timeval limit = TimeLeft(deadline_ms);
+  const int result = ::select(0, nullptr, &writable, &failed, &limit);
   if (result <= 0) {
     *error = result == 0 ? WSAETIMEDOUT : ::WSAGetLastError();
     return -1;
   }
-  int pending = 0;
-  if (PendingError(socket, &pending) != 0) {
-    *error = ::WSAGetLastError();
-    return -1;
+  for (int i = 0; i < count; ++i) {
+    const bool wasFailed = FD_ISSET(Native(sockets[i]), &failed) != 0;
+    if (!wasFailed && FD_ISSET(Native(sockets[i]), &writable) == 0) continue;
+    int pending = 0;
+    if (PendingError(sockets[i], &pending) != 0) pending = ::WSAGetLastError();
+    *error = pending != 0 ? pending : wasFailed ? WSAECONNREFUSED : 0;
+    return i;
   }
-  if (FD_ISSET(Native(socket), &failed)) {
-    *error = pending != 0 ? pending : WSAECONNREFUSED;
-    return -1;
-  }
-  if (pending != 0) {
-    *error = pending;
-    return -1;
-  }
-  return 1;
+  *error = WSAETIMEDOUT;
+  return -1;
 }
 
 int WaitReadable(SocketHandle socket, std::int64_t deadline_ms) {
@@ -165,6 +177,30 @@ long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* erro
   const int received = ::recv(Native(socket), bytes, Clamp(length), 0);
   if (received == SOCKET_ERROR) return Failure(error);
   return received;
+}
+
+bool ParseIpAddress(const char* text, IpAddress* address) {
+  if (text == nullptr) return false;
+  IpAddress parsed;
+  if (::InetPtonA(AF_INET, text, parsed.bytes) == 1) {
+    *address = parsed;
+    return true;
+  }
+  if (::InetPtonA(AF_INET6, text, parsed.bytes) == 1) {
+    parsed.v6 = true;
+    *address = parsed;
+    return true;
+  }
+  return false;
+}
+
+const char* FormatIpAddress(const IpAddress& address, char* buffer, std::size_t size) {
+  if (size == 0) return buffer;
+  IpAddress copy = address;
+  if (::InetNtopA(address.v6 ? AF_INET6 : AF_INET, copy.bytes, buffer, size) == nullptr) {
+    buffer[0] = '\0';
+  }
+  return buffer;
 }
 
 void CloseSocket(SocketHandle socket) {

@@ -272,7 +272,24 @@ const char* ChainReason(DWORD error, const CERT_CONTEXT* leaf) {
 }
 
 // Whether the certificate's subjectAltName holds this IPv4 address.
-bool HoldsAddress(const CERT_CONTEXT* leaf, const IN_ADDR& address) {
+// The address the certificate must carry when the host is one: 4 bytes
+// for IPv4, 16 for IPv6, none (length 0) for a name.
+struct PeerAddress {
+  unsigned char bytes[16] = {};
+  DWORD length = 0;
+};
+
+PeerAddress AddressOf(const char* host) {
+  PeerAddress address;
+  if (::InetPtonA(AF_INET, host, address.bytes) == 1) {
+    address.length = 4;
+  } else if (::InetPtonA(AF_INET6, host, address.bytes) == 1) {
+    address.length = 16;
+  }
+  return address;
+}
+
+bool HoldsAddress(const CERT_CONTEXT* leaf, const PeerAddress& address) {
   const CERT_INFO* info = leaf->pCertInfo;
   const CERT_EXTENSION* extension =
       ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
@@ -288,8 +305,8 @@ bool HoldsAddress(const CERT_CONTEXT* leaf, const IN_ADDR& address) {
   for (DWORD i = 0; i < names->cAltEntry; ++i) {
     const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
     if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
-        entry.IPAddress.cbData == sizeof address &&
-        std::memcmp(entry.IPAddress.pbData, &address, sizeof address) == 0) {
+        entry.IPAddress.cbData == address.length &&
+        std::memcmp(entry.IPAddress.pbData, address.bytes, address.length) == 0) {
       return true;
     }
   }
@@ -330,7 +347,8 @@ class SchannelTransport final : public Transport {
       : socket_(socket),
         context_(context),
         target_(Widen(host)),
-        isAddress_(::InetPtonA(AF_INET, host, &address_) == 1),
+        address_(AddressOf(host)),
+        isAddress_(address_.length != 0),
         in_(2 * kMaxRecord) {
     SecInvalidateHandle(&session_);
   }
@@ -668,7 +686,7 @@ class SchannelTransport final : public Transport {
   SchannelContext& context_;
   FILETIME notAfter_{};  // of the server's certificate, once received
   std::wstring target_;  // SNI for a name, and Schannel's session cache key
-  IN_ADDR address_{};
+  const PeerAddress address_;
   const bool isAddress_;
   CtxtHandle session_;
   SecPkgContext_StreamSizes sizes_{};

@@ -36,8 +36,11 @@ Client::Client(const ClientOptions& options)
   // Before the file is read, so that the host sees its findings too.
   log_->SetSink(options.logSink, options.logContext);
   servers_ = std::make_unique<ServerList>(SourceOf(options), mutex_, *log_);
+  resolver_ = options.resolver ? options.resolver : platform::MakeSystemResolver();
+  pool_ = std::make_unique<HttpConnectionPool>(options.monotonicMs);
   context_.reset(new ServiceContext{mutex_, *log_, *servers_, gate_, servers_->timeouts(),
-                                    options.clock, options.monotonicMs});
+                                    options.clock, options.monotonicMs, resolver_.get(),
+                                    pool_.get()});
 }
 
 Client::~Client() { Close(); }
@@ -107,8 +110,10 @@ void Client::ReleaseHandedOver(void* client) { static_cast<Client*>(client)->Rel
 void Client::ReleaseObjects() noexcept {
   try {
     context_.reset();
+    pool_.reset();     // closes the kept connections
     servers_.reset();  // writes back, when asked
     log_.reset();
+    resolver_.reset();
   } catch (...) {
     // Closing goes on whatever the write-back met; nothing escapes.
   }

@@ -16,6 +16,7 @@
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 #include "platform/clock.h"
+#include "platform/resolver.h"
 #include "service/call_admission.h"
 #include "service/failure_gate.h"
 #include "service/service_context.h"
@@ -34,6 +35,10 @@ struct ClientOptions {
   bool writeBack = false;  // write the rotated order back at close (a path only)
   std::time_t (*clock)() = platform::NowSeconds;                    // the failure gate's clock
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's
+  // Looks the servers' names up; null for the system's resolver, made with
+  // the client. Tests pass one of their own (a fake, or the system's
+  // pointed at their DNS server), as they pass the clocks.
+  std::shared_ptr<platform::Resolver> resolver;
 };
 
 class Client {
@@ -87,6 +92,8 @@ class Client {
   std::unique_ptr<LogFile> log_;
   std::unique_ptr<ServerList> servers_;
   FailureGate gate_;
+  std::shared_ptr<platform::Resolver> resolver_;
+  std::unique_ptr<HttpConnectionPool> pool_;
   std::unique_ptr<ServiceContext> context_;
   std::mutex closeMutex_;      // one Close at a time
   bool closed_ = false;        // under closeMutex_

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
 #include "http/request.h"
@@ -15,48 +14,61 @@
 namespace zcv {
 namespace {
 
-struct RequestDeleter {
-  void operator()(HttpRequest* request) const { HttpRequestDestroy(request); }
-};
-using RequestPtr = std::unique_ptr<HttpRequest, RequestDeleter>;
+// Room for "http://[", a 28-character IP, "]:", a 5-character port, "/"
+// and a path of up to 1,023 characters.
+constexpr int kUrlBytes = 1076;
+constexpr int kMessageBytes = 320;
+constexpr int kShownHostBytes = kServerIPBytes + 2;
 
-// Room for "http://", a 28-character IP, ":", a 5-character port, "/" and a
-// path of up to 1,023 characters.
-constexpr int kUrlBytes = 1074;
-constexpr int kMessageBytes = 256;
+// The server's address as the URL and the log write it: an IPv6 address
+// in brackets.
+void ShownHost(const ServerEntry& server, char (&shown)[kShownHostBytes]) {
+  const bool v6 = std::strchr(server.ip, ':') != nullptr;
+  std::snprintf(shown, sizeof shown, v6 ? "[%s]" : "%s", server.ip);
+}
 
 // Fetches the attempt's server's reply body into `body` (NUL-terminated).
 // Logs and returns false when there is none of an acceptable length.
 bool FetchReplyBody(const Attempt& attempt, char (&body)[kMaxReplyBodyBytes + 1]) {
   ServiceContext& context = attempt.context;
   const ServerEntry& server = attempt.server;
+  char host[kShownHostBytes];
+  ShownHost(server, host);
   char url[kUrlBytes];
-  FormatTemplate(url, sizeof url, "http://%s:%s/%s", {server.ip, server.port, attempt.path});
+  FormatTemplate(url, sizeof url, "http://%s:%s/%s", {host, server.port, attempt.path});
 
-  RequestPtr request(HttpRequestCreate());
-  if (HttpRequestSetUri(request.get(), url) == -1) {
-    context.log.WriteLog("set url error\n");
-    return false;
-  }
-  HttpRequestSetConnectTimeout(request.get(), context.timeouts.connect);
-  HttpRequestSetReceiveTimeout(request.get(), context.timeouts.receive);
-  HttpRequestSetSendTimeout(request.get(), context.timeouts.send);
-  HttpRequestSetTls(request.get(), context.servers.tls());
-  HttpRequestSetCutoff(request.get(), attempt.cutoffMs);
-  HttpRequestSetHeader(request.get(), "Connection", "close");
-  HttpRequestPrepare(request.get());
-  if (HttpRequestExecute(request.get()) != 1) {
+  HttpRequestOptions options;
+  options.connectTimeout = context.timeouts.connect;
+  options.receiveTimeout = context.timeouts.receive;
+  options.sendTimeout = context.timeouts.send;
+  options.tls = context.servers.tls();
+  options.cutoff = attempt.cutoffMs;
+  options.resolver = context.resolver;
+  options.family = context.servers.addressFamily();
+  options.pool = context.pool;
+  options.keepAliveSeconds = context.servers.keepAliveSeconds();
+  HttpRequest request;
+  const platform::NetStatus status = request.Get(url, options);
+  if (!status.ok()) {
     char message[kMessageBytes] = {};
-    if (const char* tls = HttpRequestGetTlsFailure(request.get())) {
-      std::snprintf(message, sizeof message, "%s  tls error: %s\n", server.ip, tls);
-    } else {
-      std::snprintf(message, sizeof message, "%s  connect error\n", server.ip);
+    switch (status.kind()) {
+      case platform::NetKind::kUri:
+        std::snprintf(message, sizeof message, "set url error\n");
+        break;
+      case platform::NetKind::kTls:
+        std::snprintf(message, sizeof message, "%s  tls error: %s\n", host, status.reason());
+        break;
+      default:
+        // The fixed text first, so that what matched it before still does.
+        std::snprintf(message, sizeof message, "%s  connect error: %s\n", host, status.reason());
+        break;
     }
     context.log.WriteLog(message);
     return false;
   }
-  const int length = HttpRequestGetBodyLength(request.get());
-  const char* bytes = HttpRequestGetBody(request.get());
+  const HttpResponse& response = request.response();
+  const int length = response.bodyLength;
+  const char* bytes = response.body.empty() ? nullptr : response.body.data();
   if (length < 1 || length > kMaxReplyBodyBytes || bytes == nullptr) {
     context.log.WriteLog("get body len error \n");
     return false;

@@ -6,9 +6,11 @@
 #include <ctime>
 
 #include "config/server_list.h"
+#include "http/connection_pool.h"
 #include "log/log_file.h"
 #include "log/service_mutex.h"
 #include "platform/clock.h"
+#include "platform/resolver.h"
 #include "service/failure_gate.h"
 
 namespace zcv {
@@ -21,6 +23,8 @@ struct ServiceContext {
   AttemptTimeouts timeouts;
   std::time_t (*clock)();
   std::int64_t (*monotonicMs)() = platform::MonotonicMilliseconds;  // the call deadline's clock
+  platform::Resolver* resolver = nullptr;  // the client's; looks the servers' names up
+  HttpConnectionPool* pool = nullptr;      // the client's kept connections (KeepAlive)
 };
 
 }  // namespace zcv

@@ -11,6 +11,7 @@ packages=(
   dh-python python3-all python3-setuptools python3-pytest mypy
   libcli11-dev libcpp-httplib-dev libsqlite3-dev libssl-dev
   nlohmann-json3-dev liboath-dev clang-format openssl ca-certificates valgrind libc-ares-dev
+  iproute2  # the network-namespace tests bring up lo and set its addresses
   # TLS resumption against nginx; the TLS benchmark's GnuTLS client; its profiles
   nginx libgnutls28-dev linux-perf
   # The Windows DLLs: cross compilers, GoogleTest's sources, and 64-bit Wine

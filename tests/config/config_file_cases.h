@@ -23,8 +23,26 @@ inline std::string Refused(const std::string& key, const std::string& why) {
 inline const std::string kLong =
     "\xb3\xa4\xd3\xda"
     "28\xb8\xf6\xd7\xd6\xb7\xfb";         // 长于28个字符
-inline const std::string kNotAnAddress =  // 须为点分IPv4地址或主机名
-    "\xd0\xeb\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xbb\xf2\xd6\xf7\xbb\xfa\xc3\xfb";
+inline const std::string kNotAnAddress =  // 须为点分IPv4地址、IPv6地址或主机名
+    "\xd0\xeb\xce\xaa\xb5\xe3\xb7\xd6IPv4\xb5\xd8\xd6\xb7\xa1\xa2IPv6\xb5\xd8\xd6\xb7\xbb\xf2"
+    "\xd6\xf7\xbb\xfa\xc3\xfb";
+// "读KeepAlive参数配置文件错误，须为0至300的整数秒\n"
+inline const std::string kBadKeepAlive =
+    "\xb6\xc1"
+    "KeepAlive"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3\xa3\xac\xd0\xeb\xce\xaa"
+    "0\xd6\xc1"
+    "300\xb5\xc4\xd5\xfb\xca\xfd\xc3\xeb\n";
+inline const std::string kNotOfTheFamily =  // 地址与AddressFamily不符
+    "\xb5\xd8\xd6\xb7\xd3\xeb"
+    "AddressFamily\xb2\xbb\xb7\xfb";
+// "读AddressFamily参数配置文件错误，须为any、ipv4或ipv6\n"
+inline const std::string kBadFamily =
+    "\xb6\xc1"
+    "AddressFamily"
+    "\xb2\xce\xca\xfd\xc5\xe4\xd6\xc3\xce\xc4\xbc\xfe\xb4\xed\xce\xf3"
+    "\xa3\xac\xd0\xeb\xce\xaa"
+    "any\xa1\xa2ipv4\xbb\xf2ipv6\n";
 inline const std::string kNotAPort =  // 须为1至65535的十进制整数
     "\xd0\xeb\xce\xaa"
     "1\xd6\xc1"
@@ -117,6 +135,38 @@ inline std::vector<FileCase> FileCases() {
        withIP("010.1.2.3", "otp..example"),
        false,
        {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
+      // IPv6 in its usual text form, within 28 characters; the second
+      // server is only loaded.
+      {"Ipv6Address", withIP("127.0.0.1", "2001:DB8::10"), true, {}},
+      {"Ipv6Loopback", withIP("127.0.0.1", "::1"), true, {}},
+      // A zone index, brackets, an IPv4 address written as IPv6 (given as
+      // its dotted quad instead), an embedded dotted quad, too many groups.
+      {"Ipv6ZoneAndBrackets",
+       withIP("fe80::1%eth0", "[2001:db8::10]"),
+       false,
+       {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
+      {"Ipv6MappedIpv4",
+       withIP("::ffff:1.2.3.4", "::ffff:102:304"),
+       false,
+       {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
+      {"Ipv6Malformed",
+       withIP("2001:db8::1::2", "1:2:3:4:5:6:7:8:9"),
+       false,
+       {Refused("ServerIP0", kNotAnAddress), Refused("ServerIP1", kNotAnAddress)}},
+      {"Ipv6LongerThan28",
+       withIP("2001:0db8:0000:0000:0000:0000:0000:0010", "::1"),
+       false,
+       {Refused("ServerIP0", kLong)}},
+      {"KeepAliveSeconds", servers + "KeepAlive=300\n", true, {}},
+      {"KeepAliveOff", servers + "KeepAlive=0\n", true, {}},
+      {"KeepAliveOutOfRange", servers + "KeepAlive=301\n", false, {kBadKeepAlive}},
+      {"KeepAliveNotDecimal", servers + "KeepAlive=30s\n", false, {kBadKeepAlive}},
+      {"AddressFamilyInAnyCase", servers + "AddressFamily=IPv4\n", true, {}},
+      {"AddressFamilyUnknown", servers + "AddressFamily=inet6\n", false, {kBadFamily}},
+      {"AddressFamilyExcludesTheAddress",
+       withIP("127.0.0.1", "::1") + "AddressFamily=ipv6\n",
+       false,
+       {Refused("ServerIP0", kNotOfTheFamily)}},
       {"PortOutOfRange",
        withPorts("0", "65616"),
        false,

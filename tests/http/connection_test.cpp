@@ -1,161 +1,142 @@
-// Connection: opening (refused, unknown host, unbound), the buffer growth
-// rule, single receive and send steps, consume and the lookup texts.
+// Connection: opening (an address, refused, a name the resolver does not
+// know, a family the file excludes), the buffer growth rule, and single
+// receive and send steps with their reasons.
 #include "http/connection.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
+#include "tests/http/attached_connection.h"
 #include "tests/support/script_server.h"
-#include "tests/support/socket_pair.h"
 
 namespace zcv {
 namespace {
 
-struct ConnectionDeleter {
-  void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
+using platform::NetKind;
+
+// Answers every name from a fixed list, or not at all.
+class FakeResolver final : public platform::Resolver {
+ public:
+  explicit FakeResolver(std::vector<platform::IpAddress> addresses)
+      : addresses_(std::move(addresses)) {}
+  platform::NetStatus Lookup(const char* name, platform::AddressFamily, std::int64_t,
+                             std::vector<platform::IpAddress>* out) override {
+    lastName = name;
+    *out = addresses_;
+    if (out->empty()) {
+      return platform::NetStatus::Failure(NetKind::kLookup, "no address (name not found)");
+    }
+    return platform::NetStatus();
+  }
+  std::string lastName;
+
+ private:
+  std::vector<platform::IpAddress> addresses_;
 };
-using ConnectionPtr = std::unique_ptr<HttpConnection, ConnectionDeleter>;
+
+platform::IpAddress Address(const char* text) {
+  platform::IpAddress address;
+  EXPECT_TRUE(platform::ParseIpAddress(text, &address)) << text;
+  return address;
+}
 
 class HttpConnectionTest : public ::testing::Test {
  protected:
-  HttpConnectionTest() {
-    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
-    HttpConnectionStartPhase(connection_.get(), 1);
-  }
+  HttpConnectionTest() { test::Attach(&connection_, pair_.ReleaseLocal(), 1); }
 
-  std::string Buffered() const { return std::string(connection_->buffer.get(), connection_->used); }
+  std::string Buffered() const { return std::string(connection_.buffer.get(), connection_.used); }
 
   test::SocketPair pair_;
-  ConnectionPtr connection_{HttpConnectionCreate()};
+  HttpConnection connection_;
 };
 
-TEST(HttpConnectionCreateTest, StartsIdleWithOneUnit) {
-  const ConnectionPtr connection(HttpConnectionCreate());
-  EXPECT_EQ(connection->socket, platform::kNoSocket);
-  EXPECT_EQ(connection->port, 80);
-  EXPECT_EQ(connection->unit, 1024);
-  EXPECT_EQ(connection->capacity, 1024);
-  EXPECT_EQ(connection->used, 0);
-  EXPECT_EQ(connection->remaining, 0);
-}
-
-TEST(HttpConnectionOpenTest, ConnectsToListeningServer) {
+TEST(HttpConnectionOpenTest, OpensOrSaysWhyNot) {
   test::ScriptServer server(test::Script{});
-  const ConnectionPtr connection(HttpConnectionCreate());
-  connection->host = "127.0.0.1";
-  connection->port = server.port();
-  connection->connectTimeout = 1;
-  ASSERT_EQ(HttpConnectionOpen(connection.get()), 0);
-  EXPECT_NE(connection->socket, platform::kNoSocket);
-  EXPECT_TRUE(server.WaitForConnections(1, std::chrono::seconds(1)));
-}
-
-TEST(HttpConnectionOpenTest, RefusedConnectionIsASocketFailure) {
-  const ConnectionPtr connection(HttpConnectionCreate());
-  connection->host = "127.0.0.1";
-  connection->port = test::UnusedPort();
-  connection->connectTimeout = 1;
-  EXPECT_EQ(HttpConnectionOpen(connection.get()), -1);
-  EXPECT_EQ(connection->failureKind, kFailureSocket);
-  EXPECT_NE(connection->failureCode, 0);
-}
-
-TEST(HttpConnectionOpenTest, UnknownHostIsALookupFailure) {
-  const ConnectionPtr connection(HttpConnectionCreate());
-  connection->failureKind = kFailureSocket;
-  connection->host = "no-such-host.invalid";
-  EXPECT_EQ(HttpConnectionOpen(connection.get()), -1);
-  EXPECT_EQ(connection->failureKind, kFailureLookup);
-  EXPECT_THAT(connection->failureCode,
-              ::testing::AnyOf(platform::kLookupHostNotFound, platform::kLookupTryAgain));
-  EXPECT_FALSE(connection->resolved);
-}
-
-TEST(HttpConnectionOpenTest, UnboundConnectionFailsWithoutRecording) {
-  const ConnectionPtr connection(HttpConnectionCreate());
-  connection->failureKind = 7;
-  EXPECT_EQ(HttpConnectionOpen(connection.get()), -1);
-  connection->host = "";
-  EXPECT_EQ(HttpConnectionOpen(connection.get()), -1);
-  EXPECT_EQ(connection->failureKind, 7);
-  EXPECT_EQ(HttpConnectionOpen(nullptr), -1);
+  FakeResolver known({Address("127.0.0.1")});
+  FakeResolver unknown({});
+  const struct {
+    const char* host;
+    std::uint16_t port;
+    FakeResolver* resolver;
+    platform::AddressFamily family;
+    NetKind kind;
+    const char* reason;
+  } cases[] = {
+      {"127.0.0.1", server.port(), nullptr, platform::AddressFamily::kAny, NetKind::kOk, ""},
+      {"svc.test", server.port(), &known, platform::AddressFamily::kAny, NetKind::kOk, ""},
+      {"127.0.0.1", test::UnusedPort(), nullptr, platform::AddressFamily::kAny, NetKind::kConnect,
+       "connection refused"},
+      {"svc.test", server.port(), &unknown, platform::AddressFamily::kAny, NetKind::kLookup,
+       "no address (name not found)"},
+      {"svc.test", server.port(), nullptr, platform::AddressFamily::kAny, NetKind::kLookup,
+       "no address (no resolver)"},
+      {"127.0.0.1", server.port(), nullptr, platform::AddressFamily::kIpv6, NetKind::kConnect,
+       "address not of AddressFamily=ipv6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    HttpConnection connection;
+    connection.connectTimeout = 1;
+    connection.resolver = c.resolver;
+    connection.family = c.family;
+    const platform::NetStatus status = HttpConnectionOpen(&connection, c.host, c.port);
+    EXPECT_EQ(status.kind(), c.kind);
+    EXPECT_STREQ(status.reason(), c.reason);
+    EXPECT_EQ(connection.socket != platform::kNoSocket, status.ok());
+  }
+  EXPECT_EQ(known.lastName, "svc.test");
 }
 
 TEST_F(HttpConnectionTest, AppendGrowsByExactlyTheMissingLength) {
   const std::string bytes(1500, 'x');
-  HttpConnectionAppend(connection_.get(), "ab", 2);
-  HttpConnectionAppend(connection_.get(), bytes.data(), 1500);
-  EXPECT_EQ(connection_->capacity, 1024 + 1500);
-  EXPECT_EQ(connection_->used, 1502);
+  HttpConnectionAppend(&connection_, "ab", 2);
+  HttpConnectionAppend(&connection_, bytes.data(), 1500);
+  EXPECT_EQ(connection_.capacity, 1024 + 1500);
+  EXPECT_EQ(connection_.used, 1502);
   EXPECT_EQ(Buffered(), "ab" + bytes);
 }
 
-TEST_F(HttpConnectionTest, ReceiveTellsTargetReachedFromPeerClosed) {
+TEST_F(HttpConnectionTest, ReceiveTellsBytesFromPeerClosed) {
   pair_.Write(std::string(1024, 'a'));
-  EXPECT_EQ(HttpConnectionReceive(connection_.get()), 2);
-  EXPECT_EQ(connection_->lastCount, 1024);
-  EXPECT_EQ(connection_->used, 1024);
+  EXPECT_TRUE(HttpConnectionReceive(&connection_).ok());
+  EXPECT_EQ(connection_.used, 1024);
+  EXPECT_TRUE(connection_.received);
 
   pair_.Write("tail");
   pair_.CloseRemote();
-  EXPECT_EQ(HttpConnectionReceive(connection_.get()), 1);  // 4 of a new unit
-  EXPECT_EQ(connection_->capacity, 2048);                  // grown by the whole target
-  EXPECT_EQ(connection_->remaining, 1020);
-  EXPECT_EQ(HttpConnectionReceive(connection_.get()), 2);
-  EXPECT_EQ(connection_->lastCount, 0);
+  EXPECT_TRUE(HttpConnectionReceive(&connection_).ok());  // 4 of a new unit
+  EXPECT_EQ(connection_.capacity, 2048);                  // grown by the whole target
+  EXPECT_EQ(connection_.remaining, 1020);
+  EXPECT_TRUE(HttpConnectionReceive(&connection_).ok());
+  EXPECT_TRUE(connection_.peerClosed);
   EXPECT_EQ(Buffered(), std::string(1024, 'a') + "tail");
 }
 
-TEST_F(HttpConnectionTest, ReceiveTimeOutChangesNothing) {
+TEST_F(HttpConnectionTest, ReceiveTimeOutSaysWhetherAnythingCame) {
+  HttpConnectionStartPhase(&connection_, 0);
+  platform::NetStatus status = HttpConnectionReceive(&connection_);
+  EXPECT_EQ(status.kind(), NetKind::kReceive);
+  EXPECT_STREQ(status.reason(), "no reply within 0 s");
   pair_.Write("ab");
-  ASSERT_EQ(HttpConnectionReceive(connection_.get()), 1);
-  HttpConnectionStartPhase(connection_.get(), 0);
-  EXPECT_EQ(HttpConnectionReceive(connection_.get()), -1);
-  EXPECT_EQ(connection_->used, 2);
-  EXPECT_EQ(connection_->lastCount, 2);
+  ASSERT_TRUE(HttpConnectionReceive(&connection_).ok());
+  status = HttpConnectionReceive(&connection_);
+  EXPECT_STREQ(status.reason(), "reply not complete within 0 s");
+  EXPECT_EQ(connection_.used, 2);
 }
 
 TEST_F(HttpConnectionTest, SendMovesTheWholeBufferThenFailsOnClosedPeer) {
-  HttpConnectionAppend(connection_.get(), "hello", 5);
-  EXPECT_EQ(HttpConnectionSend(connection_.get()), 2);
-  EXPECT_EQ(connection_->done, 5);
+  HttpConnectionAppend(&connection_, "hello", 5);
+  EXPECT_TRUE(HttpConnectionSend(&connection_).ok());
+  EXPECT_EQ(connection_.used, 0);
   EXPECT_EQ(pair_.ReadAvailable(), "hello");
 
-  pair_.CloseRemote();
-  connection_->remaining = 0;
-  EXPECT_EQ(HttpConnectionSend(connection_.get()), -1);
-}
-
-TEST_F(HttpConnectionTest, ConsumeDropsTheFrontAndEndsTheOperation) {
-  HttpConnectionAppend(connection_.get(), "headbody", 8);
-  connection_->remaining = 5;
-  connection_->done = 3;
-  HttpConnectionConsume(connection_.get(), 4);
-  EXPECT_EQ(Buffered(), "body");
-  EXPECT_EQ(connection_->remaining, 0);
-  EXPECT_EQ(connection_->done, 0);
-  HttpConnectionConsume(connection_.get(), 0);
-  EXPECT_EQ(Buffered(), "body");
-
-  HttpConnectionResetBuffer(connection_.get());
-  EXPECT_EQ(connection_->used, 0);
-  EXPECT_EQ(connection_->capacity, 1024);
-}
-
-TEST(HttpLookupErrorTextTest, MapsTheFourLookupCodes) {
-  EXPECT_STREQ(HttpLookupErrorText(11001), "Host not found");
-  EXPECT_STREQ(
-      HttpLookupErrorText(11002),
-      "A temporary error occurred on an authoritative name server.  Please try again later.");
-  EXPECT_STREQ(HttpLookupErrorText(11003), "An unrecoverable name server error occured");
-  EXPECT_STREQ(HttpLookupErrorText(11004), "An address is not associated with that host");
-  for (int other : {0, -1, 11000, 11005, 10035}) {
-    EXPECT_STREQ(HttpLookupErrorText(other), "No error or error not known.");
-  }
+  HttpConnectionClose(&connection_);
+  HttpConnectionAppend(&connection_, "x", 1);
+  const platform::NetStatus status = HttpConnectionSend(&connection_);
+  EXPECT_EQ(status.kind(), NetKind::kSend);
+  EXPECT_STREQ(status.reason(), "not connected");
 }
 
 }  // namespace

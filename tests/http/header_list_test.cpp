@@ -7,17 +7,16 @@
 #include <memory>
 #include <string>
 
+#include "tests/http/header_test_util.h"
+
 namespace zcv {
 namespace {
 
-struct ListDeleter {
-  void operator()(HttpHeaderList* list) const { HttpHeaderListDestroy(list); }
-};
-using ListPtr = std::unique_ptr<HttpHeaderList, ListDeleter>;
+using ListPtr = std::unique_ptr<HttpHeaderList>;
 
 class HttpHeaderListTest : public ::testing::Test {
  protected:
-  ListPtr list_{HttpHeaderListCreate()};
+  ListPtr list_ = std::make_unique<HttpHeaderList>();
 };
 
 TEST(HttpStandardHeaderNameTest, FindsTableSpellingInAnyCase) {
@@ -59,49 +58,49 @@ TEST(HttpStandardHeaderNameTest, FindsTableSpellingInAnyCase) {
 }
 
 TEST_F(HttpHeaderListTest, SecondSetOfSameNameReplacesValueAndKeepsSpelling) {
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "connection", "keep-alive"), 1);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "Connection", "close"), 1);
+  EXPECT_EQ(test::SetHeader(list_.get(), "connection", "keep-alive"), 1);
+  EXPECT_EQ(test::SetHeader(list_.get(), "Connection", "close"), 1);
   EXPECT_EQ(list_->names[0], "Connection");
   EXPECT_EQ(list_->values[0], "close");
   EXPECT_TRUE(list_->names[1].empty());
   EXPECT_STREQ(HttpHeaderGetStandard(list_.get(), HttpStandardHeaderName("CONNECTION")), "close");
   EXPECT_EQ(HttpHeaderGetStandard(list_.get(), HttpStandardHeaderName("Host")), nullptr);
 
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "x-Trace", "1"), 1);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "X-TRACE", "2"), 1);
+  EXPECT_EQ(test::SetHeader(list_.get(), "x-Trace", "1"), 1);
+  EXPECT_EQ(test::SetHeader(list_.get(), "X-TRACE", "2"), 1);
   EXPECT_EQ(list_->names[1], "x-Trace");  // not standard: kept as first given
-  EXPECT_STREQ(HttpHeaderGet(list_.get(), "X-trace"), "2");
+  EXPECT_STREQ(test::GetHeader(list_.get(), "X-trace"), "2");
 }
 
 TEST_F(HttpHeaderListTest, KeepsFirstSetOrderAndEmptyValues) {
-  HttpHeaderSet(list_.get(), "B", "1");
-  HttpHeaderSet(list_.get(), "A", "");
-  HttpHeaderSet(list_.get(), "b", "3");
+  test::SetHeader(list_.get(), "B", "1");
+  test::SetHeader(list_.get(), "A", "");
+  test::SetHeader(list_.get(), "b", "3");
   EXPECT_EQ(list_->names[0], "B");
   EXPECT_EQ(list_->values[0], "3");
   EXPECT_EQ(list_->names[1], "A");
-  EXPECT_STREQ(HttpHeaderGet(list_.get(), "a"), "");
-  EXPECT_EQ(HttpHeaderGet(list_.get(), "C"), nullptr);
-  EXPECT_EQ(HttpHeaderGet(list_.get(), nullptr), nullptr);
+  EXPECT_STREQ(test::GetHeader(list_.get(), "a"), "");
+  EXPECT_EQ(test::GetHeader(list_.get(), "C"), nullptr);
+  EXPECT_EQ(test::GetHeader(list_.get(), nullptr), nullptr);
 }
 
 TEST_F(HttpHeaderListTest, RefusesMissingArgumentsAndEmptyNames) {
-  EXPECT_EQ(HttpHeaderSet(nullptr, "A", "1"), 0);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), nullptr, "1"), 0);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "A", nullptr), 0);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "", "1"), 0);
+  EXPECT_EQ(test::SetHeader(nullptr, "A", "1"), 0);
+  EXPECT_EQ(test::SetHeader(list_.get(), nullptr, "1"), 0);
+  EXPECT_EQ(test::SetHeader(list_.get(), "A", nullptr), 0);
+  EXPECT_EQ(test::SetHeader(list_.get(), "", "1"), 0);
   EXPECT_EQ(HttpHeaderSetCounted(list_.get(), "A", 0, "1", 1), 0);
   EXPECT_TRUE(list_->names[0].empty());
 }
 
 TEST_F(HttpHeaderListTest, HoldsAtMost256Names) {
   for (int i = 0; i < 256; ++i) {
-    ASSERT_EQ(HttpHeaderSet(list_.get(), ("H" + std::to_string(i)).c_str(), "v"), 1);
+    ASSERT_EQ(test::SetHeader(list_.get(), ("H" + std::to_string(i)).c_str(), "v"), 1);
   }
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "One-Too-Many", "v"), 0);
-  EXPECT_EQ(HttpHeaderGet(list_.get(), "One-Too-Many"), nullptr);
-  EXPECT_EQ(HttpHeaderSet(list_.get(), "h255", "replaced"), 1);  // replacing still works
-  EXPECT_STREQ(HttpHeaderGet(list_.get(), "H255"), "replaced");
+  EXPECT_EQ(test::SetHeader(list_.get(), "One-Too-Many", "v"), 0);
+  EXPECT_EQ(test::GetHeader(list_.get(), "One-Too-Many"), nullptr);
+  EXPECT_EQ(test::SetHeader(list_.get(), "h255", "replaced"), 1);  // replacing still works
+  EXPECT_STREQ(test::GetHeader(list_.get(), "H255"), "replaced");
 }
 
 TEST_F(HttpHeaderListTest, CountedRunsNeedNoTerminator) {
@@ -114,7 +113,7 @@ TEST_F(HttpHeaderListTest, CountedRunsNeedNoTerminator) {
   EXPECT_EQ(list_->names[0], "Content-Type");
   EXPECT_EQ(list_->values[0], "text/xml");
   EXPECT_EQ(list_->names[1], "Empty");
-  EXPECT_STREQ(HttpHeaderGet(list_.get(), "EMPTY"), "a");
+  EXPECT_STREQ(test::GetHeader(list_.get(), "EMPTY"), "a");
   EXPECT_TRUE(list_->names[2].empty());
 }
 

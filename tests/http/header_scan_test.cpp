@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/http/header_test_util.h"
+
 namespace zcv {
 namespace {
 
@@ -17,14 +19,10 @@ using namespace std::string_view_literals;
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
-struct ListDeleter {
-  void operator()(HttpHeaderList* list) const { HttpHeaderListDestroy(list); }
-};
-
 // Scans `lines` as they stand in a head, i.e. followed by "\r\n\r\n", up to
 // and including that "\r". Returns the reason, or "" and fills `headers`.
 std::string Scan(const std::string& lines, Headers* headers) {
-  std::unique_ptr<HttpHeaderList, ListDeleter> list(HttpHeaderListCreate());
+  auto list = std::make_unique<HttpHeaderList>();
   const std::string head = lines + "\r\n\r\n";
   const char* reason =
       HttpScanHeaderLines(list.get(), head.data(), static_cast<int>(lines.size()) + 1);

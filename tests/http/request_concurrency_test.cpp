@@ -26,19 +26,16 @@ TEST(HttpRequestConcurrencyTest, ParallelRequestsGetTheirOwnReplies) {
     threads.emplace_back([&, i] {
       const std::string path = "/TokenStatus.asp?iCardNo=" + std::to_string(i);
       const std::string uri = "http://127.0.0.1:" + std::to_string(server.port()) + path;
-      HttpRequest* request = HttpRequestCreate();
-      HttpRequestSetUri(request, uri.c_str());
-      HttpRequestSetConnectTimeout(request, 5);
-      HttpRequestSetReceiveTimeout(request, 5);
-      HttpRequestSetSendTimeout(request, 5);
-      HttpRequestSetHeader(request, "Connection", "close");
-      HttpRequestPrepare(request);
-      if (HttpRequestExecute(request) == 1 &&
-          std::string(HttpRequestGetBody(request), HttpRequestGetBodyLength(request)) ==
-              "reply for " + path) {
+      HttpRequestOptions options;
+      options.connectTimeout = 5;
+      options.receiveTimeout = 5;
+      options.sendTimeout = 5;
+      HttpRequest request;
+      const HttpResponse& response = request.response();
+      if (request.Get(uri.c_str(), options).ok() &&
+          std::string(response.body.data(), response.bodyLength) == "reply for " + path) {
         ++matched;
       }
-      HttpRequestDestroy(request);
     });
   }
   for (std::thread& thread : threads) thread.join();

@@ -1,83 +1,32 @@
-// Request writing: the exact bytes of the request line and header block,
-// the default headers, and the method table.
+// Request writing: the exact bytes of the one request this client sends.
 #include "http/request_writer.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "tests/support/socket_pair.h"
+#include "tests/http/attached_connection.h"
 
 namespace zcv {
 namespace {
 
-struct Deleter {
-  void operator()(HttpOutgoingRequest* outgoing) const { HttpOutgoingRequestDestroy(outgoing); }
-  void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
-};
-
-class HttpWriteRequestTest : public ::testing::Test {
- protected:
-  HttpWriteRequestTest() {
-    HttpConnectionAttach(connection_.get(), pair_.ReleaseLocal());
-    HttpConnectionStartPhase(connection_.get(), 1);
-    outgoing_->host = "10.0.0.7";
-    outgoing_->path = "/TokenAuth.asp?iCardNo=1&iDynpasswd=2";
+TEST(HttpWriteGetTest, WritesTheRequestOfTheService) {
+  const struct {
+    const char* host;
+    const char* hostLine;
+  } cases[] = {{"10.0.0.7", "Host: 10.0.0.7\r\n"}, {"[2001:db8::10]", "Host: [2001:db8::10]\r\n"}};
+  for (const auto& c : cases) {
+    test::SocketPair pair;
+    HttpConnection connection;
+    test::Attach(&connection, pair.ReleaseLocal(), 1);
+    ASSERT_TRUE(HttpWriteGet(&connection, c.host, "/TokenAuth.asp?iCardNo=1&iDynpasswd=2").ok());
+    EXPECT_EQ(pair.ReadAvailable(),
+              std::string("GET /TokenAuth.asp?iCardNo=1&iDynpasswd=2 HTTP/1.1\r\n"
+                          "Connection: close\r\n") +
+                  c.hostLine + "User-Agent: zephyrcoilvault/1.0\r\n\r\n");
+    EXPECT_EQ(connection.used, 0);
+    EXPECT_EQ(connection.capacity, 1024);
   }
-
-  test::SocketPair pair_;
-  std::unique_ptr<HttpOutgoingRequest, Deleter> outgoing_{HttpOutgoingRequestCreate()};
-  std::unique_ptr<HttpConnection, Deleter> connection_{HttpConnectionCreate()};
-};
-
-TEST_F(HttpWriteRequestTest, WritesTheRequestOfTheService) {
-  HttpHeaderSet(&outgoing_->headers, "connection", "close");
-  ASSERT_EQ(HttpAddDefaultHeaders(outgoing_.get()), 0);
-  ASSERT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), 2);
-  EXPECT_EQ(pair_.ReadAvailable(),
-            "GET /TokenAuth.asp?iCardNo=1&iDynpasswd=2 HTTP/1.1\r\n"
-            "Connection: close\r\n"
-            "Host: 10.0.0.7\r\n"
-            "User-Agent: zephyrcoilvault/1.0\r\n"
-            "\r\n");
-  EXPECT_EQ(connection_->used, 0);
-  EXPECT_EQ(connection_->capacity, 1024);
-}
-
-TEST_F(HttpWriteRequestTest, KeepsCallerSpellingUserAgentAndEmptyValues) {
-  HttpHeaderSet(&outgoing_->headers, "user-agent", "probe/2");
-  HttpHeaderSet(&outgoing_->headers, "X-Empty", "");
-  HttpHeaderSet(&outgoing_->headers, "x-MiXed", "v");
-  HttpAddDefaultHeaders(outgoing_.get());
-  ASSERT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), 2);
-  EXPECT_EQ(pair_.ReadAvailable(),
-            "GET /TokenAuth.asp?iCardNo=1&iDynpasswd=2 HTTP/1.1\r\n"
-            "User-Agent: probe/2\r\n"
-            "X-Empty: \r\n"
-            "x-MiXed: v\r\n"
-            "Host: 10.0.0.7\r\n"
-            "\r\n");
-}
-
-TEST_F(HttpWriteRequestTest, FailsWithoutPathOrPeer) {
-  outgoing_->path = nullptr;
-  EXPECT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), -1);
-  outgoing_->path = "/";
-  HttpConnectionClose(connection_.get());
-  EXPECT_EQ(HttpWriteRequest(outgoing_.get(), connection_.get()), -1);
-}
-
-TEST(HttpAddDefaultHeadersTest, HostWithoutPortAndNoneWhenUnbound) {
-  std::unique_ptr<HttpOutgoingRequest, Deleter> outgoing(HttpOutgoingRequestCreate());
-  EXPECT_EQ(HttpAddDefaultHeaders(nullptr), -1);
-  ASSERT_EQ(HttpAddDefaultHeaders(outgoing.get()), 0);
-  EXPECT_EQ(HttpHeaderGet(&outgoing->headers, "Host"), nullptr);
-  outgoing->host = "example.test";
-  HttpAddDefaultHeaders(outgoing.get());
-  EXPECT_STREQ(HttpHeaderGet(&outgoing->headers, "host"), "example.test");
-  EXPECT_STREQ(HttpHeaderGet(&outgoing->headers, "User-Agent"), "zephyrcoilvault/1.0");
-  EXPECT_EQ(outgoing->method, kHttpGet);
 }
 
 }  // namespace

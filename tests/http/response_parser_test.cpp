@@ -11,6 +11,7 @@
 
 #include "http/header_list.h"
 #include "tests/http/fed_response.h"
+#include "tests/http/header_test_util.h"
 
 namespace zcv {
 namespace {
@@ -48,9 +49,9 @@ TEST(HttpParseResponseTest, ReadsHeadsSplitAnywhere) {
       ASSERT_EQ(fed.result, HttpParse::kHeadComplete) << fed.Reason();
       EXPECT_EQ(fed.response.statusCode, c.status);
       if (c.header != nullptr) {
-        EXPECT_NE(HttpHeaderGet(&fed.response.headers, c.header), nullptr);
+        EXPECT_NE(test::GetHeader(&fed.response.headers, c.header), nullptr);
       }
-      EXPECT_EQ(HttpHeaderGet(&fed.response.headers, "Y"), nullptr);  // only in 100 heads
+      EXPECT_EQ(test::GetHeader(&fed.response.headers, "Y"), nullptr);  // only in 100 heads
       // Reading stops once the head is complete: at most the body's start is left.
       const std::string buffered = c.bytes.substr(fed.taken, fed.received - fed.taken);
       EXPECT_EQ(c.rest.substr(0, buffered.size()), buffered);

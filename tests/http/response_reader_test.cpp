@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/socket_pair.h"
+#include "tests/http/attached_connection.h"
 
 namespace zcv {
 namespace {
@@ -18,65 +18,83 @@ const std::string kOk = "HTTP/1.1 200 OK\r\n";
 // Reads the head and then the body of the bytes written to the socket, with
 // a deadline already past: every byte is there, or the read fails at once.
 struct Exchange {
-  struct Deleter {
-    void operator()(HttpResponse* response) const { HttpResponseDestroy(response); }
-    void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
-  };
-
   test::SocketPair pair;
-  std::unique_ptr<HttpResponse, Deleter> response{HttpResponseCreate()};
-  std::unique_ptr<HttpConnection, Deleter> connection{HttpConnectionCreate()};
-  int head;
-  int body = 0;
+  std::unique_ptr<HttpResponse> response = std::make_unique<HttpResponse>();
+  std::unique_ptr<HttpConnection> connection = std::make_unique<HttpConnection>();
+  platform::NetStatus head;
+  platform::NetStatus body;
 
   Exchange(const std::string& bytes, bool close) {
     pair.Write(bytes);
     if (close) pair.CloseRemote();
-    HttpConnectionAttach(connection.get(), pair.ReleaseLocal());
-    HttpConnectionStartPhase(connection.get(), 0);
+    test::Attach(connection.get(), pair.ReleaseLocal(), 0);
     head = HttpReadResponseHead(response.get(), connection.get());
-    if (head == 2) body = HttpReadResponseBody(response.get(), connection.get());
+    if (head.ok()) body = HttpReadResponseBody(response.get(), connection.get());
   }
-  std::string Reason() const {
-    return connection->failureReason == nullptr ? "" : connection->failureReason;
-  }
+  std::string Reason() const { return head.ok() ? body.reason() : head.reason(); }
   bool SocketOpen() const { return connection->socket != platform::kNoSocket; }
 };
 
-TEST(HttpReadResponseTest, SilentPeerFailsTheHeadWithAReason) {
-  EXPECT_EQ(Exchange("", false).Reason(), "Failed to read http response line");
-  EXPECT_EQ(Exchange("HTTP/1.1 100 Continue\r\n\r\n", false).Reason(),
-            "Failed to read http response line");
+// Each way a reply can fail, with the words the attempt's log line ends in.
+TEST(HttpReadResponseTest, EveryFailureSaysWhy) {
+  const struct {
+    std::string bytes;
+    bool close;
+    platform::NetKind kind;
+    const char* reason;
+  } cases[] = {
+      {"", false, platform::NetKind::kReceive, "no reply within 0 s"},
+      {"HTTP/1.1 100 Continue\r\n\r\n", false, platform::NetKind::kReceive,
+       "reply not complete within 0 s"},
+      {kOk + "Content-Length: 9\r\n\r\ncut", true, platform::NetKind::kReceive,
+       "connection closed before the reply ended"},
+      {"HTTP/1.1 200", true, platform::NetKind::kReceive,
+       "connection closed before the reply head ended"},
+      {"HTTX/1.1 200 OK\r\n\r\n", false, platform::NetKind::kProtocol,
+       "malformed reply (The http response line did not begin with \"HTTP\")"},
+      {kOk + "Transfer-Encoding: chunked\r\n\r\nzz\r\n", false, platform::NetKind::kProtocol,
+       "malformed reply (chunk size line)"},
+      {kOk + "Content-Length: 2000000\r\n\r\n", false, platform::NetKind::kProtocol,
+       "reply body larger than 1 MiB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const Exchange exchange(c.bytes, c.close);
+    const platform::NetStatus& status = exchange.head.ok() ? exchange.body : exchange.head;
+    EXPECT_EQ(status.kind(), c.kind);
+    EXPECT_EQ(exchange.Reason(), c.reason);
+  }
 }
 
 TEST(HttpReadResponseTest, ClosesTheSocketAsTheFramingSays) {
   const struct {
     std::string bytes;
     bool close;  // the peer closes after the bytes
-    int body;
+    bool body;
     bool socketOpen;
   } cases[] = {
-      {kOk + "Content-Length: 5\r\n\r\nhello", false, 2, true},
-      {kOk + "Content-Length: 5\r\nConnection: Close\r\n\r\nhello", false, 2, false},
-      {kOk + "Content-Length: 9\r\nConnection: close\r\n\r\ncut", true, -1, false},
-      {kOk + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n", false, 2, true},
-      {kOk + "\r\nuntil the peer closes", true, 2, false},
-      {kOk + "\r\nthe peer goes silent", false, -1, true},
+      {kOk + "Content-Length: 5\r\n\r\nhello", false, true, true},
+      {kOk + "Content-Length: 5\r\nConnection: Close\r\n\r\nhello", false, true, false},
+      {kOk + "Content-Length: 9\r\nConnection: close\r\n\r\ncut", true, false, false},
+      {kOk + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n", false, true, true},
+      {kOk + "\r\nuntil the peer closes", true, true, false},
+      {kOk + "\r\nthe peer goes silent", false, false, true},
       // A refused framing was never read: "close" is not acted on.
-      {kOk + "Content-Length: x\r\nConnection: close\r\n\r\n", false, -1, true},
+      {kOk + "Content-Length: x\r\nConnection: close\r\n\r\n", false, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
     const Exchange exchange(c.bytes, c.close);
-    ASSERT_EQ(exchange.head, 2);
-    EXPECT_EQ(exchange.body, c.body) << exchange.Reason();
+    ASSERT_TRUE(exchange.head.ok());
+    EXPECT_EQ(exchange.body.ok(), c.body) << exchange.Reason();
     EXPECT_EQ(exchange.SocketOpen(), c.socketOpen);
   }
 }
 
 TEST(HttpReadResponseTest, EndlessHeadKeepsTheBufferBounded) {
   const Exchange endless(kOk + "X: " + std::string(100 * 1024, 'a'), false);
-  EXPECT_EQ(endless.Reason(), "Http response headers too large");
+  EXPECT_EQ(endless.Reason(), "reply head larger than 64 KiB");
+  EXPECT_EQ(endless.head.kind(), platform::NetKind::kProtocol);
   EXPECT_LE(endless.connection->capacity, 64 * 1024 + 1024);
 }
 

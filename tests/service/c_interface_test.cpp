@@ -363,7 +363,7 @@ TEST_F(CInterfaceTest, HostLogFunctionGetsEveryEntryAndNoFileIsWritten) {
       &received);
   char expire[ZCV_EXPIRE_TEXT_BYTES];
   EXPECT_EQ(zcv_auth(c, 1, 2, expire, sizeof expire), ZCV_NO_ANSWER);
-  EXPECT_EQ(received, std::vector<std::string>{"127.0.0.1  connect error\n"});
+  EXPECT_EQ(received, std::vector<std::string>{"127.0.0.1  connect error: connection refused\n"});
   zcv_client_set_log(c, nullptr, nullptr);
   EXPECT_EQ(zcv_auth(c, 1, 2, expire, sizeof expire), ZCV_NO_ANSWER);
   EXPECT_EQ(received.size(), 1u);

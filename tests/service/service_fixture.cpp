@@ -50,6 +50,7 @@ void ServiceFixture::StartServiceWithIni(const std::string& iniText) {
   options.writeBack = true;
   options.clock = &FakeClock;
   options.monotonicMs = monotonicClock_;
+  options.resolver = resolver_;
   client_ = std::make_unique<Client>(options);
   SetDefaultClient(client_.get());
 }

@@ -44,6 +44,7 @@ class ServiceFixture : public ::testing::Test {
   // Written as keys by the next StartService; CallTimeout only when set.
   AttemptTimeouts timeouts_{1, 1, 1};
   std::int64_t (*monotonicClock_)() = platform::MonotonicMilliseconds;  // for the next start
+  std::shared_ptr<platform::Resolver> resolver_;  // for the next start; null: the system's
 
  private:
   std::unique_ptr<Client> client_;

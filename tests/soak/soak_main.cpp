@@ -235,10 +235,10 @@ struct LogCount {
   long tlsErrors = 0;
 };
 
-// Length of a "127.0.0.1  tls error: <reason>\n" message at `pos`, the
-// reason one line of printable text; 0 when there is none.
-std::size_t TlsErrorLength(const std::string& text, std::size_t pos) {
-  static const std::string kPrefix = "127.0.0.1  tls error: ";
+// Length of a "<prefix><reason>\n" message at `pos` (prefix
+// "127.0.0.1  tls error: " or "127.0.0.1  connect error: "), the reason one
+// line of printable text; 0 when there is none.
+std::size_t ReasonLineLength(const std::string& text, std::size_t pos, const std::string& kPrefix) {
   if (text.compare(pos, kPrefix.size(), kPrefix) != 0) return 0;
   std::size_t end = pos + kPrefix.size();
   while (end < text.size() && text[end] >= ' ' && text[end] <= '~') ++end;
@@ -253,7 +253,7 @@ std::size_t TlsErrorLength(const std::string& text, std::size_t pos) {
 long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
   long* entries = &count->entries;
   static const char* const kMessages[] = {
-      "127.0.0.1  connect error\n", "get body len error \n", "parse xml error\n",
+      "get body len error \n", "parse xml error\n",
       "authentication refused for 150 s after 3 calls without a server\n",
       "authentication admitted again after the failure gate's wait\n"};
   constexpr std::size_t kStamp = 17;
@@ -277,7 +277,14 @@ long BrokenLogEntries(const std::string& text, bool tls, LogCount* count) {
         break;
       }
     }
-    const std::size_t tlsError = tls && !known ? TlsErrorLength(text, pos) : 0;
+    const std::size_t connectError =
+        known ? 0 : ReasonLineLength(text, pos, "127.0.0.1  connect error: ");
+    if (connectError != 0 && text.compare(pos + connectError, 1, " ") == 0) {
+      pos += connectError + 1;
+      known = true;
+    }
+    const std::size_t tlsError =
+        tls && !known ? ReasonLineLength(text, pos, "127.0.0.1  tls error: ") : 0;
     if (tlsError != 0 && text.compare(pos + tlsError, 1, " ") == 0) {
       pos += tlsError + 1;
       ++count->tlsErrors;

@@ -18,6 +18,12 @@ constexpr int kNoSocket = -1;
 constexpr long kAgain = -1;
 
 enum class Wait { kReady, kTimedOut, kStopped };
+
+#ifndef _WIN32
+// Servers made from now on listen on ::1 alone (IPv6 only) instead of
+// 127.0.0.1; false restores that. Set before a server is made.
+void ListenOnIpv6Loopback(bool v6);
+#endif
 enum class Readiness { kNone, kReadable, kWritable };
 
 // Waits until `socket` is ready as asked (with kNone, or socket kNoSocket,

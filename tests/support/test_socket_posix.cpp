@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "tests/support/test_socket.h"
@@ -33,27 +34,41 @@ short Events(Readiness readiness) {
 // A loopback socket bound to a port of the system's choice. Only a listener
 // may share its address: a bound socket that never listens keeps its port
 // from every other program.
+std::atomic<bool> ipv6Loopback{false};
+
 int BoundSocket(std::uint16_t* port, bool reuse_address) {
-  const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool v6 = ipv6Loopback.load();
+  const int socket = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (socket < 0) return kNoSocket;
-  if (reuse_address) {
-    const int on = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const int on = 1;
+  if (reuse_address) ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (v6) ::setsockopt(socket, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (v6) {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_addr = in6addr_loopback;
+    length = sizeof *in6;
+  } else {
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&address);
+    in4->sin_family = AF_INET;
+    in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof *in4;
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     ::close(socket);
     return kNoSocket;
   }
-  *port = ntohs(address.sin_port);
+  *port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                   : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
   return socket;
 }
 
 }  // namespace
+
+void ListenOnIpv6Loopback(bool v6) { ipv6Loopback = v6; }
 
 Wait WaitFor(int socket, Readiness readiness, int wake, Clock::time_point deadline) {
   const bool watch_socket = socket >= 0 && readiness != Readiness::kNone;

@@ -123,6 +123,7 @@ TestPki MakePki() {
     return MakeCredential(certificate.get(), serverKey.get());
   };
   pki.ip = signedBy("IP:127.0.0.1", -kDay, kValidity);
+  pki.ipv6 = signedBy("IP:::1", -kDay, kValidity);
   pki.localhost = signedBy("DNS:localhost", -kDay, kValidity);
   pki.expired = signedBy("IP:127.0.0.1", -2 * kDay, -kDay);
   pki.otherName = signedBy("DNS:other.example", -kDay, kValidity);

@@ -15,6 +15,7 @@ struct Credential {
 struct TestPki {
   std::string caPem;      // the test CA that signs the server certificates
   Credential ip;          // 127.0.0.1
+  Credential ipv6;        // ::1
   Credential localhost;   // DNS name localhost
   Credential expired;     // 127.0.0.1, validity ended yesterday
   Credential otherName;   // DNS name other.example

@@ -45,7 +45,7 @@ TEST_F(FailoverTest, UnreadableServersAreSkippedAndMovedToTheEnd) {
   EXPECT_EQ(Requests(1), 1u);
   EXPECT_EQ(Requests(2), 1u);
   std::string log = LogText();
-  EXPECT_NE(log.find("127.0.0.1  connect error\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("127.0.0.1  connect error: "), std::string::npos) << log;
   EXPECT_NE(log.find("parse xml error\n"), std::string::npos) << log;
 
   // The answering server is now first: the next call goes straight to it.

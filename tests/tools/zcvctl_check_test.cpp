@@ -72,6 +72,9 @@ TEST_F(ZcvctlCheckTest, PlainServersReachedOrNotAndNothingSent) {
   EXPECT_THAT(text, HasSubstr("server 0 127.0.0.1:" + std::to_string(server.port()) + ": reached"));
   EXPECT_THAT(text, HasSubstr("server 1 127.0.0.1:" + std::to_string(refused) + ": NOT reached"));
   EXPECT_THAT(text, HasSubstr("connect FAILED"));
+  // Each address tried, with its family and how it fared.
+  EXPECT_THAT(text, HasSubstr("\n    ipv4 127.0.0.1  connected\n"));
+  EXPECT_THAT(text, HasSubstr("\n    ipv4 127.0.0.1  connection refused\n"));
   EXPECT_THAT(text, Not(HasSubstr("tls")));
   EXPECT_TRUE(NothingSent(server));
 }
@@ -148,6 +151,12 @@ TEST_F(ZcvctlCheckTest, JsonReportIsOneValidObject) {
   EXPECT_FALSE(report["servers"][0]["reached"].get<bool>());
   EXPECT_TRUE(report["servers"][0]["lookup"]["ok"].get<bool>());
   EXPECT_FALSE(report["servers"][0]["connect"]["ok"].get<bool>());
+  EXPECT_EQ(report["servers"][0]["connect"]["note"], "connection refused");
+  const nlohmann::json tried = report["servers"][0]["addresses"];
+  ASSERT_EQ(tried.size(), 1u);
+  EXPECT_EQ(tried[0]["address"], "127.0.0.1");
+  EXPECT_EQ(tried[0]["family"], "ipv4");
+  EXPECT_EQ(tried[0]["outcome"], "connection refused");
 }
 
 }  // namespace

@@ -35,18 +35,12 @@ using ::testing::StartsWith;
 // connect time-out ends would fail the test by running too long.
 constexpr int kConnectTimeoutNeverReached = 3600;
 
-struct ConnectionDeleter {
-  void operator()(HttpConnection* connection) const { HttpConnectionDestroy(connection); }
-};
-
 TEST(RefusedConnectionTest, FailsAtOnceWithTheRefusal) {
-  std::unique_ptr<HttpConnection, ConnectionDeleter> connection(HttpConnectionCreate());
-  connection->host = "127.0.0.1";
-  connection->port = UnusedPort();
-  connection->connectTimeout = kConnectTimeoutNeverReached;
-  EXPECT_EQ(HttpConnectionOpen(connection.get()), -1);
-  EXPECT_EQ(connection->failureKind, kFailureSocket);
-  EXPECT_EQ(connection->failureCode, WSAECONNREFUSED);
+  HttpConnection connection;
+  connection.connectTimeout = kConnectTimeoutNeverReached;
+  const platform::NetStatus status = HttpConnectionOpen(&connection, "127.0.0.1", UnusedPort());
+  EXPECT_EQ(status.kind(), platform::NetKind::kConnect);
+  EXPECT_STREQ(status.reason(), "connection refused");
 }
 
 TEST(LastErrorTextTest, EndsWithOneLineFeedForTheTextModeLog) {

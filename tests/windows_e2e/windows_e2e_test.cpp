@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "tests/support/script_server.h"
+#include "tests/support/test_socket.h"
 #include "tests/support/tls_script_server.h"
 #include "tests/support/tls_test_pki.h"
 
@@ -257,7 +258,8 @@ TEST_F(WindowsDllTest, FailsOverAndWritesTheRotatedOrderBackAtUnload) {
   EXPECT_THAT(Host({"TokenAuth 123 456 -"}), ElementsAre("9999 2024-01-01 00:00:00"));
   EXPECT_THAT(answering.paths(), ElementsAre("/TokenAuth.asp?iCardNo=123&iDynpasswd=456"));
   // Text-mode log: each message's line feed is CR LF on disk.
-  EXPECT_THAT(Messages(Log()), ElementsAre("127.0.0.1  connect error\r\n", "parse xml error\r\n"));
+  EXPECT_THAT(Messages(Log()), ElementsAre("127.0.0.1  connect error: connection refused\r\n",
+                                           "parse xml error\r\n"));
   EXPECT_EQ(ReadBytes(ConfigFile()), Ini({answering.port(), refused, unreadable.port()}));
 }
 
@@ -265,7 +267,31 @@ TEST_F(WindowsDllTest, GateRefusesWithoutARequestAfterThreeCallsFoundNoServer) {
   WriteConfig(Ini({UnusedPort()}));
   EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -", "TokenAuth 1 2 -"}),
               ElementsAre("1012 ", "1012 ", "1012 ", "1012 "));
-  EXPECT_EQ(Messages(Log()), std::vector<std::string>(3, "127.0.0.1  connect error\r\n"));
+  EXPECT_THAT(Messages(Log()),
+              ElementsAre("127.0.0.1  connect error: connection refused\r\n",
+                          "127.0.0.1  connect error: connection refused\r\n",
+                          "127.0.0.1  connect error: connection refused\r\n",
+                          "authentication refused for 150 s after 3 calls without a server\r\n"));
+}
+
+// An IPv6 address in ServerIP: dialed as such, in brackets in the Host
+// header and in the log line, each failure with its reason.
+TEST_F(WindowsDllTest, ReachesAnIpv6AddressAndSaysWhyAnAttemptFailed) {
+  net::ListenOnIpv6Loopback(true);
+  ScriptServer answering(
+      Script{Send(Reply("<Result>9999</Result><ExpireTime>1704067200</ExpireTime>"))});
+  ScriptServer stalling(Script{Hang()});
+  net::ListenOnIpv6Loopback(false);
+  const std::uint16_t refused = UnusedPort();
+  WriteConfig("[ServerSet]\r\nServerNumber=3\r\nReceiveTimeout=1\r\nServerIP0=::1\r\nServerPort0=" +
+              std::to_string(refused) +
+              "\r\nServerIP1=::1\r\nServerPort1=" + std::to_string(stalling.port()) +
+              "\r\nServerIP2=::1\r\nServerPort2=" + std::to_string(answering.port()) + "\r\n");
+  EXPECT_THAT(Host({"TokenAuth 123 456 -"}), ElementsAre("9999 2024-01-01 00:00:00"));
+  ASSERT_EQ(answering.requests().size(), 1u);
+  EXPECT_THAT(answering.requests()[0], HasSubstr("\r\nHost: [::1]\r\n"));
+  EXPECT_THAT(Messages(Log()), ElementsAre("[::1]  connect error: connection refused\r\n",
+                                           "[::1]  connect error: no reply within 1 s\r\n"));
 }
 
 TEST_F(WindowsDllTest, BindingRowsStatusAndPasswordThroughTheDomReader) {
@@ -541,7 +567,9 @@ TEST_F(WindowsDllTest, ANameTheResolverNeverAnswersFailsWithinTheConnectTimeOut)
   EXPECT_EQ(line, "1012 ");
   EXPECT_GE(elapsedMs, kTlsConnectTimeout * 1000 - 100);
   EXPECT_LT(elapsedMs, kTlsConnectTimeout * 1000 + 3000);
-  EXPECT_THAT(Messages(Log()), ElementsAre("zcv-silent.example  connect error\r\n"));
+  EXPECT_THAT(Messages(Log()),
+              ElementsAre("zcv-silent.example  connect error: no address (lookup timed out after " +
+                          std::to_string(kTlsConnectTimeout) + " s)\r\n"));
 }
 
 // The [TLS] entries that make the list invalid, as on Linux: one log line

@@ -1,5 +1,6 @@
 // zcvctl check: the file through the library's own reader, then each server
-// through the platform layer the library dials with, step by step.
+// through the platform layer the library dials with, step by step, with
+// every address of its name and how the connect to it fared.
 #include "zcvctl/check.h"
 
 #include <chrono>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/connector.h"
+#include "platform/resolver.h"
 #include "platform/socket.h"
 #include "platform/tls.h"
 #include "platform/transport.h"
@@ -30,10 +33,19 @@ struct Step {
   std::string note;
 };
 
+// One address of the server's name (or its one address) and how the
+// connect to it fared.
+struct AddressReport {
+  std::string address;
+  const char* family;
+  std::string outcome;
+};
+
 struct ServerReport {
   std::string ip;
   std::string port;
   std::vector<Step> steps;
+  std::vector<AddressReport> addresses;
   bool reached = false;
 };
 
@@ -53,9 +65,25 @@ std::string ErrorText(int error) {
   return platform::ErrorNumberText(error, buffer, sizeof buffer);
 }
 
-std::string AddressText(const platform::Ipv4Address& address) {
-  return std::to_string(address.bytes[0]) + "." + std::to_string(address.bytes[1]) + "." +
-         std::to_string(address.bytes[2]) + "." + std::to_string(address.bytes[3]);
+std::string AddressText(const platform::IpAddress& address) {
+  char text[platform::kIpTextBytes];
+  return platform::FormatIpAddress(address, text, sizeof text);
+}
+
+std::string OutcomeText(const platform::ConnectTry& tried) {
+  switch (tried.outcome) {
+    case platform::TryOutcome::kConnected:
+      return "connected";
+    case platform::TryOutcome::kFailed:
+      return ErrorText(tried.error);
+    case platform::TryOutcome::kTimedOut:
+      return "timed out";
+    case platform::TryOutcome::kAbandoned:
+      return "abandoned (another address connected first)";
+    case platform::TryOutcome::kNotTried:
+      break;
+  }
+  return "not tried";
 }
 
 // Closes the socket when the check of a server ends, after its transport.
@@ -92,37 +120,43 @@ bool Handshake(platform::Transport& transport, platform::SocketHandle socket, st
 }
 
 ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeouts,
-                         platform::TlsContext* tls) {
-  ServerReport report{server.ip, server.port, {}, false};
+                         platform::TlsContext* tls, platform::Resolver& resolver,
+                         platform::AddressFamily family) {
+  ServerReport report{server.ip, server.port, {}, {}, false};
   const std::int64_t connectMs = std::int64_t{timeouts.connect} * kMillisPerSecond;
 
   Step lookup{"lookup"};
   Stopwatch lookupTime;
-  platform::Ipv4Address address;
-  const int found = platform::LookupIpv4(server.ip, &address, connectMs);
+  std::vector<platform::IpAddress> addresses(1);
+  if (!platform::ParseIpAddress(server.ip, &addresses[0])) {
+    const platform::NetStatus found = resolver.Lookup(
+        server.ip, family, platform::MonotonicMilliseconds() + connectMs, &addresses);
+    lookup.ok = found.ok();
+    lookup.note = found.reason();
+  } else {
+    lookup.ok = platform::FamilyAllows(family, addresses[0]);
+    lookup.note = lookup.ok ? "an address, not looked up" : "address not of AddressFamily";
+  }
   lookup.ms = lookupTime.ms();
-  lookup.ok = found == 0;
-  lookup.note = lookup.ok ? AddressText(address) : "no address";
   report.steps.push_back(lookup);
   if (!lookup.ok) return report;
-  address.port = static_cast<std::uint16_t>(std::atoi(server.port));
+  platform::InterleaveFamilies(&addresses);
+  const auto port = static_cast<std::uint16_t>(std::atoi(server.port));
 
   Step connect{"connect"};
   Stopwatch connectTime;
   SocketCloser closer;
-  int error = 0;
-  closer.socket = platform::OpenTcpSocket(&error);
-  if (closer.socket != platform::kNoSocket) error = platform::PrepareTcpSocket(closer.socket);
-  if (closer.socket != platform::kNoSocket && error == 0) {
-    error = platform::StartConnect(closer.socket, address);
-    if (error == 0 &&
-        platform::WaitConnected(closer.socket, platform::MonotonicMilliseconds() + connectMs,
-                                &error) == 1) {
-      connect.ok = true;
-    }
-  }
+  std::vector<platform::ConnectTry> tries;
+  const platform::NetStatus connected =
+      platform::ConnectFirst(addresses.data(), addresses.size(), port,
+                             platform::MonotonicMilliseconds() + connectMs, &closer.socket, &tries);
+  connect.ok = connected.ok();
   connect.ms = connectTime.ms();
-  if (!connect.ok) connect.note = ErrorText(error);
+  for (const platform::ConnectTry& tried : tries) {
+    report.addresses.push_back(
+        {AddressText(tried.address), tried.address.v6 ? "ipv6" : "ipv4", OutcomeText(tried)});
+  }
+  if (!connect.ok) connect.note = connected.reason();
   report.steps.push_back(connect);
   if (!connect.ok || tls == nullptr) {
     report.reached = connect.ok;
@@ -132,7 +166,7 @@ ServerReport CheckServer(const ServerEntry& server, const AttemptTimeouts& timeo
   Step handshake{"tls"};
   Stopwatch handshakeTime;
   std::unique_ptr<platform::Transport> transport =
-      platform::MakeTlsTransport(closer.socket, *tls, server.ip, address.port);
+      platform::MakeTlsTransport(closer.socket, *tls, server.ip, port);
   handshake.ok = Handshake(*transport, closer.socket, platform::MonotonicMilliseconds() + connectMs,
                            &handshake);
   handshake.ms = handshakeTime.ms();
@@ -189,6 +223,11 @@ void PrintText(std::ostream& os, const std::string& path, const FileReport& file
       out << "  " << step.name << " " << (step.ok ? "ok" : "FAILED") << " " << ms;
       if (!step.note.empty()) out << "  " << step.note;
       out << "\n";
+      if (std::string(step.name) != "connect") continue;
+      for (const AddressReport& address : s.addresses) {
+        out << "    " << address.family << " " << address.address << "  " << address.outcome
+            << "\n";
+      }
     }
   }
   os << ValidUtf8(out.str());
@@ -215,6 +254,12 @@ void PrintJson(std::ostream& out, const std::string& path, const FileReport& fil
     for (const Step& step : s.steps) {
       server[step.name] = {{"ok", step.ok}, {"ms", step.ms}, {"note", step.note}};
     }
+    nlohmann::ordered_json addresses = nlohmann::ordered_json::array();
+    for (const AddressReport& address : s.addresses) {
+      addresses.push_back(
+          {{"address", address.address}, {"family", address.family}, {"outcome", address.outcome}});
+    }
+    server["addresses"] = std::move(addresses);
     list.push_back(std::move(server));
   }
   report["servers"] = std::move(list);
@@ -233,7 +278,8 @@ int RunCheck(const std::string& configPath, bool json, std::ostream& out) {
   FileReport file{client.Refusal().empty(), client.configFindings(), client.Refusal()};
   std::vector<ServerReport> servers;
   for (int i = 0; file.accepted && i < list.count(); ++i) {
-    servers.push_back(CheckServer(list.At(i), list.timeouts(), list.tls()));
+    servers.push_back(CheckServer(list.At(i), list.timeouts(), list.tls(),
+                                  *client.context().resolver, list.addressFamily()));
   }
   if (json) {
     PrintJson(out, configPath, file, servers);
