@@ -11,6 +11,9 @@ required. From these it writes:
                 templates in java/vantor/mira) and client_natives.inc, the
                 JNI natives that jni/client_natives.cpp includes: at build
                 time, into the build tree.
+  --c FILE      the C functions of the operations, each calling its
+                operation on the caller's client, which
+                service/c_interface.cpp includes: at build time.
   --zcvctl FILE  zcvctl's row of each operation (subcommand, options, call),
                 which tools/zcvctl/operations.cpp includes: at build time.
   --python      the generated parts of python/zephyrcoilvault (_native.py,
@@ -55,6 +58,7 @@ class Operation:
     output: str  # none, expiry, password, rows, status
     docs: dict[str, object] = field(default_factory=dict)
     function: str = ""  # the exported C++ function, e.g. "TokenBindInfoQuery"
+    c_params: list[str] = field(default_factory=list)  # the C declaration's, after the client
 
     @property
     def python(self) -> str:
@@ -98,6 +102,7 @@ def read_operations(root: Path) -> list[Operation]:
         if params[0] != "zcv_client* client":
             fail(f"{name}: the client is not its first parameter")
         params = params[1:]
+        c_params = list(params)
         output = "none"
         for tail, kind in sorted(OUTPUTS.items(), key=lambda item: -len(item[0])):
             if tuple(params[-len(tail) :]) == tail:
@@ -118,7 +123,7 @@ def read_operations(root: Path) -> list[Operation]:
         unknown = required - {p.name for p in inputs if p.c_type == "text"}
         if unknown:
             fail(f"{name}: required names no text of it: {sorted(unknown)}")
-        op = Operation(name, inputs, output, entry)
+        op = Operation(name, inputs, output, entry, c_params=c_params)
         check_export(op, exports)
         op.function = exported_function(op, exports)
         operations.append(op)
@@ -352,6 +357,40 @@ def jni_source(op_list: list[Operation]) -> str:
     return "\n".join(out)
 
 
+# ---- The C functions.
+
+
+def c_function(op: Operation) -> list[str]:
+    names = [re.split(r"[ *]", p)[-1] for p in op.c_params]
+    operation = "zcv::op::" + op.function.removeprefix("Token")
+    lines = wrap_call(f"unsigned {op.c_name}", ["zcv_client* c", *op.c_params], " {", 0, 100)
+    if op.output == "rows":
+        # Rows and count reach the caller only on ZCV_ACCEPTED: the operation
+        # writes into a copy (StagedRows).
+        inputs = names[: -len(("row_count", "rows", "row_capacity"))]
+        lines.append("  return StagedRows(c, row_count, rows, row_capacity,")
+        lines.append("                    [&](Client* client, int* n, pTokenBindInfo* r) {")
+        lines += wrap_call(f"return {operation}", ["client", *inputs, "n", "r", "zcv::kMaxBindRows"],
+                           ";", 22, 100)
+        lines.append("                    });")
+    else:
+        lines += wrap_call("return On", ["c", f"&{operation}", *names], ";", 2, 100)
+    lines.append("}")
+    return lines
+
+
+def c_source(op_list: list[Operation]) -> str:
+    out = [
+        "// The C functions of the operations, one per operation of",
+        "// <zephyrcoilvault/client.h>: written by tools/bindgen/bindgen.py,",
+        "// included by service/c_interface.cpp inside its extern \"C\" block.",
+        "",
+    ]
+    for op in op_list:
+        out += c_function(op) + [""]
+    return "\n".join(out)
+
+
 # ---- zcvctl.
 
 ZCVCTL_OPTION = {
@@ -571,6 +610,7 @@ def main() -> None:
     parser.add_argument("--root", type=Path, default=ROOT)
     parser.add_argument("--java", type=Path, help="where the Java and JNI sources go")
     parser.add_argument("--zcvctl", type=Path, help="the file zcvctl's rows go to")
+    parser.add_argument("--c", type=Path, help="the file the C functions go to")
     parser.add_argument("--python", action="store_true", help="rewrite the Python parts")
     parser.add_argument("--check", action="store_true", help="fail if the Python parts differ")
     args = parser.parse_args()
@@ -585,6 +625,8 @@ def main() -> None:
         write_if_changed(args.java / "client_natives.inc", jni_source(op_list))
     if args.zcvctl:
         write_if_changed(args.zcvctl, zcvctl_rows(op_list))
+    if args.c:
+        write_if_changed(args.c, c_source(op_list))
     if args.python or args.check:
         stale = []
         for path, text in python_files(op_list, args.root).items():
