@@ -1,4 +1,5 @@
-// The order of a name's addresses, the same on every system.
+// The order of a name's addresses and the families' words, the same on
+// every system.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -33,6 +34,18 @@ bool FamilyAllows(AddressFamily family, const IpAddress& address) {
       break;
   }
   return true;
+}
+
+const char* FamilyWord(AddressFamily family) {
+  switch (family) {
+    case AddressFamily::kIpv4:
+      return "IPv4 ";
+    case AddressFamily::kIpv6:
+      return "IPv6 ";
+    case AddressFamily::kAny:
+      break;
+  }
+  return "";
 }
 
 }  // namespace zcv::platform

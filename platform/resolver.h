@@ -57,4 +57,8 @@ bool FamilyAllows(AddressFamily family, const IpAddress& address);
 // never reach IPv4.
 bool IsIpv4Mapped(const IpAddress& address);
 
+// "IPv4 " or "IPv6 " for a limited family, "" for any: the word a lookup's
+// reason puts before "address".
+const char* FamilyWord(AddressFamily family);
+
 }  // namespace zcv::platform

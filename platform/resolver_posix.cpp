@@ -120,18 +120,6 @@ void Drive(ares_channel channel, const Outcome& outcome, std::int64_t deadline_m
   }
 }
 
-const char* FamilyWord(AddressFamily family) {
-  switch (family) {
-    case AddressFamily::kIpv4:
-      return "IPv4 ";
-    case AddressFamily::kIpv6:
-      return "IPv6 ";
-    case AddressFamily::kAny:
-      break;
-  }
-  return "";
-}
-
 // The reason of a lookup that gave nothing.
 NetStatus LookupFailure(int status, AddressFamily family, std::int64_t spanMs) {
   switch (status) {

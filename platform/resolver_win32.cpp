@@ -116,18 +116,6 @@ void CollectAddresses(const ADDRINFOEXW* answer, AddressFamily family,
   }
 }
 
-const char* FamilyWord(AddressFamily family) {
-  switch (family) {
-    case AddressFamily::kIpv4:
-      return "IPv4 ";
-    case AddressFamily::kIpv6:
-      return "IPv6 ";
-    case AddressFamily::kAny:
-      break;
-  }
-  return "";
-}
-
 NetStatus TimedOut(std::int64_t spanMs) {
   return NetStatus::Failure(NetKind::kLookup, "no address (lookup timed out after %d s)",
                             static_cast<int>((spanMs + 999) / 1000));

@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "platform/socket.h"
+#include "platform/socket_address.h"
 
 namespace zcv::platform {
 namespace {
@@ -102,21 +103,8 @@ SocketHandle OpenTcpSocket(const IpAddress& address, int* error) {
 }
 
 int StartConnect(SocketHandle socket, const IpAddress& address, std::uint16_t port) {
-  sockaddr_storage target{};
-  int length = 0;
-  if (address.v6) {
-    auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
-    in6->sin6_family = AF_INET6;
-    in6->sin6_port = htons(port);
-    std::memcpy(&in6->sin6_addr, address.bytes, sizeof in6->sin6_addr);
-    length = sizeof *in6;
-  } else {
-    auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
-    in4->sin_family = AF_INET;
-    in4->sin_port = htons(port);
-    std::memcpy(&in4->sin_addr.s_addr, address.bytes, sizeof in4->sin_addr.s_addr);
-    length = sizeof *in4;
-  }
+  sockaddr_storage target;
+  const int length = FillSocketAddress(address, port, &target);
   if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&target), length) == 0) {
     return 0;
   }
