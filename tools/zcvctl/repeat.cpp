@@ -4,6 +4,7 @@
 // from /proc: a connection closed within its call is never among them.
 #include "zcvctl/repeat.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -13,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "zcvctl/report.h"
 
@@ -68,6 +70,7 @@ RepeatSummary Repeat(const Operation& op, Call& call, long count) {
   std::set<std::string> seen;  // sockets held after some call
   std::set<std::string> tcp;   // those of them that are TCP sockets
   bool listed = true;
+  std::vector<double> walls;
   for (long i = 0; i < count; ++i) {
     const std::clock_t cpuStart = std::clock();
     const auto wallStart = std::chrono::steady_clock::now();
@@ -75,7 +78,8 @@ RepeatSummary Repeat(const Operation& op, Call& call, long count) {
     const auto wallEnd = std::chrono::steady_clock::now();
     const std::clock_t cpuEnd = std::clock();
     summary.cpuMicros += Micros(cpuEnd - cpuStart);
-    summary.wallMicros += std::chrono::duration<double, std::micro>(wallEnd - wallStart).count();
+    walls.push_back(std::chrono::duration<double, std::micro>(wallEnd - wallStart).count());
+    summary.wallMicros += walls.back();
     ++summary.calls;
     ++summary.results[code];
     if (!listed) continue;
@@ -93,6 +97,10 @@ RepeatSummary Repeat(const Operation& op, Call& call, long count) {
     }
   }
   if (listed) summary.keptConnections = static_cast<long>(tcp.size());
+  if (!walls.empty()) {
+    std::nth_element(walls.begin(), walls.begin() + walls.size() / 2, walls.end());
+    summary.wallMedianMicros = walls[walls.size() / 2];
+  }
   return summary;
 }
 
@@ -123,6 +131,8 @@ void PrintRepeatText(std::ostream& os, const Operation& op, const RepeatSummary&
   std::snprintf(line, sizeof line, "  %-15s %.1f us\n", "wall per call",
                 PerCall(summary.wallMicros, summary.calls));
   os << line;
+  std::snprintf(line, sizeof line, "  %-15s %.1f us\n", "wall median", summary.wallMedianMicros);
+  os << line;
 }
 
 void PrintRepeatJson(std::ostream& os, const Operation& op, const RepeatSummary& summary) {
@@ -137,6 +147,7 @@ void PrintRepeatJson(std::ostream& os, const Operation& op, const RepeatSummary&
   }
   report["cpuMicrosPerCall"] = PerCall(summary.cpuMicros, summary.calls);
   report["wallMicrosPerCall"] = PerCall(summary.wallMicros, summary.calls);
+  report["wallMedianMicros"] = summary.wallMedianMicros;
   os << report.dump() << '\n';
 }
 

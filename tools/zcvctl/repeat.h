@@ -19,8 +19,9 @@ struct RepeatSummary {
   // Distinct TCP sockets the process held open between calls (the kept
   // connections); empty where the process's descriptors cannot be listed.
   std::optional<long> keptConnections;
-  double cpuMicros = 0;   // the process's CPU time spent in the calls
-  double wallMicros = 0;  // wall time spent in the calls
+  double cpuMicros = 0;         // the process's CPU time spent in the calls
+  double wallMicros = 0;        // wall time spent in the calls
+  double wallMedianMicros = 0;  // the median call's wall time
 };
 
 // Calls `op` `count` times on `call`; the time taken to look at the
