@@ -28,4 +28,11 @@ std::unique_ptr<TlsReferenceClient> MakeOpenSslClient(const std::string& caPem,
                                                       const char* suites = nullptr);
 std::unique_ptr<TlsReferenceClient> MakeGnuTlsClient(const std::string& caPem);
 
+// The OpenSSL reference that keeps its connections: `request` is sent
+// without its "Connection: close" line, the reply is read by its
+// Content-Length, and the verified connection is kept for the next call
+// (one idle connection per calling thread, at most). A connection the
+// server ended is replaced by a new one with a full handshake.
+std::unique_ptr<TlsReferenceClient> MakeOpenSslKeptClient(const std::string& caPem);
+
 }  // namespace zcv::bench

@@ -115,7 +115,12 @@ bool HttpRequest::Reusable() const {
     return false;
   }
   const int left = connection.used - connection.parsed;
-  if (parser.framing == HttpFraming::kLength) return left == 0;
+  // Bytes that came with the reply past its Content-Length are taken into
+  // the body; a server whose framing was wrong is not trusted with another
+  // request on the same connection.
+  if (parser.framing == HttpFraming::kLength) {
+    return left == 0 && response_->bodyLength == response_->contentLength;
+  }
   // The chunked coding's closing line end is left unread by the parser;
   // trailers, or anything else, end the connection.
   return parser.framing == HttpFraming::kChunked &&

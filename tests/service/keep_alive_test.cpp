@@ -82,6 +82,7 @@ TEST_F(KeepAliveTest, ConnectionsThatMayNotBeUsedAgainAreNot) {
       {"the server said close", {kAccepting, false, true}, false},
       {"the server closed silently", {kAccepting, false, false, true}, false},
       {"the server closes idle ones", {kAccepting, false, false, false, 100}, false},
+      {"the reply ran past its length", {kAccepting, false, false, false, 0, 0, "\r\n"}, false},
   };
   monotonicClock_ = FakeMonotonic;
   for (const auto& c : cases) {

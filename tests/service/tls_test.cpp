@@ -253,6 +253,22 @@ TEST_P(TlsNginxTest, EveryCallAfterTheFirstResumes) {
   EXPECT_GE(resumed * 100, (kCalls - 1) * 95) << resumed << " resumed";
 }
 
+// With KeepAlive the verified connection serves every call.
+TEST_P(TlsNginxTest, KeptConnectionServesEveryCall) {
+  const NginxCase& c = GetParam();
+  NginxServer nginx({Pki().ip, c.protocols, c.tickets, kAccepting});
+  if (!nginx.missing().empty()) ZCV_MISSING_TOOL(nginx.missing());
+  ASSERT_TRUE(nginx.failure().empty()) << nginx.failure();
+  std::string ini = Ini("127.0.0.1", {nginx.port()});
+  ini.insert(ini.find('\n') + 1, "KeepAlive=30\n");
+  StartServiceWithIni(ini);
+
+  constexpr int kCalls = 20;
+  for (int i = 0; i < kCalls; ++i) ASSERT_EQ(Auth(), kAccepted) << "call " << i;
+  EXPECT_EQ(nginx.ConnectionsOf(kCalls), 1);
+  EXPECT_EQ(nginx.ResumedOf(kCalls), 0);  // one handshake, never resumed
+}
+
 INSTANTIATE_TEST_SUITE_P(Nginx, TlsNginxTest,
                          ::testing::Values(NginxCase{"Tls12SessionIds", "TLSv1.2", false},
                                            NginxCase{"Tls12Tickets", "TLSv1.2", true},

@@ -8,6 +8,11 @@
 // With --tls every server is reached over TLS: the same faults behind a TLS
 // front, and servers whose TLS itself is wrong, whose replies must never be
 // accepted and whose failures must be logged as TLS errors.
+// With --keep-alive the client keeps its connections (KeepAlive) and the
+// servers keep theirs where a reply is framed whole, closing some of them
+// in turn, so that kept connections fail, hold stray bytes and are retried;
+// the good server must then have answered more calls than it accepted
+// connections.
 #include <dirent.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -45,6 +50,7 @@ constexpr int kConnectSeconds = 1;
 constexpr int kSendSeconds = 1;
 constexpr int kReceiveSeconds = 1;
 constexpr int kCallSeconds = 3;
+constexpr int kKeepAliveSeconds = 30;
 // The slack covers scheduling on a loaded machine, not server behaviour: a
 // call that a server could hold would take far longer than any of these.
 #if defined(ZCV_SOAK_SANITIZED)
@@ -302,7 +308,7 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-std::string Ini(const std::vector<std::uint16_t>& ports, const std::string& caFile) {
+std::string Ini(const std::vector<std::uint16_t>& ports, const std::string& caFile, bool keep) {
   std::ostringstream ini;
   ini << "[ServerSet]\nServerNumber=" << ports.size() << "\n";
   for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -310,6 +316,7 @@ std::string Ini(const std::vector<std::uint16_t>& ports, const std::string& caFi
   }
   ini << "ConnectTimeout=" << kConnectSeconds << "\nSendTimeout=" << kSendSeconds
       << "\nReceiveTimeout=" << kReceiveSeconds << "\nCallTimeout=" << kCallSeconds << "\n";
+  if (keep) ini << "KeepAlive=" << kKeepAliveSeconds << "\n";
   if (!caFile.empty()) ini << "[TLS]\nEnabled=1\nCAFile=" << caFile << "\n";
   return ini.str();
 }
@@ -352,28 +359,29 @@ struct Server {
   }
 };
 
-Server Plain(Behaviour behaviour) {
-  return Server{BehaviourName(behaviour), std::make_unique<SoakServer>(behaviour), nullptr};
+Server Plain(Behaviour behaviour, bool keep) {
+  return Server{BehaviourName(behaviour),
+                std::make_unique<SoakServer>(behaviour, GoodReplyBody(), keep), nullptr};
 }
 
-std::vector<Server> PlainServers() {
+std::vector<Server> PlainServers(bool keep) {
   const Behaviour kBad[] = {Behaviour::kReset,        Behaviour::kCloseMidHead,
                             Behaviour::kCloseMidBody, Behaviour::kWrongLength,
                             Behaviour::kTrickle,      Behaviour::kStall,
                             Behaviour::kFloodHead,    Behaviour::kBadReplies};
   std::vector<Server> servers;
-  for (Behaviour b : kBad) servers.push_back(Plain(b));
-  servers.insert(servers.begin() + 4, Plain(Behaviour::kGood));
+  for (Behaviour b : kBad) servers.push_back(Plain(b, keep));
+  servers.insert(servers.begin() + 4, Plain(Behaviour::kGood, keep));
   return servers;
 }
 
-Server Fronted(const char* name, Behaviour behaviour, const test::Credential& credential,
+Server Fronted(const char* name, Behaviour behaviour, const test::Credential& credential, bool keep,
                bool closeNotify = true) {
   const bool tlsOwn = &credential != &test::Pki().ip || !closeNotify;
-  Server server{
-      name,
-      std::make_unique<SoakServer>(behaviour, tlsOwn ? ForbiddenReplyBody() : GoodReplyBody()),
-      nullptr, tlsOwn, &credential != &test::Pki().ip};
+  Server server{name,
+                std::make_unique<SoakServer>(behaviour,
+                                             tlsOwn ? ForbiddenReplyBody() : GoodReplyBody(), keep),
+                nullptr, tlsOwn, &credential != &test::Pki().ip};
   test::TlsServerOptions options;
   options.credential = credential;
   options.closeNotify = closeNotify;
@@ -386,27 +394,27 @@ Server Fronted(const char* name, Behaviour behaviour, const test::Credential& cr
 // an expired one, a server that answers the handshake in clear or with
 // garbage, one that stalls the handshake, and a reply read until the close
 // that comes without the TLS close.
-std::vector<Server> TlsServers() {
+std::vector<Server> TlsServers(bool keep) {
   const test::TestPki& pki = test::Pki();
   std::vector<Server> servers;
-  servers.push_back(Fronted("tls-trickle", Behaviour::kTrickle, pki.ip));
-  servers.push_back(Fronted("tls-stall", Behaviour::kStall, pki.ip));
-  servers.push_back(Fronted("tls-close-mid-body", Behaviour::kCloseMidBody, pki.ip));
-  servers.push_back(Fronted("tls-good", Behaviour::kGood, pki.ip));
-  servers.push_back(Fronted("tls-bad-replies", Behaviour::kBadReplies, pki.ip));
-  servers.push_back(Fronted("tls-other-name", Behaviour::kGood, pki.otherName));
-  servers.push_back(Fronted("tls-expired", Behaviour::kGood, pki.expired));
+  servers.push_back(Fronted("tls-trickle", Behaviour::kTrickle, pki.ip, keep));
+  servers.push_back(Fronted("tls-stall", Behaviour::kStall, pki.ip, keep));
+  servers.push_back(Fronted("tls-close-mid-body", Behaviour::kCloseMidBody, pki.ip, keep));
+  servers.push_back(Fronted("tls-good", Behaviour::kGood, pki.ip, keep));
+  servers.push_back(Fronted("tls-bad-replies", Behaviour::kBadReplies, pki.ip, keep));
+  servers.push_back(Fronted("tls-other-name", Behaviour::kGood, pki.otherName, keep));
+  servers.push_back(Fronted("tls-expired", Behaviour::kGood, pki.expired, keep));
   servers.push_back(Server{
       "no-handshake", std::make_unique<SoakServer>(Behaviour::kNoHandshake, ForbiddenReplyBody()),
       nullptr, true, true});
   servers.push_back(Server{"stalled-handshake", std::make_unique<SoakServer>(Behaviour::kStall),
                            nullptr, true, true});
-  servers.push_back(
-      Fronted("tls-until-close-unclosed", Behaviour::kUntilClose, pki.ip, /*closeNotify=*/false));
+  servers.push_back(Fronted("tls-until-close-unclosed", Behaviour::kUntilClose, pki.ip, keep,
+                            /*closeNotify=*/false));
   return servers;
 }
 
-int Soak(int seconds, bool tls) {
+int Soak(int seconds, bool tls, bool keep) {
   const std::uint16_t refused = test::UnusedPort();  // holds its socket from here on
   if (tls) test::Pki();  // made before counting: key generation may open descriptors
   const std::string dir = [] {
@@ -418,14 +426,14 @@ int Soak(int seconds, bool tls) {
   // The plain list starts with a refused port; the TLS list has no room.
   std::vector<std::uint16_t> ports;
   if (!tls) ports.push_back(refused);
-  std::vector<Server> servers = tls ? TlsServers() : PlainServers();
+  std::vector<Server> servers = tls ? TlsServers(keep) : PlainServers(keep);
   for (const Server& server : servers) ports.push_back(server.port());
   std::string caFile;
   if (tls) {
     caFile = dir + "/ca.pem";
     std::ofstream(caFile) << test::Pki().caPem;
   }
-  std::ofstream(dir + "/cfgfile.ini") << Ini(ports, caFile);
+  std::ofstream(dir + "/cfgfile.ini") << Ini(ports, caFile, keep);
   char error[ZCV_ERROR_BYTES];
   zcv_client* client = zcv_client_open((dir + "/cfgfile.ini").c_str(),
                                        (dir + "/logfile.txt").c_str(), 0, error, sizeof error);
@@ -434,8 +442,8 @@ int Soak(int seconds, bool tls) {
     return 2;
   }
 
-  std::printf("soak: %d s, %d threads, %zu servers (%s", seconds, kThreads, ports.size(),
-              tls ? "TLS" : "1 refusing");
+  std::printf("soak: %d s, %d threads%s, %zu servers (%s", seconds, kThreads,
+              keep ? ", connections kept" : "", ports.size(), tls ? "TLS" : "1 refusing");
   for (const Server& server : servers) std::printf(", %s", server.name.c_str());
   std::printf(")\n");
 
@@ -457,11 +465,17 @@ int Soak(int seconds, bool tls) {
   zcv_client_close(client);
   bool everyServerReached = true;
   long handshakeFailures = 0;  // connections to servers that fail every handshake
+  long goodConnections = 0;    // to the good servers whose replies are accepted
+  long goodKeptReplies = 0;    // their replies that left the connection open
   std::printf("connections:");
   for (Server& server : servers) {
     server.Stop();
     everyServerReached &= server.connections() > 0;
     if (server.inHandshake) handshakeFailures += server.connections();
+    if (server.backend->behaviour() == Behaviour::kGood && !server.tlsOwn) {
+      goodConnections += server.backend->connections();
+      goodKeptReplies += server.backend->keptReplies();
+    }
     std::printf(" %s %ld", server.name.c_str(), server.connections());
   }
   std::printf("\n");
@@ -516,6 +530,12 @@ int Soak(int seconds, bool tls) {
                 "every failed handshake logged as a TLS error");
     ok &= Check(total.forbidden == 0, "nothing accepted from a server whose TLS is wrong");
   }
+  if (keep) {
+    std::printf("good server: %ld connections, %ld replies that kept them\n", goodConnections,
+                goodKeptReplies);
+    ok &= Check(goodKeptReplies > goodConnections,
+                "the good server answered more calls than connections");
+  }
   ok &= Check(total.brokenBuffers == 0, "no buffer written outside the rules or its bounds");
   ok &= Check(total.longestSeconds <= bound, "longest call within the configured bound");
   std::printf("soak %s\n", ok ? "passed" : "FAILED");
@@ -527,10 +547,19 @@ int Soak(int seconds, bool tls) {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-  const bool tls = argc > 2 && std::strcmp(argv[2], "--tls") == 0;
-  if (seconds < 1 || argc > 3 || (argc == 3 && !tls)) {
-    std::fprintf(stderr, "usage: %s [seconds [--tls]]\n", argv[0]);
+  bool tls = false, keep = false, wrong = seconds < 1;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--tls") == 0) {
+      tls = true;
+    } else if (std::strcmp(argv[i], "--keep-alive") == 0) {
+      keep = true;
+    } else {
+      wrong = true;
+    }
+  }
+  if (wrong) {
+    std::fprintf(stderr, "usage: %s [seconds [--tls] [--keep-alive]]\n", argv[0]);
     return 2;
   }
-  return zcv::soak::Soak(seconds, tls);
+  return zcv::soak::Soak(seconds, tls, keep);
 }

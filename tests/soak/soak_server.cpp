@@ -39,14 +39,19 @@ struct Connection {
   Clock::time_point nextSend;
   Ending ending = Ending::kClose;
   bool finished = false;  // everything sent; waits for the client to close
+  long requests = 0;      // answered on this connection so far
+  bool again = false;     // once the answer is sent, waits for another request
 };
 
-std::string Head(std::size_t contentLength) {
+// Heads and replies of kept connections leave out "Connection: close".
+std::string Head(std::size_t contentLength, bool keep = false) {
   return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-         std::to_string(contentLength) + "\r\nConnection: close\r\n\r\n";
+         std::to_string(contentLength) + (keep ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
 }
 
-std::string Reply(const std::string& body) { return Head(body.size()) + body; }
+std::string Reply(const std::string& body, bool keep = false) {
+  return Head(body.size(), keep) + body;
+}
 
 std::string Document(const std::string& elements) {
   return "<?xml version=\"1.0\"?><Reply>" + elements + "</Reply>";
@@ -76,10 +81,17 @@ std::string Garbage(long seed) {
 }
 
 // Sets what the connection sends, and how, once its request has arrived.
-void Answer(Behaviour behaviour, const std::string& good, Connection& c) {
+// With `keep` the replies that are framed whole keep their connection for
+// the next request: the good one, trickled or not, and the wrong ones.
+void Answer(Behaviour behaviour, bool keep, const std::string& good, Connection& c) {
   switch (behaviour) {
     case Behaviour::kGood:
-      if (c.number % kGoodCycle != kGoodCycle - 1) c.out = Reply(good);
+      // Kept connections too are closed in turn, some before their first
+      // request and some after a few.
+      if ((c.number + c.requests) % kGoodCycle != kGoodCycle - 1) {
+        c.out = Reply(good, keep);
+        c.again = keep;
+      }
       break;
     case Behaviour::kReset:
       c.ending = Ending::kReset;
@@ -95,11 +107,15 @@ void Answer(Behaviour behaviour, const std::string& good, Connection& c) {
         c.out = Head(good.size() + 100) + good;
         c.ending = Ending::kHang;
       } else {
-        c.out = Head(good.size() / 3) + good;
+        // With `keep` the bytes beyond the length stay on a connection
+        // that looks reusable.
+        c.out = Head(good.size() / 3, keep) + good;
+        c.again = keep;
       }
       break;
     case Behaviour::kTrickle:
-      c.out = Reply(good);
+      c.out = Reply(good, keep);
+      c.again = keep;
       c.piece = 1;
       break;
     case Behaviour::kStall:
@@ -115,7 +131,8 @@ void Answer(Behaviour behaviour, const std::string& good, Connection& c) {
           c.out = Garbage(c.number);
           break;
         case 1:
-          c.out = Reply("<?xml version=\"1.0\"?><Reply><Result>9999</Result><ExpireTi");
+          c.out = Reply("<?xml version=\"1.0\"?><Reply><Result>9999</Result><ExpireTi", keep);
+          c.again = keep;
           break;
         case 2:
           c.out =
@@ -146,7 +163,7 @@ void Answer(Behaviour behaviour, const std::string& good, Connection& c) {
 }
 
 // Reads what the client sent; false once it has closed or failed.
-bool ReadFrom(Behaviour behaviour, const std::string& good, Connection& c) {
+bool ReadFrom(Behaviour behaviour, bool keep, const std::string& good, Connection& c) {
   char chunk[4096];
   for (;;) {
     const long n = net::ReceiveSome(c.socket, chunk, sizeof chunk);
@@ -158,7 +175,7 @@ bool ReadFrom(Behaviour behaviour, const std::string& good, Connection& c) {
         c.head.size() > kMaxHeadBytes) {
       c.head.clear();
       c.head.shrink_to_fit();
-      Answer(behaviour, good, c);
+      Answer(behaviour, keep, good, c);
     }
   }
 }
@@ -176,6 +193,16 @@ bool SendTo(Connection& c) {
     if (c.piece != 0) c.nextSend = Clock::now() + std::chrono::milliseconds(kTrickleMillis);
   }
   if (c.finished) return true;
+  if (c.again) {
+    // Ready for the connection's next request.
+    ++c.requests;
+    c.answering = false;
+    c.again = false;
+    c.out.clear();
+    c.sent = 0;
+    c.piece = 0;
+    return true;
+  }
   c.finished = true;
   switch (c.ending) {
     case Ending::kReset:
@@ -213,8 +240,8 @@ std::string GoodReplyBody() {
       Rows(2));
 }
 
-SoakServer::SoakServer(Behaviour behaviour, std::string goodBody)
-    : behaviour_(behaviour), goodBody_(std::move(goodBody)) {
+SoakServer::SoakServer(Behaviour behaviour, std::string goodBody, bool keep)
+    : behaviour_(behaviour), goodBody_(std::move(goodBody)), keep_(keep) {
   listener_ = net::ListenOnLoopback(&port_);
   if (listener_ == net::kNoSocket || !net::MakeWakeUp(&wakeWatch_, &wakeSignal_)) {
     std::fprintf(stderr, "soak: cannot start a loopback server\n");
@@ -262,8 +289,10 @@ void SoakServer::Run() {
       Connection& c = open[i];
       bool alive = true;
       if (entries[i + 2].revents & (POLLIN | POLLHUP | POLLERR))
-        alive = ReadFrom(behaviour_, goodBody_, c);
+        alive = ReadFrom(behaviour_, keep_, goodBody_, c);
+      const long answered = c.requests;
       if (alive && c.answering) alive = SendTo(c);
+      keptReplies_ += c.requests - answered;
       if (alive) {
         kept.push_back(std::move(c));
       } else {

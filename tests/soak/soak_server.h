@@ -36,7 +36,10 @@ std::string GoodReplyBody();
 class SoakServer {
  public:
   // `goodBody` is what the behaviour sends where it sends the good reply.
-  explicit SoakServer(Behaviour behaviour, std::string goodBody = GoodReplyBody());
+  // With `keep` the replies framed whole leave out "Connection: close" and
+  // their connection waits for the next request.
+  explicit SoakServer(Behaviour behaviour, std::string goodBody = GoodReplyBody(),
+                      bool keep = false);
   ~SoakServer();
   SoakServer(const SoakServer&) = delete;
   SoakServer& operator=(const SoakServer&) = delete;
@@ -44,6 +47,8 @@ class SoakServer {
   std::uint16_t port() const { return port_; }
   Behaviour behaviour() const { return behaviour_; }
   long connections() const { return connections_.load(); }
+  // Replies sent that left their connection waiting for another request.
+  long keptReplies() const { return keptReplies_.load(); }
   // Closes every connection and the listener and joins the thread.
   void Stop();
 
@@ -52,11 +57,13 @@ class SoakServer {
 
   Behaviour behaviour_;
   std::string goodBody_;
+  bool keep_;
   int listener_ = -1;
   int wakeWatch_ = -1;
   int wakeSignal_ = -1;
   std::uint16_t port_ = 0;
   std::atomic<long> connections_{0};
+  std::atomic<long> keptReplies_{0};
   std::thread thread_;
 };
 

@@ -79,8 +79,8 @@ void KeepAliveServer::Serve(int socket) {
       reply += "Transfer-Encoding: chunked\r\n\r\n" + std::string(size) + "\r\n" + options_.body +
                "\r\n0\r\n\r\n";
     } else {
-      reply +=
-          "Content-Length: " + std::to_string(options_.body.size()) + "\r\n\r\n" + options_.body;
+      reply += "Content-Length: " + std::to_string(options_.body.size()) + "\r\n\r\n" +
+               options_.body + options_.beyond;
     }
     if (!SendAll(socket, reply, loop_.wake())) break;
     if (options_.sayClose || options_.closeSilently) break;

@@ -23,6 +23,7 @@ struct KeepAliveOptions {
   bool closeSilently = false;    // ends each connection after its reply, saying nothing
   int closeIdleAfterMs = 0;      // ends a connection idle this long; 0 never
   int answersPerConnection = 0;  // then one more request is read and left unanswered; 0 no limit
+  std::string beyond{};          // sent with each reply, past its Content-Length
 };
 
 class KeepAliveServer {

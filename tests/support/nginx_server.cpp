@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -77,7 +78,7 @@ std::string Config(const std::filesystem::path& dir, std::uint16_t port,
   std::ostringstream config;
   config << "daemon off;\nmaster_process off;\nworker_processes 1;\npid " << d << "/nginx.pid;\n"
          << "error_log " << d << "/error.log;\nevents { worker_connections 64; }\nhttp {\n"
-         << "  log_format resumed '$ssl_session_reused';\n"
+         << "  log_format resumed '$ssl_session_reused $connection';\n"
          << "  access_log " << d << "/access.log resumed;\n";
   for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
     config << "  " << temp << "_temp_path " << d << "/" << temp << ";\n";
@@ -173,19 +174,33 @@ NginxServer::~NginxServer() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
 }
 
-int NginxServer::ResumedOf(int count) const {
+std::optional<std::vector<std::string>> NginxServer::Logged(int count) const {
   const auto deadline = std::chrono::steady_clock::now() + kLogLimit;
   for (;;) {
     std::ifstream in(dir_ / "access.log");
-    int logged = 0;
-    int resumed = 0;
-    for (std::string line; std::getline(in, line); ++logged) {
-      if (line == "r") ++resumed;
-    }
-    if (logged >= count) return resumed;
-    if (std::chrono::steady_clock::now() > deadline) return -1;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    if (lines.size() >= static_cast<std::size_t>(count)) return lines;
+    if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
     std::this_thread::sleep_for(kPoll);
   }
+}
+
+// Each line is "<r or .> <connection serial number>".
+int NginxServer::ResumedOf(int count) const {
+  const auto lines = Logged(count);
+  if (!lines) return -1;
+  int resumed = 0;
+  for (const std::string& line : *lines) resumed += line.rfind("r ", 0) == 0 ? 1 : 0;
+  return resumed;
+}
+
+int NginxServer::ConnectionsOf(int count) const {
+  const auto lines = Logged(count);
+  if (!lines) return -1;
+  std::set<std::string> connections;
+  for (const std::string& line : *lines) connections.insert(line.substr(line.find(' ') + 1));
+  return static_cast<int>(connections.size());
 }
 
 }  // namespace zcv::test

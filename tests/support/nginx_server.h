@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/tls_test_pki.h"
 
@@ -39,8 +41,13 @@ class NginxServer {
   // Waits (bounded) until `count` requests are logged, then gives how many
   // of the logged requests ran on a resumed session; -1 if fewer were logged.
   int ResumedOf(int count) const;
+  // Waits as ResumedOf, then gives how many connections the logged
+  // requests came on; -1 if fewer were logged.
+  int ConnectionsOf(int count) const;
 
  private:
+  // The access log's lines once there are `count` (bounded wait).
+  std::optional<std::vector<std::string>> Logged(int count) const;
   bool Start(const NginxOptions& options);
   // Ends nginx (bounded: killed if it does not end on SIGTERM).
   void Stop();

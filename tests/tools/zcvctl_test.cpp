@@ -193,5 +193,29 @@ TEST_F(ZcvctlProgramTest, PrintsResultsAndExitsByKind) {
   EXPECT_EQ(none.out, "TokenStatus: 1012 (no usable answer)\n");
 }
 
+TEST_F(ZcvctlProgramTest, RepeatCountsTheResultsOfEveryCall) {
+  AddCard(1001, "SN1001", sim::CardState::kEnabled, secret_);
+  WriteConfig({0});
+  Run repeated = Zcvctl("--repeat 5 auth --card 1001 --password " + std::to_string(Code(secret_)));
+  EXPECT_EQ(repeated.status, 0);
+  EXPECT_EQ(Connections(), 5u);
+  EXPECT_EQ(repeated.out.rfind("TokenAuth: 5 calls\n  9999 (accepted)  5\n"
+                               "  kept conns      0\n  cpu per call    ",
+                               0),
+            0u)
+      << repeated.out;
+
+  Run json = Zcvctl("--json status --card 4242 --repeat 3");  // no such card
+  EXPECT_EQ(json.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  EXPECT_EQ(report["calls"], 3);
+  ASSERT_EQ(report["results"].size(), 1u) << json.out;
+  EXPECT_EQ(report["results"].begin().value(), 3);
+  EXPECT_NE(report["results"].begin().key(), "9999");
+  EXPECT_EQ(report["keptConnections"], 0);
+  EXPECT_GT(report["wallMicrosPerCall"].get<double>(), 0);
+  EXPECT_EQ(Zcvctl("--repeat 0 status --card 1001").status, 64);
+}
+
 }  // namespace
 }  // namespace zcv::ctl

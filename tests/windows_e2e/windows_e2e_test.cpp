@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/keep_alive_server.h"
 #include "tests/support/script_server.h"
 #include "tests/support/test_socket.h"
 #include "tests/support/tls_script_server.h"
@@ -677,6 +678,37 @@ TEST_F(WindowsDllTest, LaterCallsOverTlsAnswerAgain) {
   EXPECT_THAT(Host({"TokenAuth 1 2 -", "TokenAuth 1 2 -"}),
               ElementsAre("9999 2024-01-01 00:00:00", "9999 2024-01-01 00:00:00"));
   EXPECT_EQ(server.handshakes(), 2);
+}
+
+// KeepAlive: every call of one host process over one connection, plain
+// and over Schannel (one handshake), as on POSIX.
+TEST_F(WindowsDllTest, KeepAliveServesEveryCallOverOneConnection) {
+  for (const bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "TLS" : "plain");
+    KeepAliveServer backend({kAccepting});
+    std::optional<TlsScriptServer> front;
+    std::string ini;
+    if (tls) {
+      TlsServerOptions options;
+      options.credential = Pki().ip;
+      front.emplace(backend.port(), options);
+      ini = TlsIni("127.0.0.1", front->port(), "");
+    } else {
+      ini = Ini({backend.port()});
+    }
+    ini.insert(ini.find("\r\n") + 2, "KeepAlive=30\r\n");
+    WriteConfig(ini);
+
+    const std::vector<std::string> commands(5, "TokenAuth 1 2 -");
+    EXPECT_THAT(Host(commands), ElementsAre("9999 2024-01-01 00:00:00", "9999 2024-01-01 00:00:00",
+                                            "9999 2024-01-01 00:00:00", "9999 2024-01-01 00:00:00",
+                                            "9999 2024-01-01 00:00:00"));
+    EXPECT_EQ(backend.connections(), 1);
+    if (front) {
+      EXPECT_EQ(front->handshakes(), 1);
+    }
+    EXPECT_EQ(Log(), "");
+  }
 }
 
 }  // namespace

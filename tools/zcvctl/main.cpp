@@ -9,6 +9,7 @@
 
 #include "zcvctl/check.h"
 #include "zcvctl/operations.h"
+#include "zcvctl/repeat.h"
 #include "zcvctl/report.h"
 #include "zcvctl/utf8_text.h"
 
@@ -77,6 +78,12 @@ int main(int argc, char** argv) {
       ->type_name("FILE");
   app.add_option("--log", log, "the log file to append failures to (default " ZCV_LOG_FILE ")")
       ->type_name("FILE");
+  long repeat = 1;
+  app.add_option("--repeat", repeat,
+                 "make the call N times on one client and print the results counted, the TCP\n"
+                 "connections kept open between calls and the CPU and wall time per call")
+      ->type_name("N")
+      ->check(CLI::Range(1L, kMaxRepeat));
   // Options of the whole program may also follow the subcommand.
   app.fallthrough();
 
@@ -130,6 +137,15 @@ int main(int argc, char** argv) {
       } else {
         inv->call.texts[name] = std::nullopt;
       }
+    }
+    if (repeat > 1) {
+      RepeatSummary summary = Repeat(*inv->op, inv->call, repeat);
+      if (json) {
+        PrintRepeatJson(std::cout, *inv->op, summary);
+      } else {
+        PrintRepeatText(std::cout, *inv->op, summary);
+      }
+      return RepeatExitStatus(summary);
     }
     ResultCode code = inv->op->invoke(inv->call);
     if (json) {
