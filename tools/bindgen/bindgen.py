@@ -30,6 +30,7 @@ import re
 import sys
 import textwrap
 import tomllib
+from collections.abc import Callable
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -345,16 +346,23 @@ def jni_native(op: Operation) -> list[str]:
     return lines
 
 
-def jni_source(op_list: list[Operation]) -> str:
-    out = [
-        "// The natives of vantor.mira.NativeClient, one per operation of the C",
-        "// interface: written by tools/bindgen/bindgen.py, included by",
-        "// jni/client_natives.cpp inside its extern \"C\" block.",
-        "",
-    ]
+def included_source(
+    comment: list[str], op_list: list[Operation], each: Callable[[Operation], list[str]]
+) -> str:
+    """A C++ file to include: its comment, then each operation's lines."""
+    out = [f"// {line}" for line in comment] + [""]
     for op in op_list:
-        out += jni_native(op) + [""]
+        out += each(op) + [""]
     return "\n".join(out)
+
+
+def jni_source(op_list: list[Operation]) -> str:
+    comment = [
+        "The natives of vantor.mira.NativeClient, one per operation of the C",
+        "interface: written by tools/bindgen/bindgen.py, included by",
+        "jni/client_natives.cpp inside its extern \"C\" block.",
+    ]
+    return included_source(comment, op_list, jni_native)
 
 
 # ---- The C functions.
@@ -380,15 +388,12 @@ def c_function(op: Operation) -> list[str]:
 
 
 def c_source(op_list: list[Operation]) -> str:
-    out = [
-        "// The C functions of the operations, one per operation of",
-        "// <zephyrcoilvault/client.h>: written by tools/bindgen/bindgen.py,",
-        "// included by service/c_interface.cpp inside its extern \"C\" block.",
-        "",
+    comment = [
+        "The C functions of the operations, one per operation of",
+        "<zephyrcoilvault/client.h>: written by tools/bindgen/bindgen.py,",
+        "included by service/c_interface.cpp inside its extern \"C\" block.",
     ]
-    for op in op_list:
-        out += c_function(op) + [""]
-    return "\n".join(out)
+    return included_source(comment, op_list, c_function)
 
 
 # ---- zcvctl.
