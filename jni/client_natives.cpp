@@ -136,26 +136,6 @@ extern "C" {
 // ---- The client's life: open returns 0 with the reason in `error` (cut,
 // NUL-terminated) when the configuration cannot be used.
 
-JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_open(JNIEnv* env, jclass, jbyteArray config,
-                                                           jbyteArray log, jbyteArray error) {
-  try {
-    const zcv::JavaText config_path(env, config);
-    const zcv::JavaText log_path(env, log);
-    char reason[ZCV_ERROR_BYTES] = "a path holds a NUL";
-    if (!zcv::Whole({&config_path, &log_path})) {
-      if (error != nullptr) zcv::Store(env, error, reason, sizeof reason);
-      return 0;
-    }
-    reason[0] = '\0';
-    zcv_client* client =
-        zcv_client_open(config_path.get(), log_path.get(), 0, reason, sizeof reason);
-    if (client == nullptr && error != nullptr) zcv::Store(env, error, reason, sizeof reason);
-    return static_cast<jlong>(reinterpret_cast<std::intptr_t>(client));
-  } catch (...) {
-    return 0;
-  }
-}
-
 // Opens on the file `configPath` names or on the bytes `configData` (the
 // other null), with the call's time-out in whole seconds (0: the file's).
 JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_openOptions(
@@ -184,6 +164,14 @@ JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_openOptions(
   } catch (...) {
     return 0;
   }
+}
+
+// The file `config` names, with the file's own time-outs: zcv_client_open
+// is the same as the options open with a path alone.
+JNIEXPORT jlong JNICALL Java_vantor_mira_NativeClient_open(JNIEnv* env, jclass cls,
+                                                           jbyteArray config, jbyteArray log,
+                                                           jbyteArray error) {
+  return Java_vantor_mira_NativeClient_openOptions(env, cls, config, nullptr, log, 0, error);
 }
 
 JNIEXPORT void JNICALL Java_vantor_mira_NativeClient_close(JNIEnv*, jclass, jlong client) {

@@ -44,6 +44,19 @@ class Gate {
   bool open_ = false;
 };
 
+// A server whose first connection is held until the test releases it;
+// later connections are closed unanswered.
+struct HoldsFirstCall {
+  Gate entered, release;
+  std::atomic<int> connection{0};
+  ScriptServer script{[this](const std::string&) {
+    if (connection.fetch_add(1) != 0) return Script{Close()};
+    entered.Open();
+    release.Wait();
+    return Script{Send(kAccept)};
+  }};
+};
+
 class ClientCloseTest : public ::testing::Test {
  protected:
   ClientCloseTest() {
@@ -114,23 +127,16 @@ TEST_F(ClientCloseTest, LogFunctionThatClosesItsOwnClient) {
 // fails and its log function closes the client: that close returns at
 // once, the held call still completes, and the last one out frees.
 TEST_F(ClientCloseTest, SelfCloseWhileAnotherThreadIsInside) {
-  Gate entered, release;
-  std::atomic<int> connection{0};
-  ScriptServer server([&](const std::string&) {
-    if (connection.fetch_add(1) != 0) return Script{Close()};
-    entered.Open();
-    release.Wait();
-    return Script{Send(kAccept)};
-  });
+  HoldsFirstCall server;
   SelfCloser closer;
-  closer.client = Open({server.port()}, &SelfCloser::Log, &closer);
+  closer.client = Open({server.script.port()}, &SelfCloser::Log, &closer);
   ASSERT_NE(closer.client, nullptr);
   unsigned held = 0;
   std::thread holder([&] { held = Auth(closer.client); });
-  ASSERT_TRUE(entered.Wait());
+  ASSERT_TRUE(server.entered.Wait());
   EXPECT_EQ(Auth(closer.client), ZCV_NO_ANSWER);  // closed the client from its log function
   EXPECT_TRUE(closer.closeReturned);
-  release.Open();
+  server.release.Open();
   holder.join();
   EXPECT_EQ(held, ZCV_ACCEPTED);
 }
@@ -138,19 +144,12 @@ TEST_F(ClientCloseTest, SelfCloseWhileAnotherThreadIsInside) {
 // A close from another thread waits for the held call, and calls and
 // zcv_client_set_log that start meanwhile are refused.
 TEST_F(ClientCloseTest, CloseWaitsForTheHeldCallAndRefusesNewOnes) {
-  Gate entered, release;
-  std::atomic<int> connection{0};
-  ScriptServer server([&](const std::string&) {
-    if (connection.fetch_add(1) != 0) return Script{Close()};
-    entered.Open();
-    release.Wait();
-    return Script{Send(kAccept)};
-  });
-  zcv_client* client = Open({server.port()}, nullptr, nullptr);
+  HoldsFirstCall server;
+  zcv_client* client = Open({server.script.port()}, nullptr, nullptr);
   ASSERT_NE(client, nullptr);
   unsigned held = 0;
   std::thread holder([&] { held = Auth(client); });
-  ASSERT_TRUE(entered.Wait());
+  ASSERT_TRUE(server.entered.Wait());
   std::atomic<bool> closed{false};
   std::thread closing([&] {
     zcv_client_close(client);
@@ -159,14 +158,14 @@ TEST_F(ClientCloseTest, CloseWaitsForTheHeldCallAndRefusesNewOnes) {
   // Once the close has begun, a new call is refused without any traffic.
   bool refused = false;
   for (int i = 0; i < 10000 && !refused; ++i) {
-    const int before = server.connections();
-    refused = Auth(client) == ZCV_NO_ANSWER && server.connections() == before;
+    const int before = server.script.connections();
+    refused = Auth(client) == ZCV_NO_ANSWER && server.script.connections() == before;
   }
   EXPECT_TRUE(refused);
   zcv_client_set_log(
       client, [](void*, const char*) { ADD_FAILURE() << "set after close"; }, nullptr);
   EXPECT_FALSE(closed);
-  release.Open();
+  server.release.Open();
   holder.join();
   closing.join();
   EXPECT_EQ(held, ZCV_ACCEPTED);
