@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/resolver.h"
 
 namespace zcv::platform {
@@ -45,7 +46,7 @@ using ChannelPtr = std::unique_ptr<ares_channeldata, ChannelCloser>;
 // share its parent's resolver sockets.
 struct Channel {
   ChannelPtr channel;
-  pid_t owner = 0;
+  unsigned long owner = 0;
 };
 
 struct Outcome {
@@ -186,7 +187,7 @@ class AresResolver final : public Resolver {
  private:
   // An idle channel of this process, or a new one.
   Channel Take() {
-    const pid_t self = ::getpid();
+    const unsigned long self = CurrentProcessId();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       while (!idle_.empty()) {
