@@ -215,7 +215,7 @@ NetStatus HttpConnectionReceive(HttpConnection* connection) {
 }
 
 void HttpConnectionAwaitAnswer(HttpConnection* connection) {
-  if (connection->tls == nullptr && connection->transport) {
+  if (connection->transport && !connection->transport->Buffered()) {
     WaitFor(connection, platform::Want::kReadable);
   }
 }

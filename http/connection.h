@@ -85,10 +85,10 @@ platform::NetStatus HttpConnectionSend(HttpConnection* connection);
 // most until the phase ends: success when bytes came or the peer closed
 // (`peerClosed`).
 platform::NetStatus HttpConnectionReceive(HttpConnection* connection);
-// Over plain TCP, waits (at most until the phase ends) until the socket is
-// readable, so that the receive after a request finds the answer at once
-// instead of first finding nothing. Its outcome is left to that receive.
-// TLS may hold bytes the socket does not show, so it is not waited on.
+// Unless the transport already holds bytes the socket does not show, waits
+// (at most until the phase ends) until the socket is readable, so that the
+// receive after a request finds the answer at once instead of first finding
+// nothing. Its outcome is left to that receive.
 void HttpConnectionAwaitAnswer(HttpConnection* connection);
 // An empty buffer of one unit; ends any operation.
 void HttpConnectionResetBuffer(HttpConnection* connection);

@@ -16,10 +16,11 @@ void Discard(HttpConnection* connection, bool ours) {
   HttpConnectionClose(connection);
 }
 
-// Closed by the server, or holding bytes of no request: readable at once.
+// Closed by the server, or holding bytes of no request: read ahead by TLS,
+// or readable at once.
 bool Quiet(const HttpConnection& connection) {
-  return connection.socket != platform::kNoSocket &&
-         platform::WaitReadable(connection.socket, 0) == 0;
+  return connection.socket != platform::kNoSocket && connection.transport &&
+         !connection.transport->Buffered() && platform::WaitReadable(connection.socket, 0) == 0;
 }
 
 }  // namespace

@@ -403,6 +403,8 @@ class SchannelTransport final : public Transport {
     return true;
   }
 
+  bool Buffered() const override { return plainTaken_ < plain_.size() || inUsed_ > 0 || closed_; }
+
   TransferResult Receive(char* bytes, std::size_t length) override {
     if (!open_) return Failure(kReasonNoSession);
     for (;;) {

@@ -38,6 +38,9 @@ class Transport {
   // stream properly without waiting (TLS: the client's close, so that the
   // session stays resumable). A stream not finished ended abnormally.
   virtual void Finish() {}
+  // Holds bytes taken from the socket that no receive has returned yet (a
+  // TLS record read ahead), which a wait on the socket would not see.
+  virtual bool Buffered() const { return false; }
 };
 
 // The plain TCP stream of `socket` (not owned).
