@@ -83,7 +83,7 @@ bench: build
 # root, skipped with a line where namespaces or netem are missing.
 .PHONY: bench-rtt
 bench-rtt: build
-	timeout 300 ./bench/rtt.sh build/tools/zcvctl/zcvctl
+	timeout 300 ./bench/rtt.sh build/tools/zcvctl/zcvctl build/bench/zcv_delay_link
 
 # perf profiles of resumed TLS 1.3 calls: OpenSSL, GnuTLS and the library.
 bench-tls-profile: build
