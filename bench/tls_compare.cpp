@@ -8,13 +8,16 @@
 // the library's KeepAlive beside a minimal OpenSSL client that keeps its
 // connection too; the library's kept call is checked against that client
 // (at most 1.3x) and against its own call on a new, resumed connection of
-// the same version (at most half).
+// the same version (at most half). Every thread, servers included, runs on
+// one processor: wakeups across processors of a virtual machine made the
+// CPU of a few-microsecond kept call vary threefold from run to run.
 //
 //   zcv_tls_bench                       the comparison
 //   zcv_tls_bench profile CLIENT KIND N  N calls on a thread named "client",
 //       for a profiler; CLIENT library|openssl|gnutls|openssl-aes128|openssl-kept, KIND
 //       one of the kinds' short names (tls12-resumed, tls13-full, ...)
 #include <pthread.h>
+#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -365,11 +368,29 @@ int Compare(std::vector<Kind>& kinds, Clients& clients) {
   return 0;
 }
 
+// Keeps this thread, and every thread it starts, on the first processor it
+// may use; returns that processor, or -1 when it cannot.
+int PinToOneProcessor() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &allowed)) continue;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    return sched_setaffinity(0, sizeof one, &one) == 0 ? cpu : -1;
+  }
+  return -1;
+}
+
 }  // namespace
 }  // namespace zcv::bench
 
 int main(int argc, char** argv) {
   using namespace zcv::bench;
+  // Before any thread starts, so that all inherit it.
+  const int processor = PinToOneProcessor();
   // A reference client writes to a socket the server may have closed.
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<Kind> kinds = MakeKinds(HttpReplyOf(kAuthReplyBody));
@@ -383,6 +404,11 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "profile") == 0) {
     status = Profile(kinds, clients, argv[2], argv[3], std::atoi(argv[4]));
   } else if (argc == 1) {
+    if (processor >= 0) {
+      std::printf("every thread on processor %d\n", processor);
+    } else {
+      std::printf("threads not kept to one processor (sched_setaffinity failed)\n");
+    }
     status = Compare(kinds, clients);
   } else {
     std::fprintf(stderr, "usage: %s [profile CLIENT KIND CALLS]\n", argv[0]);
