@@ -40,6 +40,9 @@ struct HttpConnection {
   // The last response was read whole and no request has been sent since:
   // closing ends the stream properly (TLS: the client's close).
   bool replyComplete = false;
+  // The process that made the connection, set once it is first kept: a
+  // child after fork() shares the socket but must never use it.
+  unsigned long owner = 0;
   HttpResponseParser parser;
   int parsed = 0;  // bytes at the front of `buffer` that the parser is done with
   // Seconds. Each bounds one whole phase: the lookup and connect, sending

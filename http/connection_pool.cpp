@@ -41,7 +41,7 @@ std::unique_ptr<HttpConnection> HttpConnectionPool::Take(const std::string& serv
       idle = std::move(found->second.back());
       found->second.pop_back();
     }
-    const bool ours = idle.owner == self;
+    const bool ours = idle.connection->owner == self;
     if (ours && clock_() - idle.sinceMs <= idleMs && Quiet(*idle.connection)) {
       return std::move(idle.connection);
     }
@@ -51,6 +51,10 @@ std::unique_ptr<HttpConnection> HttpConnectionPool::Take(const std::string& serv
 
 void HttpConnectionPool::Give(const std::string& server,
                               std::unique_ptr<HttpConnection> connection) {
+  // One taken from the pool keeps the owner Take() matched against this
+  // process: asking the kernel once a kept call is enough.
+  if (connection->owner == 0) connection->owner = platform::CurrentProcessId();
+  const unsigned long self = connection->owner;
   Idle oldest;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -59,10 +63,9 @@ void HttpConnectionPool::Give(const std::string& server,
       oldest = std::move(kept.front());
       kept.erase(kept.begin());
     }
-    kept.push_back({std::move(connection), clock_(), platform::CurrentProcessId()});
+    kept.push_back({std::move(connection), clock_()});
   }
-  if (oldest.connection)
-    Discard(oldest.connection.get(), oldest.owner == platform::CurrentProcessId());
+  if (oldest.connection) Discard(oldest.connection.get(), oldest.connection->owner == self);
 }
 
 void HttpConnectionPool::Clear() {
@@ -73,7 +76,7 @@ void HttpConnectionPool::Clear() {
   }
   const unsigned long self = platform::CurrentProcessId();
   for (auto& [server, kept] : all) {
-    for (Idle& idle : kept) Discard(idle.connection.get(), idle.owner == self);
+    for (Idle& idle : kept) Discard(idle.connection.get(), idle.connection->owner == self);
   }
 }
 

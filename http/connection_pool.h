@@ -43,7 +43,6 @@ class HttpConnectionPool {
   struct Idle {
     std::unique_ptr<HttpConnection> connection;
     std::int64_t sinceMs = 0;
-    unsigned long owner = 0;  // the process that made it
   };
 
   std::int64_t (*clock_)();
