@@ -21,10 +21,17 @@ constexpr int kMessageBytes = 320;
 constexpr int kShownHostBytes = kServerIPBytes + 2;
 
 // The server's address as the URL and the log write it: an IPv6 address
-// in brackets.
+// in brackets. Copied by hand: snprintf() was a noticeable share of a kept
+// call.
 void ShownHost(const ServerEntry& server, char (&shown)[kShownHostBytes]) {
-  const bool v6 = std::strchr(server.ip, ':') != nullptr;
-  std::snprintf(shown, sizeof shown, v6 ? "[%s]" : "%s", server.ip);
+  const std::size_t length = strnlen(server.ip, sizeof server.ip - 1);
+  const bool v6 = std::memchr(server.ip, ':', length) != nullptr;
+  char* out = shown;
+  if (v6) *out++ = '[';
+  std::memcpy(out, server.ip, length);
+  out += length;
+  if (v6) *out++ = ']';
+  *out = '\0';
 }
 
 // Fetches the attempt's server's reply body into `body` (NUL-terminated).
