@@ -94,8 +94,7 @@ struct Direction {
 
 int main(int argc, char** argv) {
   if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: %s CLIENT_NS CLIENT_TUN SERVER_NS SERVER_TUN DELAY_MS SECONDS\n",
+    std::fprintf(stderr, "usage: %s CLIENT_NS CLIENT_TUN SERVER_NS SERVER_TUN DELAY_MS SECONDS\n",
                  argv[0]);
     return 2;
   }
