@@ -39,7 +39,8 @@ class Transport {
   // session stays resumable). A stream not finished ended abnormally.
   virtual void Finish() {}
   // Holds bytes taken from the socket that no receive has returned yet (a
-  // TLS record read ahead), which a wait on the socket would not see.
+  // TLS record read ahead), or already saw the stream end: what a wait on
+  // the socket would not show.
   virtual bool Buffered() const { return false; }
 };
 
