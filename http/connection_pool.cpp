@@ -20,7 +20,7 @@ void Discard(HttpConnection* connection, bool ours) {
 // or readable at once.
 bool Quiet(const HttpConnection& connection) {
   return connection.socket != platform::kNoSocket && connection.transport &&
-         !connection.transport->Buffered() && platform::WaitReadable(connection.socket, 0) == 0;
+         !connection.transport->Buffered() && platform::SocketIsQuiet(connection.socket);
 }
 
 }  // namespace

@@ -66,6 +66,10 @@ long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* e
 // kWouldBlock, or -1 with `*error` set.
 long ReceiveSome(SocketHandle socket, char* bytes, std::size_t length, int* error);
 
+// True when the socket has nothing to read and its peer has not closed,
+// found without waiting: what a kept connection must be before its reuse.
+bool SocketIsQuiet(SocketHandle socket);
+
 void CloseSocket(SocketHandle socket);
 
 // A text for an error number, written into `buffer` (always terminated);

@@ -155,6 +155,8 @@ int WaitWritable(SocketHandle socket, std::int64_t deadline_ms) {
 
 int TimedOutError() { return WSAETIMEDOUT; }
 
+bool SocketIsQuiet(SocketHandle socket) { return Wait(socket, false, 0) == 0; }
+
 long SendSome(SocketHandle socket, const char* bytes, std::size_t length, int* error) {
   const int sent = ::send(Native(socket), bytes, Clamp(length), 0);
   if (sent == SOCKET_ERROR) return Failure(error);
