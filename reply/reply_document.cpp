@@ -45,12 +45,16 @@ bool IsText(pugi::xml_node node) {
   return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
 
-// `text` without the XML white space at both ends.
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// `text` without the XML white space at both ends. Tested a character at a
+// time: find_first_not_of() searches its set once per character.
 std::string Trimmed(std::string_view text) {
-  const std::size_t last = text.find_last_not_of(kXmlSpace);
-  if (last == std::string_view::npos) return std::string();
-  const std::size_t first = text.find_first_not_of(kXmlSpace);
-  return std::string(text.substr(first, last - first + 1));
+  std::size_t first = 0;
+  std::size_t end = text.size();
+  while (first < end && IsXmlSpace(text[first])) ++first;
+  while (end > first && IsXmlSpace(text[end - 1])) --end;
+  return std::string(text.substr(first, end - first));
 }
 
 std::string TextOf(pugi::xml_node element) {
