@@ -52,7 +52,7 @@ std::unique_ptr<HttpConnection> HttpConnectionPool::Take(const std::string& serv
 void HttpConnectionPool::Give(const std::string& server,
                               std::unique_ptr<HttpConnection> connection) {
   // One taken from the pool keeps the owner Take() matched against this
-  // process: asking the kernel once a kept call is enough.
+  // process; a new one is this process's.
   if (connection->owner == 0) connection->owner = platform::CurrentProcessId();
   const unsigned long self = connection->owner;
   Idle oldest;
