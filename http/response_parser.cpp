@@ -84,6 +84,29 @@ int FindResuming(HttpResponseParser* parser, const char* bytes, int length, cons
   return from + at;
 }
 
+bool IsListBlank(char c) { return c == ' ' || c == '\t'; }
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when the comma-separated list `value` holds `option` (lower case),
+// compared without regard to case or to the blanks around each element.
+bool ListHoldsOption(const char* value, const char* option) {
+  const std::size_t length = std::strlen(option);
+  const char* p = value;
+  while (*p != '\0') {
+    while (*p == ',' || IsListBlank(*p)) ++p;
+    const char* start = p;
+    while (*p != '\0' && *p != ',') ++p;
+    const char* end = p;
+    while (end > start && IsListBlank(end[-1])) --end;
+    if (static_cast<std::size_t>(end - start) != length) continue;
+    std::size_t i = 0;
+    while (i < length && LowerAscii(start[i]) == option[i]) ++i;
+    if (i == length) return true;
+  }
+  return false;
+}
+
 // The reason the status line at the start of `bytes` is refused, or nullptr.
 const char* CheckStatusLine(const char* bytes, int length) {
   if (length < kMinStatusLineBytes) return "The http response line was too short.";
@@ -150,6 +173,8 @@ Step ReadHead(HttpResponseParser* parser, HttpResponse* response, const char* by
       continue;
     }
     response->statusCode = status;
+    // HTTP/1.1 and later keep the connection unless told otherwise.
+    parser->persistentByDefault = bytes[5] > '1' || (bytes[5] == '1' && bytes[7] >= '1');
     int lineEnd = kStatusLineEndFrom;
     while (bytes[lineEnd] != '\r') ++lineEnd;
     int first = lineEnd;
@@ -197,7 +222,15 @@ Step ChooseFraming(HttpResponseParser* parser, HttpResponse* response) {
     parser->framing = HttpFraming::kUntilClose;
     parser->phase = Phase::kUntilClose;
   }
-  parser->closeAfterBody = connection != nullptr && EqualsIgnoringCase(connection, "close");
+  // The connection ends after this body when the server says "close"
+  // among its options, when an HTTP/1.0 server does not ask to keep it,
+  // and when the body had two framings: reading the next reply on that
+  // connection would trust a server whose replies may not end where it
+  // means them to.
+  const bool close = connection != nullptr && ListHoldsOption(connection, "close");
+  const bool keep = connection != nullptr && ListHoldsOption(connection, "keep-alive");
+  parser->closeAfterBody = close || (!parser->persistentByDefault && !keep) ||
+                           (contentLength != nullptr && transferEncoding != nullptr);
   return kGoOn;
 }
 

@@ -22,11 +22,12 @@ struct HttpResponseParser {
 
   Phase phase = Phase::kHead;
   HttpFraming framing = HttpFraming::kNone;
-  bool closeAfterBody = false;  // the response asked for "close"
-  int searched = 0;             // bytes at the front already searched for a line end
-  int wanted = 0;               // after kNeedMore: bytes still due, or 0 when any count helps
-  int chunkLength = 0;          // size of the chunk being read
-  int chunkLeft = 0;            // of its data and the two bytes after it, those not yet taken
+  bool persistentByDefault = false;  // the final head's version is HTTP/1.1 or later
+  bool closeAfterBody = false;       // the connection is to end after this response
+  int searched = 0;                  // bytes at the front already searched for a line end
+  int wanted = 0;                    // after kNeedMore: bytes still due, or 0 when any count helps
+  int chunkLength = 0;               // size of the chunk being read
+  int chunkLeft = 0;                 // of its data and the two bytes after it, those not yet taken
   const char* failureReason = nullptr;
 };
 

@@ -103,6 +103,31 @@ TEST(HttpParseResponseTest, ReadsEachFraming) {
   }
 }
 
+// Whether the connection may carry another request after this response.
+TEST(HttpParseResponseTest, EndsTheConnectionUnlessTheResponseKeepsIt) {
+  const struct {
+    std::string head;
+    bool close;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n", false},
+      {"HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n", false},
+      {"HTTP/1.1 200 OK\r\nConnection: closed, x-close\r\n", false},
+      {"HTTP/1.1 200 OK\r\nConnection: close\r\n", true},
+      {"HTTP/1.1 200 OK\r\nConnection: Keep-Alive,\tCLOSE \r\n", true},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n", true},  // two framings
+      {"HTTP/1.0 200 OK\r\n", true},
+      {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n", false},
+      {"HTTP/1.0 200 OK\r\nConnection: keep-alive, close\r\n", true},
+      {"HTTP/2.0 200 OK\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.head);
+    const FedResponse fed(c.head + "Content-Length: 2\r\n\r\nok", 1024, false);
+    ASSERT_EQ(fed.result, HttpParse::kComplete) << fed.Reason();
+    EXPECT_EQ(fed.parser.closeAfterBody, c.close);
+  }
+}
+
 TEST(HttpParseResponseTest, DeliversEverythingBufferedWithTheHead) {
   const std::string bytes = kOk + "Content-Length: 2\r\n\r\nabcd";
   const FedResponse fed(bytes, 1024, false);
