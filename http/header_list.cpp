@@ -60,14 +60,6 @@ constexpr std::string_view kStandardHeaderNames[] = {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Names mostly arrive spelled as stored, so equal bytes are tried first.
-bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 // Most names are compared on their length alone.
 bool SameName(const HttpHeaderSlot& slot, const char* name, std::size_t length) {
   return slot.nameLength == length && EqualRunsIgnoringCase(slot.name, name, length);
@@ -176,6 +168,14 @@ std::size_t TextLength(const char* bytes, int length) {
 }
 
 }  // namespace
+
+// Names mostly arrive spelled as stored, so equal bytes are tried first.
+bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (a[i] != b[i] && LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {

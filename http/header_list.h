@@ -86,5 +86,7 @@ const char* HttpHeaderGetStandard(const HttpHeaderList* list, const char* standa
 
 // True when the two texts are equal without regard to ASCII letter case.
 bool EqualsIgnoringCase(const char* a, const char* b);
+// The same for two runs of `length` bytes each.
+bool EqualRunsIgnoringCase(const char* a, const char* b, std::size_t length);
 
 }  // namespace zcv

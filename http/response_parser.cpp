@@ -86,10 +86,8 @@ int FindResuming(HttpResponseParser* parser, const char* bytes, int length, cons
 
 bool IsListBlank(char c) { return c == ' ' || c == '\t'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when the comma-separated list `value` holds `option` (lower case),
-// compared without regard to case or to the blanks around each element.
+// True when the comma-separated list `value` holds `option`, compared
+// without regard to case or to the blanks around each element.
 bool ListHoldsOption(const char* value, const char* option) {
   const std::size_t length = std::strlen(option);
   const char* p = value;
@@ -99,10 +97,10 @@ bool ListHoldsOption(const char* value, const char* option) {
     while (*p != '\0' && *p != ',') ++p;
     const char* end = p;
     while (end > start && IsListBlank(end[-1])) --end;
-    if (static_cast<std::size_t>(end - start) != length) continue;
-    std::size_t i = 0;
-    while (i < length && LowerAscii(start[i]) == option[i]) ++i;
-    if (i == length) return true;
+    if (static_cast<std::size_t>(end - start) == length &&
+        EqualRunsIgnoringCase(start, option, length)) {
+      return true;
+    }
   }
   return false;
 }
