@@ -1,8 +1,9 @@
 // The response parser: status line checks by byte position ("HTTP/d.d ddd
 // "), interim 100 heads skipped, the header scan, and body framing by
-// "Content-Length", by the chunked coding or by the peer closing. Every size
-// is checked against its limit before anything is sized from it, and each
-// search resumes where the previous feed left it.
+// "Content-Length", by the chunked coding or by the peer closing, and whether
+// the connection may carry another request. Every size is checked against
+// its limit before anything is sized from it, and each search resumes where
+// the previous feed left it.
 #include "http/response_parser.h"
 
 #include <algorithm>
