@@ -11,7 +11,6 @@ namespace zcv {
 namespace {
 
 constexpr char kPatternPrefix[] = "//";
-constexpr char kXmlSpace[] = " \t\r\n";
 
 // Text kept even when it is only white space, so that text split by child
 // elements joins with its blanks; top-level content is parsed as a fragment
@@ -70,7 +69,9 @@ std::string TextOf(pugi::xml_node element) {
 }
 
 bool IsBlankText(pugi::xml_node node) {
-  return std::strspn(node.value(), kXmlSpace) == std::strlen(node.value());
+  const char* p = node.value();
+  while (IsXmlSpace(*p)) ++p;
+  return *p == '\0';
 }
 
 // A fragment parse accepts what a document may not have at its top level:
